@@ -1,6 +1,28 @@
+#include "applicationtitle.h"
+#include "filelocations.h"
+#include "form1.h"
+
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
-  return 0;
+  QApplication::setApplicationName(kelvor::kApplicationTitle);
+
+  // Qt's own dialogs speak Czech like the rest of the program.
+  QTranslator qtTranslator;
+  if (qtTranslator.load(QLocale(QLocale::Czech), QStringLiteral("qtbase"), QStringLiteral("_"),
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    QApplication::installTranslator(&qtTranslator);
+
+  const auto locations =
+      kelvor::FileLocations::forExecutableDir(QApplication::applicationDirPath());
+  kelvor::TForm1 form1(locations);
+  form1.FormCreate();
+  form1.show();
+  const int result = QApplication::exec();
+  form1.FormDestroy();
+  return result;
 }

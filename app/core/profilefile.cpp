@@ -1,0 +1,206 @@
+#include "profilefile.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <fcntl.h>
+#include <fstream>
+#include <unistd.h>
+
+namespace kelvor {
+namespace {
+
+constexpr std::string_view kBlanks = " \t\r\n";
+
+std::string_view trim(std::string_view s) {
+  const auto begin = s.find_first_not_of(kBlanks);
+  if (begin == std::string_view::npos)
+    return {};
+  const auto end = s.find_last_not_of(kBlanks);
+  return s.substr(begin, end - begin + 1);
+}
+
+char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool equalNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size())
+    return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (lower(a[i]) != lower(b[i]))
+      return false;
+  return true;
+}
+
+// "[name]" (blanks around allowed) gives the section's name.
+std::optional<std::string_view> sectionName(std::string_view line) {
+  const std::string_view t = trim(line);
+  if (t.size() < 2 || t.front() != '[')
+    return std::nullopt;
+  const auto close = t.find(']');
+  if (close == std::string_view::npos)
+    return std::nullopt;
+  return trim(t.substr(1, close - 1));
+}
+
+struct KeyLine {
+  std::string_view key;
+  std::string_view value;
+};
+
+std::optional<KeyLine> keyLine(std::string_view line) {
+  const std::string_view t = trim(line);
+  if (t.empty() || t.front() == ';' || t.front() == '[')
+    return std::nullopt;
+  const auto eq = t.find('=');
+  if (eq == std::string_view::npos)
+    return std::nullopt;
+  return KeyLine{trim(t.substr(0, eq)), trim(t.substr(eq + 1))};
+}
+
+std::string_view stripQuotes(std::string_view v) {
+  if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+    return v.substr(1, v.size() - 2);
+  return v;
+}
+
+// Where a key stands in the file, and where a new key of the section would go.
+struct KeyPlace {
+  std::optional<std::size_t> sectionLine;
+  std::optional<std::size_t> keyLine;
+  std::size_t insertAt = 0;
+};
+
+KeyPlace findKey(const std::vector<std::string>& lines, std::string_view section,
+                 std::string_view key) {
+  KeyPlace place;
+  bool inSection = false;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (const auto name = sectionName(lines[i])) {
+      if (inSection)
+        break;
+      inSection = equalNoCase(*name, section);
+      if (inSection) {
+        place.sectionLine = i;
+        place.insertAt = i + 1;
+      }
+      continue;
+    }
+    if (!inSection)
+      continue;
+    if (const auto kv = keyLine(lines[i])) {
+      place.insertAt = i + 1;
+      if (equalNoCase(kv->key, key)) {
+        place.keyLine = i;
+        return place;
+      }
+    }
+  }
+  return place;
+}
+
+std::string unableToWrite(const std::filesystem::path& path) {
+  return "Unable to write to " + path.string();
+}
+
+} // namespace
+
+ProfileFile::ProfileFile(std::filesystem::path path) : m_path(std::move(path)) {}
+
+std::vector<std::string> ProfileFile::readLines() const {
+  std::vector<std::string> lines;
+  std::ifstream in(m_path, std::ios::binary);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r')
+      line.pop_back();
+    lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
+std::string ProfileFile::readString(std::string_view section, std::string_view key,
+                                    std::string_view fallback) const {
+  const std::vector<std::string> lines = readLines();
+  const KeyPlace place = findKey(lines, section, key);
+  if (!place.keyLine)
+    return std::string(fallback.substr(0, kValueBufferSize - 1));
+  const std::string_view value = stripQuotes(keyLine(lines[*place.keyLine])->value);
+  return std::string(value.substr(0, kValueBufferSize - 1));
+}
+
+long long ProfileFile::readInteger(std::string_view section, std::string_view key,
+                                   long long fallback) const {
+  const std::string text = readString(section, key, "");
+  return parseProfileInteger(text).value_or(fallback);
+}
+
+void ProfileFile::writeString(std::string_view section, std::string_view key,
+                              std::string_view value) {
+  std::vector<std::string> lines = readLines();
+  const KeyPlace place = findKey(lines, section, key);
+  std::string entry = std::string(key) + "=" + std::string(value);
+  if (place.keyLine) {
+    lines[*place.keyLine] = std::move(entry);
+  } else if (place.sectionLine) {
+    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(place.insertAt), std::move(entry));
+  } else {
+    lines.push_back("[" + std::string(section) + "]");
+    lines.push_back(std::move(entry));
+  }
+  replaceFile(lines);
+}
+
+void ProfileFile::writeInteger(std::string_view section, std::string_view key, long long value) {
+  writeString(section, key, std::to_string(value));
+}
+
+void ProfileFile::replaceFile(const std::vector<std::string>& lines) const {
+  const std::filesystem::path temporary = m_path.string() + ".tmp";
+  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0)
+    throw ProfileWriteError(unableToWrite(m_path));
+  std::string content;
+  for (const auto& line : lines) {
+    content += line;
+    content += '\n';
+  }
+  std::size_t written = 0;
+  bool ok = true;
+  while (ok && written < content.size()) {
+    const ssize_t n = ::write(fd, content.data() + written, content.size() - written);
+    if (n < 0 && errno == EINTR)
+      continue;
+    ok = n > 0;
+    if (ok)
+      written += static_cast<std::size_t>(n);
+  }
+  ok = ok && ::fsync(fd) == 0;
+  ok = (::close(fd) == 0) && ok;
+  if (!ok || std::rename(temporary.c_str(), m_path.c_str()) != 0) {
+    ::unlink(temporary.c_str());
+    throw ProfileWriteError(unableToWrite(m_path));
+  }
+}
+
+std::optional<long long> parseProfileInteger(std::string_view text) {
+  std::string_view t = trim(text);
+  bool negative = false;
+  if (!t.empty() && (t.front() == '-' || t.front() == '+')) {
+    negative = t.front() == '-';
+    t.remove_prefix(1);
+  }
+  int base = 10;
+  if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) {
+    base = 16;
+    t.remove_prefix(2);
+  }
+  if (t.empty())
+    return std::nullopt;
+  long long value = 0;
+  const auto [ptr, ec] = std::from_chars(t.data(), t.data() + t.size(), value, base);
+  if (ec != std::errc() || ptr != t.data() + t.size())
+    return std::nullopt;
+  return negative ? -value : value;
+}
+
+} // namespace kelvor

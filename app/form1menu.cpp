@@ -1,0 +1,132 @@
+#include "form1.h"
+
+#include "hints.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QMenu>
+#include <QMenuBar>
+
+namespace kelvor {
+namespace {
+
+constexpr char kHelpContextProperty[] = "helpContext";
+
+QAction* addItem(QMenu* menu, const char* name, const char* caption, const char* hint,
+                 int helpContext) {
+  QAction* action = menu->addAction(QString::fromUtf8(caption));
+  action->setObjectName(QString::fromLatin1(name));
+  setHint(action, QString::fromUtf8(hint));
+  if (helpContext != 0)
+    action->setProperty(kHelpContextProperty, helpContext);
+  return action;
+}
+
+QMenu* addSubmenu(QWidget* owner, QMenu* parentMenu, QMenuBar* bar, const char* name,
+                  const char* caption, const char* hint, int helpContext, QAction** action) {
+  auto* menu = new QMenu(QString::fromUtf8(caption), owner);
+  menu->setObjectName(QString::fromLatin1(name) + QStringLiteral("Menu"));
+  *action = parentMenu != nullptr ? parentMenu->addMenu(menu) : bar->addMenu(menu);
+  (*action)->setObjectName(QString::fromLatin1(name));
+  setHint(*action, QString::fromUtf8(hint));
+  if (helpContext != 0)
+    (*action)->setProperty(kHelpContextProperty, helpContext);
+  return menu;
+}
+
+QAction* addRadioItem(QMenu* menu, QActionGroup* group, const char* name, const char* caption) {
+  QAction* action = addItem(menu, name, caption, "", 0);
+  action->setCheckable(true);
+  group->addAction(action);
+  return action;
+}
+
+} // namespace
+
+void TForm1::createMenu() {
+  QMenuBar* bar = menuBar();
+  m_hintTracker->trackMenuBar(bar);
+
+  QMenu* soubor = addSubmenu(this, nullptr, bar, "Soubor1", "&Soubor",
+                             "Menu  pro  práci  s  textovými  ASCII  soubory", 10, &Soubor1);
+  ExportASCII1 = addItem(
+      soubor, "ExportASCII1", "&Export  ASCII",
+      "Export  databázové  tabulky  s  naměřenými  daty  do  textového  ASCII  souboru", 11);
+  Import_ASCII = addItem(soubor, "Import_ASCII", "&Import  ASCII", "", 12);
+  soubor->addSeparator()->setObjectName(QStringLiteral("N7"));
+  Konec_Programu = addItem(soubor, "Konec_Programu", "&Konec  Programu",
+                           "Normální  ukončení  programu  Kelvor", 13);
+
+  QMenu* mereni = addSubmenu(this, nullptr, bar, "M1", "&Měření",
+                             "Příkazy  pro  zapínání  a  vypínání  měřícího  cyklu", 10, &M1);
+  Mereni_Vypnuto = addItem(mereni, "Mereni_Vypnuto", "&Vypnuto",
+                           "Příkaz  pro  vypnutí  měřícího  cyklu", 21);
+  Mereni_Zapnuto = addItem(mereni, "Mereni_Zapnuto", "&Zapnuto",
+                           "Příkaz  pro  zapnutí  měřícího  cyklu", 22);
+
+  QMenu* tabulka = addSubmenu(
+      this, nullptr, bar, "Tabulka1", "&Tabulka",
+      "Příkazy  pro  práci  s  databázovou  tabulkou  naměřených  hodnot", 10, &Tabulka1);
+  Vymazat_data = addItem(
+      tabulka, "Vymazat_data", "&Vymazat  data",
+      "Vymazání  naměřených  dat  z  tabulky  -  Vaše  data  budou  zničena  !!!", 31);
+  tabulka->addSeparator()->setObjectName(QStringLiteral("N6"));
+  Vyber_Intervalu = addItem(
+      tabulka, "Vyber_Intervalu", "Výběr  &Intervalu",
+      "Tato  část  programu  je  určena  pro  výběr  zajímavého  intervalu  z  tabulky", 32);
+  Hlavicka_Tabulky = addItem(tabulka, "Hlavicka_Tabulky", "&Hlavička  tabulky", "", 33);
+  tabulka->addSeparator()->setObjectName(QStringLiteral("N3"));
+  Tisk_tabulky = addItem(tabulka, "Tisk_tabulky", "&Tisk  tabulky",
+                         "Tímto  příkazem  můžete  zobrazit  náhled  a  vytisknout  tabulku", 34);
+
+  QMenu* graf = addSubmenu(this, nullptr, bar, "Graf1", "&Graf",
+                           "Příkazy  pro  práci  s  grafem  naměřených  hodnot", 10, &Graf1);
+  QMenu* parametry = addSubmenu(this, graf, nullptr, "Parametry_grafu", "&Parametry  grafu",
+                                "Nastavování  parametrů  grafu  naměřených  hodnot", 41,
+                                &Parametry_grafu);
+  QMenu* meritka =
+      addSubmenu(this, parametry, nullptr, "Meritka_Grafu", "&Měřítka  grafu",
+                 "Nastavení  měřítek  grafu  na  osách  X a Y", 0, &Meritka_Grafu);
+  QMenu* osaCasu =
+      addSubmenu(this, meritka, nullptr, "Osa_Casu", "Osa  &Času",
+                 "Nastavení  měřítka  na  vodorovné  časové  ose  grafu", 0, &Osa_Casu);
+  m_timeAxisGroup = new QActionGroup(this);
+  Sca_X_060 = addRadioItem(osaCasu, m_timeAxisGroup, "Sca_X_060", "  60  Minut");
+  Sca_X_120 = addRadioItem(osaCasu, m_timeAxisGroup, "Sca_X_120", "120  Minut");
+  Sca_X_300 = addRadioItem(osaCasu, m_timeAxisGroup, "Sca_X_300", "300  Minut");
+  Sca_X_600 = addRadioItem(osaCasu, m_timeAxisGroup, "Sca_X_600", "600  Minut");
+  QMenu* osaNapeti =
+      addSubmenu(this, meritka, nullptr, "Osa_Napeti", "Osa  &Napětí",
+                 "Nastavení  měřítka  na  levé  svislé  napěťové  ose  grafu", 0, &Osa_Napeti);
+  m_voltageAxisGroup = new QActionGroup(this);
+  Sca_Y_15 = addRadioItem(osaNapeti, m_voltageAxisGroup, "Sca_Y_15", "  0  až  1&5  Voltů");
+  Sca_Y_03 = addRadioItem(osaNapeti, m_voltageAxisGroup, "Sca_Y_03", "10  až  1&3  Voltů");
+  Barva_Krivky = addItem(parametry, "Barva_Krivky", "&Barva  křivky",
+                         "Nastavení  barvy  křivky  grafu", 0);
+  Titulek_Grafu = addItem(parametry, "Titulek_Grafu", "&Titulek  grafu",
+                          "Editace  hlavního  titulku  grafu", 0);
+  graf->addSeparator()->setObjectName(QStringLiteral("N1"));
+  Export_BMP = addItem(graf, "Export_BMP", "Export  *.&BMP",
+                       "Export  naměřených  hodnot  do  *.BMP  souboru", 42);
+  Export_WMF = addItem(graf, "Export_WMF", "Export  *.&WMF",
+                       "Export  naměřených  hodnot  do  *.WMF  souboru", 43);
+  graf->addSeparator()->setObjectName(QStringLiteral("N2"));
+  Tisk_Grafu = addItem(graf, "Tisk_Grafu", "&Tisk  Grafu",
+                       "Tímto  příkazem  můžete  zobrazit  náhled  a  vytisknout  graf", 44);
+
+  QMenu* informace = addSubmenu(this, nullptr, bar, "N4", "&Informace",
+                                "Dodatečné  informace  k  programu  Kelvor", 10, &N4);
+  N5 = addItem(informace, "N5", "&Nápověda",
+               "Tímto  příkazem  můžete  vyvolat  kontextově  orientovanou  nápovědu  k  "
+               "programu  Kelvor",
+               51);
+
+  for (QMenu* menu : {soubor, mereni, tabulka, graf, parametry, meritka, osaCasu, osaNapeti,
+                      informace})
+    m_hintTracker->trackMenu(menu);
+
+  connect(Konec_Programu, &QAction::triggered, this, &TForm1::Konec_ProgramuClick);
+  connect(N5, &QAction::triggered, this, &TForm1::N5Click);
+}
+
+} // namespace kelvor

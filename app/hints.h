@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class QAction;
+class QMenu;
+class QMenuBar;
+class QWidget;
+
+namespace kelvor {
+
+// A hint is "short|long" or one text serving as both. The status line shows the long part,
+// a tooltip the short part.
+QString shortHint(const QString& hint);
+QString longHint(const QString& hint);
+
+void setHint(QWidget* widget, const QString& hint);
+// The hint also shows as the control's own tooltip.
+void setHintWithTooltip(QWidget* widget, const QString& hint);
+void setHint(QAction* action, const QString& hint);
+QString hintOf(const QObject* object);
+
+// Follows the mouse pointer and the highlighted menu item and reports the application's
+// hint: the long part of the hint of the nearest enclosing control that has one, or of the
+// highlighted menu item; empty over controls without any hint.
+class HintTracker : public QObject {
+  Q_OBJECT
+
+public:
+  explicit HintTracker(QObject* parent = nullptr);
+
+  QString currentHint() const { return m_hint; }
+  // Menu items report their hint when highlighted, by mouse or keyboard.
+  void trackMenu(QMenu* menu);
+  void trackMenuBar(QMenuBar* bar);
+
+signals:
+  void hintChanged(const QString& hint);
+
+protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+  void showHintOfWidget(QWidget* widget);
+  void setCurrentHint(const QString& hint);
+
+  QString m_hint;
+};
+
+} // namespace kelvor

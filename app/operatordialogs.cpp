@@ -1,0 +1,82 @@
+#include "operatordialogs.h"
+
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+
+namespace kelvor {
+namespace {
+
+QMessageBox::Icon toMessageIcon(OperatorDialogs::Icon icon) {
+  switch (icon) {
+  case OperatorDialogs::Icon::Question:
+    return QMessageBox::Question;
+  case OperatorDialogs::Icon::Information:
+    return QMessageBox::Information;
+  case OperatorDialogs::Icon::Error:
+    return QMessageBox::Critical;
+  case OperatorDialogs::Icon::None:
+    break;
+  }
+  return QMessageBox::NoIcon;
+}
+
+} // namespace
+
+bool QtOperatorDialogs::askYesNo(const QString& title, const QString& text, Icon icon) {
+  QMessageBox box(toMessageIcon(icon), title, text, QMessageBox::Yes | QMessageBox::No,
+                  m_parent);
+  box.setDefaultButton(QMessageBox::Yes);
+  return box.exec() == QMessageBox::Yes;
+}
+
+void QtOperatorDialogs::showMessage(const QString& title, const QString& text, Icon icon) {
+  QMessageBox box(toMessageIcon(icon), title, text, QMessageBox::Ok, m_parent);
+  box.exec();
+}
+
+std::optional<QString> QtOperatorDialogs::inputText(const QString& caption,
+                                                    const QString& prompt,
+                                                    const QString& initial, int maxLength) {
+  QInputDialog dialog(m_parent);
+  dialog.setWindowTitle(caption);
+  dialog.setLabelText(prompt);
+  dialog.setTextValue(initial);
+  if (auto* edit = dialog.findChild<QLineEdit*>()) {
+    edit->setMaxLength(maxLength);
+    edit->selectAll();
+  }
+  if (dialog.exec() != QDialog::Accepted)
+    return std::nullopt;
+  return dialog.textValue();
+}
+
+TColor QtOperatorDialogs::chooseColor(TColor initial) {
+  QColorDialog dialog(toQColor(initial), m_parent);
+  if (dialog.exec() != QDialog::Accepted)
+    return initial;
+  return fromQColor(dialog.selectedColor());
+}
+
+std::optional<QString> QtOperatorDialogs::saveFileName(const QStringList& filters) {
+  QFileDialog dialog(m_parent);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setNameFilters(filters);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    return std::nullopt;
+  return dialog.selectedFiles().constFirst();
+}
+
+std::optional<QString> QtOperatorDialogs::openFileName() {
+  QFileDialog dialog(m_parent);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    return std::nullopt;
+  return dialog.selectedFiles().constFirst();
+}
+
+} // namespace kelvor

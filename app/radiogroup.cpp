@@ -1,0 +1,50 @@
+#include "radiogroup.h"
+
+#include <QButtonGroup>
+#include <QRadioButton>
+
+namespace kelvor {
+
+RadioGroup::RadioGroup(const QString& caption, const QStringList& items, QWidget* parent)
+    : QGroupBox(caption, parent), m_items(items), m_buttons(new QButtonGroup(this)) {
+  m_buttons->setExclusive(false);
+  for (int i = 0; i < m_items.size(); ++i) {
+    auto* button = new QRadioButton(m_items[i], this);
+    button->setAutoExclusive(false);
+    m_buttons->addButton(button, i);
+  }
+  connect(m_buttons, &QButtonGroup::idClicked, this, [this](int id) {
+    // The button toggles itself on a click; the group decides what stays checked.
+    m_buttons->button(id)->setChecked(id == m_itemIndex);
+    setItemIndex(id);
+  });
+}
+
+void RadioGroup::setItemIndex(int index) {
+  if (index < -1 || index >= count() || index == m_itemIndex)
+    return;
+  m_itemIndex = index;
+  for (int i = 0; i < count(); ++i)
+    m_buttons->button(i)->setChecked(i == index);
+  emit clicked();
+}
+
+void RadioGroup::resizeEvent(QResizeEvent* event) {
+  QGroupBox::resizeEvent(event);
+  layoutItems();
+}
+
+// Items stand one below the other in equal rows inside the frame, as a radio group lays
+// them out; the frame's caption takes the top.
+void RadioGroup::layoutItems() {
+  if (m_items.isEmpty())
+    return;
+  const int top = fontMetrics().height();
+  const int margin = 8;
+  const int rowHeight = (height() - top - margin) / count();
+  for (int i = 0; i < count(); ++i)
+    m_buttons->button(i)->setGeometry(margin, top + i * rowHeight, width() - 2 * margin,
+                                      rowHeight);
+}
+
+} // namespace kelvor

@@ -1,0 +1,5 @@
+#include "resourceinit.h"
+
+#include <QtCore/qglobal.h>
+
+void kelvorInitResources() { Q_INIT_RESOURCE(kelvor_app); }

@@ -1,0 +1,34 @@
+#include "filelocations.h"
+#include "form1.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+// Renders every page of the main window to <dir>/<PAGE>.png, from a fresh settings file,
+// so the program can be looked at without a display.
+int main(int argc, char** argv) {
+  QApplication application(argc, argv);
+  if (argc < 2) {
+    QTextStream(stderr) << "usage: kelvor-screenshots DIR\n";
+    return 2;
+  }
+  const QString outDir = QString::fromLocal8Bit(argv[1]);
+  QDir().mkpath(outDir);
+  QTemporaryDir workDir;
+  kelvor::TForm1 form(kelvor::FileLocations::forExecutableDir(workDir.path()));
+  form.FormCreate();
+  form.show();
+  for (int i = 0; i < form.PageControl1->count(); ++i) {
+    form.PageControl1->setCurrentIndex(i);
+    QApplication::processEvents();
+    const QString name = form.PageControl1->widget(i)->objectName();
+    if (!form.grab().save(QDir(outDir).filePath(name + QStringLiteral(".png")))) {
+      QTextStream(stderr) << "cannot write " << name << ".png\n";
+      return 1;
+    }
+  }
+  return 0;
+}
