@@ -3,6 +3,7 @@
 #include "applicationtitle.h"
 #include "helpviewer.h"
 #include "hints.h"
+#include "resourceinit.h"
 
 #include <QAction>
 #include <QApplication>
@@ -24,6 +25,7 @@ TForm1::TForm1(const FileLocations& locations, std::unique_ptr<OperatorDialogs> 
     : QMainWindow(parent), m_locations(locations), m_settings(locations.settingsFile().toStdString()),
       m_dialogs(dialogs ? std::move(dialogs) : std::make_unique<QtOperatorDialogs>(this)),
       m_hintTracker(new HintTracker(this)), m_helpViewer(new HelpViewer(this)) {
+  kelvorInitResources();
   setWindowTitle(QStringLiteral("VÝSTUPNÍ  NAPĚTÍ  Z  ANALOGOVĚ - DIGITÁLNÍHO  PŘEVODNÍKU:"));
   setProperty(kHelpContextProperty, kHelpContext);
   QPalette grey = palette();

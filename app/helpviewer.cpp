@@ -26,6 +26,8 @@ void HelpViewer::showContents() { showAnchor(QStringLiteral("obsah")); }
 
 QString HelpViewer::currentAnchor() const { return m_browser->source().fragment(); }
 
+QString HelpViewer::shownText() const { return m_browser->toPlainText(); }
+
 void HelpViewer::showAnchor(const QString& anchor) {
   QUrl url = kHelpPage;
   url.setFragment(anchor);

@@ -19,6 +19,7 @@ public:
   void showContext(int context);
   void showContents();
   QString currentAnchor() const;
+  QString shownText() const;
 
 private:
   void showAnchor(const QString& anchor);

@@ -207,6 +207,7 @@ private slots:
     Fixture f("");
     f.form->N5Click();
     QCOMPARE(f.form->helpViewer()->currentAnchor(), QStringLiteral("obsah"));
+    QVERIFY(f.form->helpViewer()->shownText().contains(QStringLiteral("Vymazání dat")));
   }
 };
 
