@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
-
 #include <unistd.h>
 
 namespace kelvor {
@@ -37,7 +36,9 @@ QString FileLocations::settingsFile() const {
   return QDir(m_dir).filePath(QString::fromLatin1(settings::kFileName));
 }
 
-QString FileLocations::databaseDir() const { return QDir(m_dir).filePath(QStringLiteral("Kelvor")); }
+QString FileLocations::databaseDir() const {
+  return QDir(m_dir).filePath(QStringLiteral("Kelvor"));
+}
 
 QString FileLocations::tableFile() const {
   return QDir(databaseDir()).filePath(QStringLiteral("Kelvor.db"));

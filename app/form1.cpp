@@ -22,7 +22,8 @@ constexpr char kHelpContextProperty[] = "helpContext";
 
 TForm1::TForm1(const FileLocations& locations, std::unique_ptr<OperatorDialogs> dialogs,
                QWidget* parent)
-    : QMainWindow(parent), m_locations(locations), m_settings(locations.settingsFile().toStdString()),
+    : QMainWindow(parent), m_locations(locations),
+      m_settings(locations.settingsFile().toStdString()),
       m_dialogs(dialogs ? std::move(dialogs) : std::make_unique<QtOperatorDialogs>(this)),
       m_hintTracker(new HintTracker(this)), m_helpViewer(new HelpViewer(this)) {
   kelvorInitResources();
@@ -37,7 +38,9 @@ TForm1::TForm1(const FileLocations& locations, std::unique_ptr<OperatorDialogs> 
   qApp->installEventFilter(this);
 }
 
-TForm1::~TForm1() { qApp->removeEventFilter(this); }
+TForm1::~TForm1() {
+  qApp->removeEventFilter(this);
+}
 
 void TForm1::createPages() {
   auto* central = new QWidget(this);
@@ -96,15 +99,21 @@ void TForm1::closeEvent(QCloseEvent* event) {
     event->ignore();
 }
 
-void TForm1::Konec_ProgramuClick() { close(); }
+void TForm1::Konec_ProgramuClick() {
+  close();
+}
 
-void TForm1::N5Click() { m_helpViewer->showContents(); }
+void TForm1::N5Click() {
+  m_helpViewer->showContents();
+}
 
-void TForm1::ShowHint(const QString& hint) { Panel1->setText(hint); }
+void TForm1::ShowHint(const QString& hint) {
+  Panel1->setText(hint);
+}
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::KeyPress &&
-      static_cast<QKeyEvent*>(event)->key() == Qt::Key_F1 && watched->isWidgetType()) {
+  if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_F1 &&
+      watched->isWidgetType()) {
     showHelpForFocus();
     return true;
   }
@@ -144,8 +153,8 @@ void TForm1::scaleToScreen() {
   for (QWidget* page : {METERS, GRAF, TABULKA, PARAMETRY, SERVIS, AUTOR}) {
     for (QWidget* child : page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
       const QRect g = child->geometry();
-      child->setGeometry(qRound(g.x() * factor), qRound(g.y() * factor),
-                         qRound(g.width() * factor), qRound(g.height() * factor));
+      child->setGeometry(qRound(g.x() * factor), qRound(g.y() * factor), qRound(g.width() * factor),
+                         qRound(g.height() * factor));
       QFont font = child->font();
       if (font.pixelSize() > 0)
         font.setPixelSize(qMax(1, qRound(font.pixelSize() * factor)));

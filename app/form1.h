@@ -5,7 +5,6 @@
 #include "profilefile.h"
 
 #include <QMainWindow>
-
 #include <cstdint>
 #include <functional>
 #include <memory>

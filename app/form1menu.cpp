@@ -1,5 +1,4 @@
 #include "form1.h"
-
 #include "hints.h"
 
 #include <QAction>
@@ -59,17 +58,17 @@ void TForm1::createMenu() {
 
   QMenu* mereni = addSubmenu(this, nullptr, bar, "M1", "&Měření",
                              "Příkazy  pro  zapínání  a  vypínání  měřícího  cyklu", 10, &M1);
-  Mereni_Vypnuto = addItem(mereni, "Mereni_Vypnuto", "&Vypnuto",
-                           "Příkaz  pro  vypnutí  měřícího  cyklu", 21);
-  Mereni_Zapnuto = addItem(mereni, "Mereni_Zapnuto", "&Zapnuto",
-                           "Příkaz  pro  zapnutí  měřícího  cyklu", 22);
+  Mereni_Vypnuto =
+      addItem(mereni, "Mereni_Vypnuto", "&Vypnuto", "Příkaz  pro  vypnutí  měřícího  cyklu", 21);
+  Mereni_Zapnuto =
+      addItem(mereni, "Mereni_Zapnuto", "&Zapnuto", "Příkaz  pro  zapnutí  měřícího  cyklu", 22);
 
-  QMenu* tabulka = addSubmenu(
-      this, nullptr, bar, "Tabulka1", "&Tabulka",
-      "Příkazy  pro  práci  s  databázovou  tabulkou  naměřených  hodnot", 10, &Tabulka1);
-  Vymazat_data = addItem(
-      tabulka, "Vymazat_data", "&Vymazat  data",
-      "Vymazání  naměřených  dat  z  tabulky  -  Vaše  data  budou  zničena  !!!", 31);
+  QMenu* tabulka = addSubmenu(this, nullptr, bar, "Tabulka1", "&Tabulka",
+                              "Příkazy  pro  práci  s  databázovou  tabulkou  naměřených  hodnot",
+                              10, &Tabulka1);
+  Vymazat_data =
+      addItem(tabulka, "Vymazat_data", "&Vymazat  data",
+              "Vymazání  naměřených  dat  z  tabulky  -  Vaše  data  budou  zničena  !!!", 31);
   tabulka->addSeparator()->setObjectName(QStringLiteral("N6"));
   Vyber_Intervalu = addItem(
       tabulka, "Vyber_Intervalu", "Výběr  &Intervalu",
@@ -81,12 +80,11 @@ void TForm1::createMenu() {
 
   QMenu* graf = addSubmenu(this, nullptr, bar, "Graf1", "&Graf",
                            "Příkazy  pro  práci  s  grafem  naměřených  hodnot", 10, &Graf1);
-  QMenu* parametry = addSubmenu(this, graf, nullptr, "Parametry_grafu", "&Parametry  grafu",
-                                "Nastavování  parametrů  grafu  naměřených  hodnot", 41,
-                                &Parametry_grafu);
-  QMenu* meritka =
-      addSubmenu(this, parametry, nullptr, "Meritka_Grafu", "&Měřítka  grafu",
-                 "Nastavení  měřítek  grafu  na  osách  X a Y", 0, &Meritka_Grafu);
+  QMenu* parametry =
+      addSubmenu(this, graf, nullptr, "Parametry_grafu", "&Parametry  grafu",
+                 "Nastavování  parametrů  grafu  naměřených  hodnot", 41, &Parametry_grafu);
+  QMenu* meritka = addSubmenu(this, parametry, nullptr, "Meritka_Grafu", "&Měřítka  grafu",
+                              "Nastavení  měřítek  grafu  na  osách  X a Y", 0, &Meritka_Grafu);
   QMenu* osaCasu =
       addSubmenu(this, meritka, nullptr, "Osa_Casu", "Osa  &Času",
                  "Nastavení  měřítka  na  vodorovné  časové  ose  grafu", 0, &Osa_Casu);
@@ -101,8 +99,8 @@ void TForm1::createMenu() {
   m_voltageAxisGroup = new QActionGroup(this);
   Sca_Y_15 = addRadioItem(osaNapeti, m_voltageAxisGroup, "Sca_Y_15", "  0  až  1&5  Voltů");
   Sca_Y_03 = addRadioItem(osaNapeti, m_voltageAxisGroup, "Sca_Y_03", "10  až  1&3  Voltů");
-  Barva_Krivky = addItem(parametry, "Barva_Krivky", "&Barva  křivky",
-                         "Nastavení  barvy  křivky  grafu", 0);
+  Barva_Krivky =
+      addItem(parametry, "Barva_Krivky", "&Barva  křivky", "Nastavení  barvy  křivky  grafu", 0);
   Titulek_Grafu = addItem(parametry, "Titulek_Grafu", "&Titulek  grafu",
                           "Editace  hlavního  titulku  grafu", 0);
   graf->addSeparator()->setObjectName(QStringLiteral("N1"));
@@ -121,8 +119,8 @@ void TForm1::createMenu() {
                "programu  Kelvor",
                51);
 
-  for (QMenu* menu : {soubor, mereni, tabulka, graf, parametry, meritka, osaCasu, osaNapeti,
-                      informace})
+  for (QMenu* menu :
+       {soubor, mereni, tabulka, graf, parametry, meritka, osaCasu, osaNapeti, informace})
     m_hintTracker->trackMenu(menu);
 
   connect(Konec_Programu, &QAction::triggered, this, &TForm1::Konec_ProgramuClick);

@@ -1,6 +1,5 @@
-#include "form1.h"
-
 #include "authorpicture.h"
+#include "form1.h"
 #include "hints.h"
 #include "pagebuilder.h"
 #include "radiogroup.h"
@@ -27,8 +26,11 @@ const TextLook kHeading{.text = kWhite,
                         .underline = true,
                         .family = QStringLiteral("MS Sans Serif"),
                         .alignment = Qt::AlignCenter};
-const TextLook kValueLabel{
-    .text = kYellow, .background = kBlue, .pixelSize = 32, .bold = true, .alignment = Qt::AlignCenter};
+const TextLook kValueLabel{.text = kYellow,
+                           .background = kBlue,
+                           .pixelSize = 32,
+                           .bold = true,
+                           .alignment = Qt::AlignCenter};
 const TextLook kGroupLook{.text = kYellow, .background = kBlue, .pixelSize = 13, .bold = true};
 
 RadioGroup* placeRadioGroup(QWidget* page, const char* name, const char* caption,
@@ -42,8 +44,8 @@ RadioGroup* placeRadioGroup(QWidget* page, const char* name, const char* caption
 
 QStringList baudItems() {
   QStringList items;
-  for (const char* rate : {"  1200", "  2400", "  4800", "  9600", " 19200", " 38400", " 57600",
-                           "115200"})
+  for (const char* rate :
+       {"  1200", "  2400", "  4800", "  9600", " 19200", " 38400", " 57600", "115200"})
     items << QString::fromLatin1(rate) + QStringLiteral("   Bd");
   return items;
 }
@@ -57,7 +59,9 @@ QWidget* TForm1::createMetersPage() {
   return page;
 }
 
-QWidget* TForm1::createGrafPage() { return newPage(this, "GRAF"); }
+QWidget* TForm1::createGrafPage() {
+  return newPage(this, "GRAF");
+}
 
 QWidget* TForm1::createTabulkaPage() {
   QWidget* page = newPage(this, "TABULKA");
@@ -71,8 +75,8 @@ QWidget* TForm1::createParametryPage() {
   RychlostBaud =
       placeRadioGroup(page, "RychlostBaud", "BAUD:", baudItems(), {16, 8, 185, 233},
                       "Volba  přenosové  rychlosti  pro  komunikaci  s  A/D  convertorem");
-  RychlostLabel = placeLabel(page, "RychlostLabel", QStringLiteral("XXXXX"), {16, 248, 185, 41},
-                             kValueLabel);
+  RychlostLabel =
+      placeLabel(page, "RychlostLabel", QStringLiteral("XXXXX"), {16, 248, 185, 41}, kValueLabel);
   setHintWithTooltip(RychlostLabel,
                      QStringLiteral("Baud|Zde  uvidíte  zvolenou  přenosovou  rychlost"));
 
@@ -82,10 +86,9 @@ QWidget* TForm1::createParametryPage() {
        QStringLiteral("COM  4"), QStringLiteral("COM  5"), QStringLiteral("COM  6"),
        QStringLiteral("COM  7"), QStringLiteral("COM  8")},
       {208, 8, 185, 233}, "Volba  sériového  portu  pro  komunikaci  s  A/D  konvertorem");
-  SerialPortLabel = placeLabel(page, "SerialPortLabel", QStringLiteral("XXXX"),
-                               {208, 248, 185, 41}, kValueLabel);
-  setHintWithTooltip(SerialPortLabel,
-                     QStringLiteral("Port|Zde  uvidíte  zvolený  sériový  port"));
+  SerialPortLabel =
+      placeLabel(page, "SerialPortLabel", QStringLiteral("XXXX"), {208, 248, 185, 41}, kValueLabel);
+  setHintWithTooltip(SerialPortLabel, QStringLiteral("Port|Zde  uvidíte  zvolený  sériový  port"));
 
   DobaUkladani = placeRadioGroup(
       page, "DobaUkladani", "DOBA:",
@@ -110,8 +113,8 @@ QWidget* TForm1::createParametryPage() {
        QStringLiteral("1000   ŘÁDKŮ"), QStringLiteral("1800   ŘÁDKŮ"),
        QStringLiteral("3600   ŘÁDKŮ")},
       {592, 8, 185, 233}, "Volba  počtu  řádků  pro  přenos  naměřených  dat  do  počítače  PC");
-  PocetRadkuLabel = placeLabel(page, "PocetRadkuLabel", QStringLiteral("XXXX"),
-                               {592, 248, 185, 41}, kValueLabel);
+  PocetRadkuLabel =
+      placeLabel(page, "PocetRadkuLabel", QStringLiteral("XXXX"), {592, 248, 185, 41}, kValueLabel);
 
   Label11 = placeLabel(page, "Label11", QStringLiteral("KAL.  KONSTANTA:"), {64, 376, 257, 33},
                        {.text = kWhite, .pixelSize = 23, .bold = true});
@@ -119,13 +122,13 @@ QWidget* TForm1::createParametryPage() {
   place(Button3, "Button3", {520, 368, 257, 41});
   setHint(Button3, QStringLiteral("Tímto  tlačítkem  můžete  odstartovat  zápis  zvolených  "
                                   "hodnot  do  paměti  EEprom"));
-  Vysledek_Zapisu_Label = placeLabel(page, "Vysledek_Zapisu_Label", QStringLiteral("XXXXXX"),
-                                     {520, 320, 257, 36},
-                                     {.text = kYellow,
-                                      .background = kBlue,
-                                      .pixelSize = 23,
-                                      .bold = true,
-                                      .alignment = Qt::AlignCenter});
+  Vysledek_Zapisu_Label =
+      placeLabel(page, "Vysledek_Zapisu_Label", QStringLiteral("XXXXXX"), {520, 320, 257, 36},
+                 {.text = kYellow,
+                  .background = kBlue,
+                  .pixelSize = 23,
+                  .bold = true,
+                  .alignment = Qt::AlignCenter});
   setHint(Vysledek_Zapisu_Label,
           QStringLiteral("Zde  uvidíte  výsledek  operace  zápisu  do  paměti  EEprom  "
                          "dataloggeru"));
@@ -137,7 +140,9 @@ QWidget* TForm1::createParametryPage() {
   return page;
 }
 
-QWidget* TForm1::createServisPage() { return newPage(this, "SERVIS"); }
+QWidget* TForm1::createServisPage() {
+  return newPage(this, "SERVIS");
+}
 
 QWidget* TForm1::createAutorPage() {
   QWidget* page = newPage(this, "AUTOR");

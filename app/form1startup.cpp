@@ -1,6 +1,5 @@
-#include "form1.h"
-
 #include "applicationtitle.h"
+#include "form1.h"
 #include "hints.h"
 #include "radiogroup.h"
 #include "settingskeys.h"
@@ -9,7 +8,6 @@
 #include <QApplication>
 #include <QLabel>
 #include <QTabWidget>
-
 #include <array>
 
 namespace kelvor {
@@ -26,15 +24,27 @@ template <std::size_t N> int indexOf(const std::array<int, N>& values, long long
   return -1;
 }
 
-QString text(const std::string& bytes) { return QString::fromUtf8(bytes); }
-std::string bytes(const QString& text) { return text.toUtf8().toStdString(); }
+QString text(const std::string& bytes) {
+  return QString::fromUtf8(bytes);
+}
+std::string bytes(const QString& text) {
+  return text.toUtf8().toStdString();
+}
 
 } // namespace
 
-int TForm1::baudRateOfItem(int item) { return kBaudRates.at(static_cast<std::size_t>(item)); }
-int TForm1::secondsOfItem(int item) { return kStorageSeconds.at(static_cast<std::size_t>(item)); }
-int TForm1::rowsOfItem(int item) { return kRowCounts.at(static_cast<std::size_t>(item)); }
-QString TForm1::portNameOfItem(int item) { return QStringLiteral("COM%1").arg(item + 1); }
+int TForm1::baudRateOfItem(int item) {
+  return kBaudRates.at(static_cast<std::size_t>(item));
+}
+int TForm1::secondsOfItem(int item) {
+  return kStorageSeconds.at(static_cast<std::size_t>(item));
+}
+int TForm1::rowsOfItem(int item) {
+  return kRowCounts.at(static_cast<std::size_t>(item));
+}
+QString TForm1::portNameOfItem(int item) {
+  return QStringLiteral("COM%1").arg(item + 1);
+}
 
 int TForm1::portItemOf(const QString& name) {
   for (int i = 0; i < 8; ++i)

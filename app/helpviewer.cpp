@@ -22,11 +22,17 @@ void HelpViewer::showContext(int context) {
   showAnchor(QStringLiteral("ctx%1").arg(context));
 }
 
-void HelpViewer::showContents() { showAnchor(QStringLiteral("obsah")); }
+void HelpViewer::showContents() {
+  showAnchor(QStringLiteral("obsah"));
+}
 
-QString HelpViewer::currentAnchor() const { return m_browser->source().fragment(); }
+QString HelpViewer::currentAnchor() const {
+  return m_browser->source().fragment();
+}
 
-QString HelpViewer::shownText() const { return m_browser->toPlainText(); }
+QString HelpViewer::shownText() const {
+  return m_browser->toPlainText();
+}
 
 void HelpViewer::showAnchor(const QString& anchor) {
   QUrl url = kHelpPage;

@@ -22,16 +22,22 @@ QString longHint(const QString& hint) {
   return bar < 0 ? hint : hint.mid(bar + 1);
 }
 
-void setHint(QWidget* widget, const QString& hint) { widget->setProperty(kHintProperty, hint); }
+void setHint(QWidget* widget, const QString& hint) {
+  widget->setProperty(kHintProperty, hint);
+}
 
 void setHintWithTooltip(QWidget* widget, const QString& hint) {
   setHint(widget, hint);
   widget->setToolTip(shortHint(hint));
 }
 
-void setHint(QAction* action, const QString& hint) { action->setProperty(kHintProperty, hint); }
+void setHint(QAction* action, const QString& hint) {
+  action->setProperty(kHintProperty, hint);
+}
 
-QString hintOf(const QObject* object) { return object->property(kHintProperty).toString(); }
+QString hintOf(const QObject* object) {
+  return object->property(kHintProperty).toString();
+}
 
 HintTracker::HintTracker(QObject* parent) : QObject(parent) {}
 

@@ -26,8 +26,7 @@ QMessageBox::Icon toMessageIcon(OperatorDialogs::Icon icon) {
 } // namespace
 
 bool QtOperatorDialogs::askYesNo(const QString& title, const QString& text, Icon icon) {
-  QMessageBox box(toMessageIcon(icon), title, text, QMessageBox::Yes | QMessageBox::No,
-                  m_parent);
+  QMessageBox box(toMessageIcon(icon), title, text, QMessageBox::Yes | QMessageBox::No, m_parent);
   box.setDefaultButton(QMessageBox::Yes);
   return box.exec() == QMessageBox::Yes;
 }
@@ -37,8 +36,7 @@ void QtOperatorDialogs::showMessage(const QString& title, const QString& text, I
   box.exec();
 }
 
-std::optional<QString> QtOperatorDialogs::inputText(const QString& caption,
-                                                    const QString& prompt,
+std::optional<QString> QtOperatorDialogs::inputText(const QString& caption, const QString& prompt,
                                                     const QString& initial, int maxLength) {
   QInputDialog dialog(m_parent);
   dialog.setWindowTitle(caption);

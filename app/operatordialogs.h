@@ -3,7 +3,6 @@
 #include "tcolor.h"
 
 #include <QString>
-
 #include <optional>
 
 class QWidget;

@@ -43,8 +43,7 @@ void RadioGroup::layoutItems() {
   const int margin = 8;
   const int rowHeight = (height() - top - margin) / count();
   for (int i = 0; i < count(); ++i)
-    m_buttons->button(i)->setGeometry(margin, top + i * rowHeight, width() - 2 * margin,
-                                      rowHeight);
+    m_buttons->button(i)->setGeometry(margin, top + i * rowHeight, width() - 2 * margin, rowHeight);
 }
 
 } // namespace kelvor

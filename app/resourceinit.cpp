@@ -2,4 +2,6 @@
 
 #include <QtCore/qglobal.h>
 
-void kelvorInitResources() { Q_INIT_RESOURCE(kelvor_app); }
+void kelvorInitResources() {
+  Q_INIT_RESOURCE(kelvor_app);
+}

@@ -1,5 +1,4 @@
 #include <QApplication>
-
 #include <benchmark/benchmark.h>
 
 // Widgets and the chart paint through Qt, so the benchmarks run inside an application

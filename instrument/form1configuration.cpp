@@ -1,5 +1,4 @@
 #include "form1.h"
-
 #include "radiogroup.h"
 
 #include <QLabel>

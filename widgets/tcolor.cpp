@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QPalette>
-
 #include <array>
 #include <charconv>
 #include <cstdio>
@@ -123,7 +122,9 @@ QColor toQColor(TColor color) {
   return QColor(int(color & 0xFF), int((color >> 8) & 0xFF), int((color >> 16) & 0xFF));
 }
 
-TColor resolvedRgb(TColor color) { return fromQColor(toQColor(color)); }
+TColor resolvedRgb(TColor color) {
+  return fromQColor(toQColor(color));
+}
 
 TColor fromQColor(const QColor& color) {
   return rgbColor(color.red(), color.green(), color.blue());

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QColor>
-
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -58,7 +57,9 @@ inline constexpr TColor cl3DLight = kSystemColor | 0x16;
 inline constexpr TColor clInfoText = kSystemColor | 0x17;
 inline constexpr TColor clInfoBk = kSystemColor | 0x18;
 
-constexpr bool isSystemColor(TColor c) { return (c & kSystemColor) != 0; }
+constexpr bool isSystemColor(TColor c) {
+  return (c & kSystemColor) != 0;
+}
 constexpr TColor rgbColor(int r, int g, int b) {
   return static_cast<TColor>((r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16));
 }

@@ -20,7 +20,9 @@ std::string_view trim(std::string_view s) {
   return s.substr(begin, end - begin + 1);
 }
 
-char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+char lower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool equalNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size())

@@ -8,8 +8,12 @@
 namespace kelvor {
 namespace {
 
-bool isBlank(char c) { return c == ' '; }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isBlank(char c) {
+  return c == ' ';
+}
+bool isDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 // Scans sign, digits, optional point and digits, optional exponent from `pos`. Returns the
 // end of the number and whether a mantissa digit was seen; an exponent without digits is

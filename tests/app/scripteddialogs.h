@@ -3,7 +3,6 @@
 #include "operatordialogs.h"
 
 #include <QStringList>
-
 #include <deque>
 
 // Answers the program's questions from a script and records what it asked.

@@ -134,11 +134,10 @@ private slots:
         names << line.section(QLatin1Char('='), 0, 0);
       return names;
     }();
-    const QStringList expected{"[Tabulka]", "HlavickaTab", "[Graph]",    "ScaleX",
-                               "ScaleY",    "Titulek",     "Barva",      "[Sheet]",
-                               "Stranka",   "[Serial]",    "SerialPort", "BaudRate",
-                               "[Ukladani]", "Doba",       "Minuty",     "[Convertor]",
-                               "KonstStr",  "[Transfer]",  "PocetRadku"};
+    const QStringList expected{"[Tabulka]",   "HlavickaTab", "[Graph]",    "ScaleX",    "ScaleY",
+                               "Titulek",     "Barva",       "[Sheet]",    "Stranka",   "[Serial]",
+                               "SerialPort",  "BaudRate",    "[Ukladani]", "Doba",      "Minuty",
+                               "[Convertor]", "KonstStr",    "[Transfer]", "PocetRadku"};
     QCOMPARE(keys, expected);
   }
 
@@ -196,7 +195,8 @@ private slots:
   void hintsReachTheStatusLine() {
     Fixture f("");
     f.form->ShowHint(kelvor::longHint(kelvor::hintOf(f.form->RychlostLabel)));
-    QCOMPARE(f.form->Panel1->text(), QStringLiteral("Zde  uvidíte  zvolenou  přenosovou  rychlost"));
+    QCOMPARE(f.form->Panel1->text(),
+             QStringLiteral("Zde  uvidíte  zvolenou  přenosovou  rychlost"));
     QCOMPARE(f.form->RychlostLabel->toolTip(), QStringLiteral("Baud"));
     QCOMPARE(kelvor::longHint(kelvor::hintOf(f.form->Vyber_Intervalu)),
              QStringLiteral("Tato  část  programu  je  určena  pro  výběr  zajímavého  "

@@ -2,10 +2,9 @@
 
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <fstream>
-#include <sys/stat.h>
 #include <sstream>
+#include <sys/stat.h>
 
 using kelvor::ProfileFile;
 using kelvor::ProfileWriteError;
