@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
+
 #include <unistd.h>
 
 namespace kelvor {

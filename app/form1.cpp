@@ -1,9 +1,16 @@
 #include "form1.h"
 
 #include "applicationtitle.h"
+#include "dbgrid.h"
+#include "form3.h"
+#include "form7.h"
 #include "helpviewer.h"
 #include "hints.h"
+#include "qteventhandoff.h"
 #include "resourceinit.h"
+#include "serialline.h"
+#include "settingskeys.h"
+#include "tablemodel.h"
 
 #include <QAction>
 #include <QApplication>
@@ -13,7 +20,10 @@
 #include <QMenu>
 #include <QScreen>
 #include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
+
+#include <map>
 
 namespace kelvor {
 namespace {
@@ -33,13 +43,102 @@ TForm1::TForm1(const FileLocations& locations, std::unique_ptr<OperatorDialogs> 
   grey.setColor(QPalette::Window, QColor(128, 128, 128));
   setPalette(grey);
   setAutoFillBackground(true);
+  openTable();
+  createSerialLine();
+  createTimers();
   createMenu();
   createPages();
+  connectMenu();
   qApp->installEventFilter(this);
 }
 
 TForm1::~TForm1() {
   qApp->removeEventFilter(this);
+  // The port's worker hands its last events to this window; it goes before the controls.
+  SerialLine1.reset();
+  try {
+    Table1.close();
+  } catch (const std::exception& error) {
+    qWarning("%s", error.what());
+  }
+}
+
+void TForm1::attachForms(TForm3* form3, TForm7* form7) {
+  Form3 = form3;
+  Form7 = form7;
+  Form7->setProperty(kHelpContextProperty, TForm7::kHelpContext);
+  connect(Form7, &TForm7::selectRequested, this, &TForm1::SelectButtonClick);
+}
+
+// The interval window's keys of section Select, read with a fallback and written at once;
+// a key that cannot be written is reported, and the keys after it are not written.
+SettingsKeyAccess TForm1::selectKey(const char* key) {
+  SettingsKeyAccess access;
+  access.read = [this, key](const std::string& fallback) {
+    return m_settings.readString(settings::kSelect, key, fallback);
+  };
+  access.write = [this, key](const std::string& value) {
+    return runCommand(
+        [this, key, &value] { m_settings.writeString(settings::kSelect, key, value); });
+  };
+  return access;
+}
+
+void TForm1::openTable() {
+  try {
+    Table1.open(m_locations.tableFile().toStdString());
+  } catch (const std::exception& error) {
+    showError(QString::fromStdString(error.what()));
+  }
+}
+
+// SerialLine1 as designed: COM2 at 19 200 baud, a cluster per 26 bytes, every report
+// passed; only the receive-cluster event is bound.
+void TForm1::createSerialLine() {
+  m_handoff = std::make_shared<QtEventHandoff>();
+  SerialLine1 = std::make_unique<TSerialLine>(m_handoff);
+  std::map<std::string, std::string> devices;
+  for (int n = 1; n <= 8; ++n) {
+    const std::string port = "COM" + std::to_string(n);
+    const std::string device = m_settings.readString(settings::kDevices, port, "");
+    if (!device.empty())
+      devices[port] = device;
+  }
+  SerialLine1->setDeviceMap(std::move(devices));
+  SerialLine1->setCommPort("COM2");
+  SerialLine1->setBaudRate(19200);
+  SerialLine1->setRTOCharDelayTime(570);
+  SerialLine1->setClusterSize(26);
+  SerialLine1->setWTOCharDelayTime(570);
+  SerialLine1->setErrorNoise(255);
+  SerialLine1->setOnRxClusterEvent([this](TSerialLine*) { SerialLine1RxClusterEvent(); });
+}
+
+void TForm1::createTimers() {
+  const std::pair<QTimer**, int> timers[] = {
+      {&Timer1, 6000}, {&Timer2, 1000}, {&Timer3, 1000}, {&Timer4, 1000}};
+  for (const auto& [timer, interval] : timers) {
+    *timer = new QTimer(this);
+    (*timer)->setInterval(interval);
+  }
+  connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
+  connect(Timer2, &QTimer::timeout, this, &TForm1::Timer2Timer);
+  connect(Timer3, &QTimer::timeout, this, &TForm1::Timer3Timer);
+  connect(Timer4, &QTimer::timeout, this, &TForm1::Timer4Timer);
+}
+
+bool TForm1::runCommand(const std::function<void()>& command) {
+  try {
+    command();
+    return true;
+  } catch (const std::exception& error) {
+    showError(QString::fromStdString(error.what()));
+    return false;
+  }
+}
+
+void TForm1::showError(const QString& message) {
+  m_dialogs->showMessage(kApplicationTitle, message, OperatorDialogs::Icon::Error);
 }
 
 void TForm1::createPages() {
@@ -163,6 +262,7 @@ void TForm1::scaleToScreen() {
       child->setFont(font);
     }
   }
+  DBGrid1->setScale(factor);
   resize(available.size());
 }
 

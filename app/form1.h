@@ -1,10 +1,16 @@
 #pragma once
 
+#include "chartreport.h"
+#include "eepromwrite.h"
 #include "filelocations.h"
+#include "form7.h"
+#include "measurementtable.h"
+#include "measuringcycle.h"
 #include "operatordialogs.h"
 #include "profilefile.h"
 
 #include <QMainWindow>
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -12,15 +18,34 @@
 class QAction;
 class QActionGroup;
 class QLabel;
+class QLineEdit;
 class QMenu;
+class QPlainTextEdit;
 class QPushButton;
 class QTabWidget;
+class QTimer;
+class QToolButton;
 
 namespace kelvor {
 
+class ChartView;
+class DBGrid;
+class DBNavigator;
+class EventHandoff;
 class HelpViewer;
 class HintTracker;
+class MaskEdit;
 class RadioGroup;
+class TCustomMultiBevel;
+class TForm3;
+class TForm7;
+class AsciiFileReader;
+class TLed;
+class TLevelMeter;
+class TNeedleMeter;
+class TProgressGauge;
+class TSerialLine;
+class TableModel;
 
 // The main window. It keeps the program's remembered choices and the measuring state as
 // window-wide values; its handlers are split over app/ and instrument/ by concern.
@@ -29,12 +54,18 @@ class TForm1 : public QMainWindow {
 
 public:
   static constexpr int kHelpContext = 10;
+  // The terminal pane keeps this many of the newest lines.
+  static constexpr int kTerminalLineLimit = 100000;
 
   // `locations` says where the settings file and the table live; `dialogs` answers the
   // operator's questions (the real dialogs when null).
   explicit TForm1(const FileLocations& locations,
                   std::unique_ptr<OperatorDialogs> dialogs = nullptr, QWidget* parent = nullptr);
   ~TForm1() override;
+
+  // The table report form and the interval selection window, created after the main window.
+  void attachForms(TForm3* form3, TForm7* form7);
+  SettingsKeyAccess selectKey(const char* key);
 
   // Start-up, run once before the window is first shown.
   void FormCreate();
@@ -43,7 +74,6 @@ public:
 
   // Settings values.
   QString HlavickaTab;
-  std::uint16_t Doba = 0;
   int ScaleX = 0;
   int ScaleY = 0;
   QString Titulek;
@@ -51,9 +81,18 @@ public:
   QString Stranka;
   QString SerialPort;
   int BaudRate = 0;
-  QString Minuty;
   QString KonstStr;
   std::uint16_t PocetRadku = 0;
+
+  // The measuring cycle's counters, with the storage interval `Doba` and the minutes text
+  // kept as `Minuty`.
+  MeasuringCycle cycle;
+  QString LastCommand;
+  EepromWrite eeprom;
+
+  MeasurementTable Table1;
+  std::unique_ptr<TSerialLine> SerialLine1;
+  ChartReport chartReport;
 
   // The values of the parameters page's items.
   static int baudRateOfItem(int item);
@@ -72,6 +111,45 @@ public:
   void SeriovyPortClick();
   void DobaUkladaniClick();
   void PocetRadkuGroupClick();
+  void Button3Click();
+  void Timer4Timer();
+
+  // Logger protocol.
+  void Posli_Servisni_Prikaz(const QString& command);
+  void SerialLine1RxClusterEvent();
+
+  // Measuring cycle.
+  void Mereni_ZapnutoClick();
+  void Mereni_VypnutoClick();
+  void Timer1Timer();
+  void Timer2Timer();
+  void Timer3Timer();
+  void Val_Mul_ButtonClick();
+
+  // Service terminal.
+  void Zer_Mem_ButtonClick();
+  void SendButtonClick();
+  void Button2Click();
+
+  // Table, chart, report, files.
+  void Vymazat_dataClick();
+  void RedrawScreen();
+  void chartReread();
+  void Sca_X_060Click();
+  void Sca_X_120Click();
+  void Sca_X_300Click();
+  void Sca_X_600Click();
+  void Sca_Y_15Click();
+  void Sca_Y_03Click();
+  void Barva_KrivkyClick();
+  void Titulek_GrafuClick();
+  void Tisk_GrafuClick();
+  void Hlavicka_TabulkyClick();
+  void Tisk_tabulkyClick();
+  void ExportASCII1Click();
+  void Import_ASCIIClick();
+  void Vyber_IntervaluClick();
+  void SelectButtonClick();
 
   // Controls that start-up, shutdown and the tests reach.
   QTabWidget* PageControl1 = nullptr;
@@ -123,8 +201,46 @@ public:
   RadioGroup* PocetRadkuGroup = nullptr;
   QLabel* PocetRadkuLabel = nullptr;
   QLabel* Label11 = nullptr;
+  MaskEdit* KonstantaEdit = nullptr;
   QPushButton* Button3 = nullptr;
+  TProgressGauge* Gauge2 = nullptr;
   QLabel* Vysledek_Zapisu_Label = nullptr;
+
+  TCustomMultiBevel* MultiBevel1 = nullptr;
+  TCustomMultiBevel* MultiBevel2 = nullptr;
+  TCustomMultiBevel* MultiBevel3 = nullptr;
+  TCustomMultiBevel* MultiBevel4 = nullptr;
+  TNeedleMeter* NeedleMeter1 = nullptr;
+  TLevelMeter* LevelMeter1 = nullptr;
+  QLabel* VoltageLabel = nullptr;
+  QLabel* TimeLabel = nullptr;
+
+  ChartView* Report1 = nullptr;
+  TLed* Graf_Measure_Led = nullptr;
+  TLed* Led1 = nullptr;
+  QToolButton* SpeedButton3 = nullptr;
+
+  TableModel* DataSource1 = nullptr;
+  DBGrid* DBGrid1 = nullptr;
+  DBNavigator* DBNavigator1 = nullptr;
+  TLed* Tabulka_Measure_Led = nullptr;
+  QToolButton* SpeedButton1 = nullptr;
+
+  QLineEdit* PrikazEdit = nullptr;
+  QPlainTextEdit* TerminalMemo = nullptr;
+  TLed* Servis_Measure_Led = nullptr;
+  QPushButton* SendButton = nullptr;
+  QPushButton* Button2 = nullptr;
+  QPushButton* Val_Mul_Button = nullptr;
+  QPushButton* Zer_Mem_Button = nullptr;
+
+  QTimer* Timer1 = nullptr;
+  QTimer* Timer2 = nullptr;
+  QTimer* Timer3 = nullptr;
+  QTimer* Timer4 = nullptr;
+
+  TForm3* Form3 = nullptr;
+  TForm7* Form7 = nullptr;
 
   HelpViewer* helpViewer() const { return m_helpViewer; }
   HintTracker* hintTracker() const { return m_hintTracker; }
@@ -137,7 +253,29 @@ protected:
 
 private:
   bool FormCloseQuery();
+  void openTable();
+  void createSerialLine();
+  void createTimers();
+  void bindChartToTable();
+  void showSwitchedOffLook();
+  void showReadingLook();
+  void showNoReplyLook();
+  void setMeasuringLeds(bool on);
+  void handlePresentValue(const std::string& field);
+  void handleReadoutRow(const std::string& field);
+  void appendRecord(std::optional<int> time, const std::string& minutes,
+                    const std::string& voltage);
+  void appendTerminalLine(const std::string& text);
+  void sendServiceCommand(std::string_view command);
+  void selectScale(QAction* item, int* value, int scale);
+  std::optional<std::string> appendImportedLines(AsciiFileReader& file);
+  void upperPass();
+  void lowerPass();
+  // Runs a command; an error it raises reaches the operator as an error message box.
+  bool runCommand(const std::function<void()>& command);
+  void showError(const QString& message);
   void createMenu();
+  void connectMenu();
   void createPages();
   QWidget* createMetersPage();
   QWidget* createGrafPage();
@@ -146,6 +284,7 @@ private:
   QWidget* createServisPage();
   QWidget* createAutorPage();
 
+  void writeFirstSettings();
   void readSettings();
   void writeSettings();
   void markScaleItems();
@@ -157,12 +296,16 @@ private:
 
   FileLocations m_locations;
   ProfileFile m_settings;
+  std::shared_ptr<EventHandoff> m_handoff;
+  // Declared after Table1, so it goes before the table it watches.
+  std::unique_ptr<TableModel> m_dataSource;
   std::unique_ptr<OperatorDialogs> m_dialogs;
   HintTracker* m_hintTracker = nullptr;
   HelpViewer* m_helpViewer = nullptr;
   QActionGroup* m_timeAxisGroup = nullptr;
   QActionGroup* m_voltageAxisGroup = nullptr;
-  bool m_created = false;
+  bool m_rereading = false;
+
   bool m_destroyed = false;
 };
 

@@ -122,9 +122,32 @@ void TForm1::createMenu() {
   for (QMenu* menu :
        {soubor, mereni, tabulka, graf, parametry, meritka, osaCasu, osaNapeti, informace})
     m_hintTracker->trackMenu(menu);
+}
 
-  connect(Konec_Programu, &QAction::triggered, this, &TForm1::Konec_ProgramuClick);
-  connect(N5, &QAction::triggered, this, &TForm1::N5Click);
+void TForm1::connectMenu() {
+  const std::pair<QAction*, void (TForm1::*)()> handlers[] = {
+      {ExportASCII1, &TForm1::ExportASCII1Click},
+      {Import_ASCII, &TForm1::Import_ASCIIClick},
+      {Konec_Programu, &TForm1::Konec_ProgramuClick},
+      {Mereni_Vypnuto, &TForm1::Mereni_VypnutoClick},
+      {Mereni_Zapnuto, &TForm1::Mereni_ZapnutoClick},
+      {Vymazat_data, &TForm1::Vymazat_dataClick},
+      {Vyber_Intervalu, &TForm1::Vyber_IntervaluClick},
+      {Hlavicka_Tabulky, &TForm1::Hlavicka_TabulkyClick},
+      {Tisk_tabulky, &TForm1::Tisk_tabulkyClick},
+      {Sca_X_060, &TForm1::Sca_X_060Click},
+      {Sca_X_120, &TForm1::Sca_X_120Click},
+      {Sca_X_300, &TForm1::Sca_X_300Click},
+      {Sca_X_600, &TForm1::Sca_X_600Click},
+      {Sca_Y_15, &TForm1::Sca_Y_15Click},
+      {Sca_Y_03, &TForm1::Sca_Y_03Click},
+      {Barva_Krivky, &TForm1::Barva_KrivkyClick},
+      {Titulek_Grafu, &TForm1::Titulek_GrafuClick},
+      {Tisk_Grafu, &TForm1::Tisk_GrafuClick},
+      {N5, &TForm1::N5Click},
+  };
+  for (const auto& [item, handler] : handlers)
+    connect(item, &QAction::triggered, this, handler);
 }
 
 } // namespace kelvor

@@ -1,13 +1,19 @@
-#include "applicationtitle.h"
 #include "form1.h"
 #include "hints.h"
+#include "maskedit.h"
+#include "needlemeter.h"
+#include "numbertext.h"
+#include "progressgauge.h"
 #include "radiogroup.h"
+#include "serialline.h"
 #include "settingskeys.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QFileInfo>
 #include <QLabel>
 #include <QTabWidget>
+
 #include <array>
 
 namespace kelvor {
@@ -60,7 +66,7 @@ void TForm1::readSettings() {
     return text(ini.readString(section, key, bytes(present)));
   };
   HlavickaTab = readText(kTabulka, kHlavickaTab, HlavickaTab);
-  Doba = static_cast<std::uint16_t>(ini.readInteger(kUkladani, kDoba, Doba));
+  cycle.Doba = static_cast<std::uint16_t>(ini.readInteger(kUkladani, kDoba, cycle.Doba));
   ScaleX = static_cast<int>(ini.readInteger(kGraph, kScaleX, ScaleX));
   ScaleY = static_cast<int>(ini.readInteger(kGraph, kScaleY, ScaleY));
   Titulek = readText(kGraph, kTitulek, Titulek);
@@ -68,25 +74,53 @@ void TForm1::readSettings() {
   Stranka = readText(kSheet, kStranka, Stranka);
   SerialPort = readText(kSerial, kSerialPort, SerialPort);
   BaudRate = static_cast<int>(ini.readInteger(kSerial, kBaudRate, BaudRate));
-  Doba = static_cast<std::uint16_t>(ini.readInteger(kUkladani, kDoba, Doba));
-  Minuty = readText(kUkladani, kMinuty, Minuty);
+  cycle.Doba = static_cast<std::uint16_t>(ini.readInteger(kUkladani, kDoba, cycle.Doba));
+  cycle.MinutesText = bytes(readText(kUkladani, kMinuty, text(cycle.MinutesText)));
   KonstStr = readText(kConvertor, kKonstStr, KonstStr);
   PocetRadku = static_cast<std::uint16_t>(ini.readInteger(kTransfer, kPocetRadku, PocetRadku));
   // The storage interval divides the chart's axis span; a hand-edited 0 would divide by zero.
-  if (Doba == 0)
-    Doba = 6;
+  if (cycle.Doba == 0)
+    cycle.Doba = 6;
+}
+
+// A first start finds no settings file: it gets one with the choices a new user wants, so
+// the chart has a colour and an interval to divide by, and the port a speed.
+void TForm1::writeFirstSettings() {
+  HlavickaTab = QStringLiteral("TABULKA  NAMĚŘENÝCH  HODNOT:");
+  ScaleX = 60;
+  ScaleY = 15;
+  Titulek = QStringLiteral("VYBÍJENÍ  AKUMULÁTORU");
+  Barva = QStringLiteral("clBlue");
+  Stranka = QStringLiteral("METERS");
+  SerialPort = QStringLiteral("COM2");
+  BaudRate = 19200;
+  cycle.Doba = 60;
+  cycle.MinutesText = "   0.0";
+  KonstStr = QStringLiteral("  1.000000000");
+  PocetRadku = 100;
+  writeSettings();
 }
 
 void TForm1::FormCreate() {
+  if (!QFileInfo::exists(m_locations.settingsFile()))
+    runCommand([this] { writeFirstSettings(); });
   readSettings();
   // Each selection runs the group's click handler as the operator's choice would.
   RychlostBaud->setItemIndex(indexOf(kBaudRates, BaudRate));
+  SerialLine1->setBaudRate(static_cast<std::uint32_t>(BaudRate));
   RychlostLabel->setText(QString::number(BaudRate));
   SeriovyPort->setItemIndex(portItemOf(SerialPort));
+  SerialLine1->setCommPort(bytes(SerialPort.left(255)));
   SerialPortLabel->setText(SerialPort);
-  DobaUkladani->setItemIndex(indexOf(kStorageSeconds, Doba));
-  DobaUkladaniLabel->setText(QString::number(Doba));
+  DobaUkladani->setItemIndex(indexOf(kStorageSeconds, cycle.Doba));
+  DobaUkladaniLabel->setText(QString::number(cycle.Doba));
   markScaleItems();
+  cycle.resumeMinutes(cycle.MinutesText, parseLeadingNumber(cycle.MinutesText).value_or(0.0));
+  KonstantaEdit->setText(KonstStr);
+  bindChartToTable();
+  RedrawScreen();
+  showSwitchedOffLook();
+  NeedleMeter1->setShowTicksScale(true);
   qApp->installEventFilter(m_hintTracker);
   connect(m_hintTracker, &HintTracker::hintChanged, this, &TForm1::ShowHint);
   showStoredPage();
@@ -94,7 +128,13 @@ void TForm1::FormCreate() {
   PocetRadkuLabel->setText(QString::number(PocetRadku));
   scaleToScreen();
   setWindowState(Qt::WindowMaximized);
+  QPalette resultPalette = Vysledek_Zapisu_Label->palette();
+  resultPalette.setColor(QPalette::Window, QColor(0, 0, 255));
+  Vysledek_Zapisu_Label->setPalette(resultPalette);
   Vysledek_Zapisu_Label->setText(QStringLiteral("XXXXXX"));
+  Gauge2->setProgress(0);
+  cycle.ReplyWatchdog = 0;
+  SerialLine1->setActive(true);
 }
 
 void TForm1::markScaleItems() {
@@ -125,9 +165,12 @@ void TForm1::takeShutdownValues() {
     ScaleY = 3;
   if (Sca_Y_15->isChecked())
     ScaleY = 15;
+  Barva = QString::fromStdString(colorToString(chartReport.chart().series().color()));
   Stranka = PageControl1->currentWidget()->objectName();
   if (PocetRadkuGroup->itemIndex() >= 0)
     PocetRadku = static_cast<std::uint16_t>(rowsOfItem(PocetRadkuGroup->itemIndex()));
+  SerialPort = text(SerialLine1->CommPort());
+  KonstStr = KonstantaEdit->text();
 }
 
 void TForm1::writeSettings() {
@@ -141,8 +184,8 @@ void TForm1::writeSettings() {
   ini.writeString(kSheet, kStranka, bytes(Stranka));
   ini.writeString(kSerial, kSerialPort, bytes(SerialPort));
   ini.writeInteger(kSerial, kBaudRate, BaudRate);
-  ini.writeInteger(kUkladani, kDoba, Doba);
-  ini.writeString(kUkladani, kMinuty, bytes(Minuty));
+  ini.writeInteger(kUkladani, kDoba, cycle.Doba);
+  ini.writeString(kUkladani, kMinuty, cycle.MinutesText);
   ini.writeString(kConvertor, kKonstStr, bytes(KonstStr));
   ini.writeInteger(kTransfer, kPocetRadku, PocetRadku);
 }
@@ -155,9 +198,9 @@ void TForm1::FormDestroy() {
   try {
     writeSettings();
   } catch (const ProfileWriteError& error) {
-    m_dialogs->showMessage(kApplicationTitle, QString::fromStdString(error.what()),
-                           OperatorDialogs::Icon::Error);
+    showError(QString::fromStdString(error.what()));
   }
+  SerialLine1->setActive(false);
 }
 
 } // namespace kelvor

@@ -1,6 +1,9 @@
 #include "applicationtitle.h"
 #include "filelocations.h"
 #include "form1.h"
+#include "form3.h"
+#include "form7.h"
+#include "settingskeys.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -21,6 +24,10 @@ int main(int argc, char** argv) {
       kelvor::FileLocations::forExecutableDir(QApplication::applicationDirPath());
   kelvor::TForm1 form1(locations);
   form1.FormCreate();
+  kelvor::TForm3 form3;
+  kelvor::TForm7 form7(form1.selectKey(kelvor::settings::kZacatek),
+                       form1.selectKey(kelvor::settings::kKonec), &form1);
+  form1.attachForms(&form3, &form7);
   form1.show();
   const int result = QApplication::exec();
   form1.FormDestroy();

@@ -3,6 +3,7 @@
 #include "tcolor.h"
 
 #include <QString>
+
 #include <optional>
 
 class QWidget;

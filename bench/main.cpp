@@ -1,4 +1,5 @@
 #include <QApplication>
+
 #include <benchmark/benchmark.h>
 
 // Widgets and the chart paint through Qt, so the benchmarks run inside an application

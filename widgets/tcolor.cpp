@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QPalette>
+
 #include <array>
 #include <charconv>
 #include <cstdio>

@@ -1,11 +1,12 @@
 #include "profilefile.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
-#include <fcntl.h>
 #include <fstream>
-#include <unistd.h>
 
 namespace kelvor {
 namespace {

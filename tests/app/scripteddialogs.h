@@ -3,6 +3,7 @@
 #include "operatordialogs.h"
 
 #include <QStringList>
+
 #include <deque>
 
 // Answers the program's questions from a script and records what it asked.
@@ -15,8 +16,9 @@ public:
   };
 
   std::deque<bool> yesNoAnswers;
-  std::deque<std::optional<QString>> textAnswers;
-  std::deque<std::optional<QString>> fileAnswers;
+  // A null QString stands for a cancelled dialog.
+  std::deque<QString> textAnswers;
+  std::deque<QString> fileAnswers;
   std::deque<kelvor::TColor> colorAnswers;
   std::vector<Shown> questions;
   std::vector<Shown> messages;
@@ -50,10 +52,13 @@ public:
   std::optional<QString> openFileName() override { return pop(fileAnswers); }
 
 private:
-  static std::optional<QString> pop(std::deque<std::optional<QString>>& answers) {
-    if (answers.empty())
+  static std::optional<QString> pop(std::deque<QString>& answers) {
+    if (answers.empty() || answers.front().isNull()) {
+      if (!answers.empty())
+        answers.pop_front();
       return std::nullopt;
-    auto answer = answers.front();
+    }
+    const QString answer = answers.front();
     answers.pop_front();
     return answer;
   }

@@ -48,10 +48,23 @@ class TestForm1 : public QObject {
   Q_OBJECT
 
 private slots:
+  void aFirstStartWritesUsableSettings() {
+    Fixture f{QByteArray()};
+    const QStringList lines = f.iniLines();
+    for (const char* line : {"Barva=clBlue", "Doba=60", "ScaleX=60", "ScaleY=15", "SerialPort=COM2",
+                             "BaudRate=19200", "PocetRadku=100", "Stranka=METERS"})
+      QVERIFY2(lines.contains(QString::fromLatin1(line)), line);
+    QCOMPARE(f.form->PageControl1->currentWidget(), f.form->METERS);
+    QCOMPARE(f.form->DobaUkladani->itemIndex(), 3);
+    QCOMPARE(f.form->RychlostBaud->itemIndex(), 4);
+    QVERIFY(f.form->Sca_X_060->isChecked());
+    QVERIFY(f.form->Sca_Y_15->isChecked());
+  }
+
   void storedIntervalSelectsItsItem() {
     Fixture f("[Ukladani]\nDoba=600\n");
     QCOMPARE(f.form->DobaUkladani->itemIndex(), 6);
-    QCOMPARE(int(f.form->Doba), 600);
+    QCOMPARE(int(f.form->cycle.Doba), 600);
     QCOMPARE(f.form->DobaUkladaniLabel->text(), QStringLiteral("600"));
   }
 
@@ -65,18 +78,18 @@ private slots:
     QCOMPARE(f.form->RychlostLabel->text(), QStringLiteral("300"));
     QCOMPARE(f.form->SerialPortLabel->text(), QStringLiteral("com1"));
     QCOMPARE(f.form->PocetRadkuLabel->text(), QStringLiteral("99"));
-    QCOMPARE(int(f.form->Doba), 7);
+    QCOMPARE(int(f.form->cycle.Doba), 7);
   }
 
   void aZeroIntervalBecomesSixSeconds() {
     Fixture f("[Ukladani]\nDoba=0\n");
-    QCOMPARE(int(f.form->Doba), 6);
+    QCOMPARE(int(f.form->cycle.Doba), 6);
     QCOMPARE(f.form->DobaUkladani->itemIndex(), 0);
   }
 
   void theSecondReadOfTheIntervalWins() {
     Fixture f("[Ukladani]\nDoba=0x3C\n");
-    QCOMPARE(int(f.form->Doba), 60);
+    QCOMPARE(int(f.form->cycle.Doba), 60);
   }
 
   void pageCaptionsMatchExactly() {
@@ -164,6 +177,7 @@ private slots:
 
   void aFailedWriteIsReportedOnceWithTheFileName() {
     Fixture f{QByteArray()};
+    QVERIFY(QFile::remove(f.dir.filePath(QStringLiteral("Kelvor.ini"))));
     QVERIFY(QDir(f.dir.path()).mkdir(QStringLiteral("Kelvor.ini")));
     f.form->FormDestroy();
     QCOMPARE(f.dialogs->messages.size(), std::size_t(1));

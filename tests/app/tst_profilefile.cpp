@@ -2,9 +2,11 @@
 
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
+
 #include <fstream>
 #include <sstream>
-#include <sys/stat.h>
 
 using kelvor::ProfileFile;
 using kelvor::ProfileWriteError;

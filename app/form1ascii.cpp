@@ -1,0 +1,119 @@
+#include "applicationtitle.h"
+#include "asciiformat.h"
+#include "form1.h"
+#include "numbertext.h"
+#include "timeformat.h"
+
+#include <QFileInfo>
+
+#include <stdexcept>
+
+namespace kelvor {
+namespace {
+
+// A file operation that failed, in the runtime's words.
+class FileError : public std::runtime_error {
+public:
+  explicit FileError(int errorNumber) : std::runtime_error(fileErrorText(errorNumber)) {}
+};
+
+void check(int errorNumber) {
+  if (errorNumber != 0)
+    throw FileError(errorNumber);
+}
+
+TimeTextFormat timeTextFormat(const TimeFormat& format) {
+  TimeTextFormat text;
+  text.timeSeparator = format.separator().toStdString();
+  text.decimalSeparator = format.locale().decimalPoint().toStdString();
+  text.amText = format.amText().toStdString();
+  text.pmText = format.pmText().toStdString();
+  return text;
+}
+
+} // namespace
+
+void TForm1::ExportASCII1Click() {
+  const std::optional<QString> chosen =
+      m_dialogs->saveFileName({QStringLiteral("Data  Files  (  *.DAT  )"),
+                               QStringLiteral("All  Files      (  *.*        )")});
+  if (!chosen)
+    return;
+  const bool written = runCommand([this, &chosen] {
+    AsciiFileWriter file;
+    check(file.create(chosen->toStdString()));
+    const TimeFormat timeFormat;
+    {
+      MeasurementTable::ViewSuspension suspended(Table1);
+      Table1.first();
+      for (int i = 0; i < Table1.recordCount(); ++i) {
+        const MeasurementRecord record = Table1.record(i);
+        const std::string time =
+            record.time ? timeFormat.format(*record.time).toStdString() : std::string();
+        check(file.writeLine(time, record.minutes, record.voltage));
+      }
+    }
+    check(file.close());
+  });
+  if (written)
+    m_dialogs->showMessage(kApplicationTitle,
+                           QStringLiteral("Exportovaná data byla uložena do souboru:") +
+                               QLatin1Char('\n') + QFileInfo(*chosen).absoluteFilePath(),
+                           OperatorDialogs::Icon::None);
+}
+
+// Appends a record per line until the file ends or a line's time is no time of day; the
+// message of such a line is returned. Other failures throw.
+std::optional<std::string> TForm1::appendImportedLines(AsciiFileReader& file) {
+  const TimeTextFormat format = timeTextFormat(TimeFormat());
+  AsciiRecordTexts texts;
+  while (file.readLine(texts)) {
+    Table1.append();
+    const std::optional<int> time = parseTimeOfDay(texts.time, format);
+    if (!time)
+      return notAValidTimeMessage(texts.time);
+    Table1.setTime(*time);
+    Table1.setMinutes(texts.minutes);
+    cycle.MinutesText = texts.minutes;
+    Table1.setVoltage(texts.voltage);
+  }
+  check(file.error());
+  return std::nullopt;
+}
+
+// A bad line stops the import and keeps the lines before it; a failure outside the file's
+// content (a read error, the table) leaves the table and the minutes text as they were.
+void TForm1::Import_ASCIIClick() {
+  const std::optional<QString> chosen = m_dialogs->openFileName();
+  if (!chosen) {
+    m_dialogs->showMessage(kApplicationTitle,
+                           QStringLiteral("CHYBA - Nebyl vybrán soubor") + QLatin1Char('\n') +
+                               QStringLiteral("s naměřenými daty !!!"),
+                           OperatorDialogs::Icon::None);
+    return;
+  }
+  const std::string minutesBefore = cycle.MinutesText;
+  runCommand([this, &chosen, &minutesBefore] {
+    AsciiFileReader file;
+    check(file.open(chosen->toStdString()));
+    try {
+      MeasurementTable::Batch batch(Table1);
+      std::optional<std::string> badLine;
+      {
+        MeasurementTable::ViewSuspension suspended(Table1);
+        badLine = appendImportedLines(file);
+        Table1.first();
+      }
+      batch.commit();
+      if (badLine)
+        throw ConversionError(*badLine);
+    } catch (const ConversionError&) {
+      throw;
+    } catch (...) {
+      cycle.MinutesText = minutesBefore;
+      throw;
+    }
+  });
+}
+
+} // namespace kelvor

@@ -1,0 +1,128 @@
+#include "chartview.h"
+#include "form1.h"
+#include "numbertext.h"
+#include "tablereportsource.h"
+
+#include <QAction>
+#include <QApplication>
+
+#include <cmath>
+
+namespace kelvor {
+namespace {
+
+// The hourglass for the duration of a long operation.
+class WaitCursor {
+public:
+  WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+  ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+};
+
+} // namespace
+
+// The series takes its y values from VOLTAGE and its labels from MINUTES (see
+// chartReread); the re-read of the RedrawScreen that follows at start-up fills it.
+void TForm1::bindChartToTable() {
+  // A colour the settings file does not name leaves the designed blue.
+  chartReport.chart().series().setColor(stringToColor(Barva.toStdString()).value_or(clBlue));
+}
+
+void TForm1::RedrawScreen() {
+  ChartEngine& chart = chartReport.chart();
+  // Every listed combination divides evenly; halves go to the even neighbour.
+  chart.bottomAxis().maximum = std::nearbyint(ScaleX * 60.0 / cycle.Doba);
+  if (ScaleY == 3) {
+    chart.leftAxis().minimum = 10.0;
+    chart.leftAxis().maximum = 13.0;
+    chart.leftAxis().increment = 0.5;
+  } else if (ScaleY == 15) {
+    chart.leftAxis().minimum = 0.0;
+    chart.leftAxis().maximum = 15.0;
+    chart.leftAxis().increment = 2.5;
+  }
+  chart.setFirstTitleLine(Titulek);
+  chartReread();
+}
+
+void TForm1::chartReread() {
+  if (m_rereading)
+    return;
+  m_rereading = true;
+  const WaitCursor hourglass;
+  ChartSeries& series = chartReport.chart().series();
+  series.clear();
+  QString error;
+  if (Table1.isOpen()) {
+    MeasurementTable::ViewSuspension suspended(Table1);
+    const TableBookmark remembered = Table1.bookmark();
+    try {
+      Table1.first();
+      const int count = Table1.recordCount();
+      series.reserve(static_cast<std::size_t>(count), static_cast<std::size_t>(count) * 6);
+      for (int i = 0; i < count; ++i) {
+        const MeasurementRecord record = Table1.record(i);
+        series.addPoint(i, strToFloat(record.voltage), record.minutes);
+      }
+      Table1.gotoBookmark(remembered);
+    } catch (const std::exception& failure) {
+      error = QString::fromStdString(failure.what());
+      runCommand([this, remembered] { Table1.gotoBookmark(remembered); });
+    }
+  }
+  Report1->update();
+  m_rereading = false;
+  if (!error.isEmpty())
+    showError(error);
+}
+
+void TForm1::selectScale(QAction* item, int* value, int scale) {
+  *value = scale;
+  item->setChecked(true);
+  RedrawScreen();
+}
+
+void TForm1::Sca_X_060Click() {
+  selectScale(Sca_X_060, &ScaleX, 60);
+}
+void TForm1::Sca_X_120Click() {
+  selectScale(Sca_X_120, &ScaleX, 120);
+}
+void TForm1::Sca_X_300Click() {
+  selectScale(Sca_X_300, &ScaleX, 300);
+}
+void TForm1::Sca_X_600Click() {
+  selectScale(Sca_X_600, &ScaleX, 600);
+}
+void TForm1::Sca_Y_15Click() {
+  selectScale(Sca_Y_15, &ScaleY, 15);
+}
+void TForm1::Sca_Y_03Click() {
+  selectScale(Sca_Y_03, &ScaleY, 3);
+}
+
+// After a cancel the dialog still holds the preset, so the colour stays.
+void TForm1::Barva_KrivkyClick() {
+  ChartSeries& series = chartReport.chart().series();
+  series.setColor(m_dialogs->chooseColor(series.color()));
+  RedrawScreen();
+}
+
+void TForm1::Titulek_GrafuClick() {
+  Titulek = chartReport.chart().firstTitleLine();
+  const std::optional<QString> title =
+      m_dialogs->inputText(QStringLiteral("TITULEK  GRAFU:"),
+                           QStringLiteral("Zadejte  titulek [ 30 znaků ]:"), Titulek, 255);
+  if (!title)
+    return;
+  Titulek = *title;
+  RedrawScreen();
+}
+
+void TForm1::Tisk_GrafuClick() {
+  QApplication::processEvents();
+  runCommand([this] { chartReport.preview(TableReportSource(Table1), this); });
+}
+
+} // namespace kelvor

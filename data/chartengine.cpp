@@ -1,0 +1,468 @@
+#include "chartengine.h"
+
+#include <QFont>
+#include <QFontMetricsF>
+#include <QLineF>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <stdexcept>
+
+namespace kelvor {
+namespace {
+
+constexpr double kMargin = 10.0;
+constexpr double kGap = 6.0;
+constexpr double kTickLength = 4.0;
+constexpr double kLabelGap = 2.0;
+// Labels keep at least this share of their own size free between each other.
+constexpr double kLabelSeparation = 0.2;
+constexpr double kRightMarginShare = 0.03;
+constexpr int kMaxLeftLabels = 1000;
+// Coordinates are kept within a distance the rasteriser handles; the line itself is cut to
+// the plot before it is drawn.
+constexpr double kFarAway = 1.0e9;
+
+QFont titleFont() {
+  QFont font(QStringLiteral("Arial"));
+  font.setPixelSize(27);
+  font.setBold(true);
+  font.setUnderline(true);
+  return font;
+}
+
+QFont axisFont() {
+  QFont font(QStringLiteral("Arial"));
+  font.setPixelSize(19);
+  font.setBold(true);
+  return font;
+}
+
+QString groupThousands(std::uint64_t whole) {
+  QString digits = QString::number(whole);
+  for (qsizetype pos = digits.size() - 3; pos > 0; pos -= 3)
+    digits.insert(pos, QLatin1Char(','));
+  return digits;
+}
+
+double niceStepAtLeast(double minimum) {
+  const double power = std::pow(10.0, std::floor(std::log10(minimum)));
+  for (const double factor : {1.0, 2.0, 5.0, 10.0}) {
+    if (factor * power >= minimum * (1.0 - 1e-12))
+      return factor * power;
+  }
+  return 10.0 * power;
+}
+
+// Cuts the segment a-b to the rows top..bottom; false when nothing of it lies there.
+bool clipToRows(QPointF& a, QPointF& b, double top, double bottom) {
+  double enter = 0.0;
+  double leave = 1.0;
+  const double dy = b.y() - a.y();
+  for (const auto& [distance, direction] :
+       {std::pair{a.y() - top, -dy}, std::pair{bottom - a.y(), dy}}) {
+    if (direction == 0.0) {
+      if (distance < 0.0)
+        return false;
+      continue;
+    }
+    const double t = distance / direction;
+    if (direction < 0.0)
+      enter = std::max(enter, t);
+    else
+      leave = std::min(leave, t);
+  }
+  if (enter > leave)
+    return false;
+  const QPointF delta = b - a;
+  const QPointF start = enter > 0.0 ? a + delta * enter : a;
+  const QPointF end = leave < 1.0 ? a + delta * leave : b;
+  a = start;
+  b = end;
+  return true;
+}
+
+// floor((x - origin) * pixelsPerUnit) without a library call: this runs once per point.
+std::int64_t pixelColumn(double x, double origin, double pixelsPerUnit) {
+  const double position = std::clamp((x - origin) * pixelsPerUnit, -kFarAway, kFarAway);
+  const auto truncated = static_cast<std::int64_t>(position);
+  return static_cast<double>(truncated) > position ? truncated - 1 : truncated;
+}
+
+double axisSpan(const ChartAxis& axis) {
+  const double span = axis.maximum - axis.minimum;
+  return span > 0.0 ? span : 1.0;
+}
+
+} // namespace
+
+QString formatAxisValue(double value) {
+  if (!std::isfinite(value))
+    return QString::number(value);
+  const double thousandths = std::round(std::fabs(value) * 1000.0);
+  if (thousandths >= 9.0e18)
+    return QString::number(value, 'f', 1);
+  const auto scaled = static_cast<std::uint64_t>(thousandths);
+  QString decimals = QStringLiteral("%1").arg(scaled % 1000, 3, 10, QLatin1Char('0'));
+  while (decimals.size() > 1 && decimals.endsWith(QLatin1Char('0')))
+    decimals.chop(1);
+  const QString sign = (value < 0.0 && scaled != 0) ? QStringLiteral("-") : QString();
+  return sign + groupThousands(scaled / 1000) + QLatin1Char('.') + decimals;
+}
+
+void ChartSeries::clear() {
+  m_x.clear();
+  m_y.clear();
+  m_labelText.clear();
+  m_labelEnd.clear();
+}
+
+void ChartSeries::reserve(std::size_t count, std::size_t labelBytes) {
+  m_x.reserve(count);
+  m_y.reserve(count);
+  m_labelEnd.reserve(count);
+  m_labelText.reserve(labelBytes);
+}
+
+void ChartSeries::addPoint(double x, double y, std::string_view label) {
+  if (!m_x.empty() && x < m_x.back())
+    throw std::invalid_argument("chart points must be added in ascending x order");
+  m_x.push_back(x);
+  m_y.push_back(y);
+  m_labelText.append(label);
+  m_labelEnd.push_back(m_labelText.size());
+}
+
+std::string_view ChartSeries::label(std::size_t index) const {
+  const std::size_t begin = index == 0 ? 0 : m_labelEnd[index - 1];
+  return std::string_view(m_labelText).substr(begin, m_labelEnd[index] - begin);
+}
+
+std::vector<std::size_t> reduceToPixelColumns(const std::vector<double>& xs,
+                                              const std::vector<double>& ys, std::size_t begin,
+                                              std::size_t end, double origin,
+                                              double pixelsPerUnit) {
+  std::vector<std::size_t> kept;
+  if (begin < end) {
+    const double columns = (xs[end - 1] - xs[begin]) * pixelsPerUnit + 2.0;
+    kept.reserve(std::min<std::size_t>(end - begin,
+                                       static_cast<std::size_t>(std::min(columns, kFarAway)) * 4));
+  }
+  std::size_t first = begin;
+  while (first < end) {
+    const std::int64_t column = pixelColumn(xs[first], origin, pixelsPerUnit);
+    const auto inColumn = [&](std::size_t index) {
+      return pixelColumn(xs[index], origin, pixelsPerUnit) == column;
+    };
+    // The x values ascend, so the column's points are found by galloping, not one by one.
+    std::size_t inside = first;
+    std::size_t step = 1;
+    while (step < end - inside && inColumn(inside + step)) {
+      inside += step;
+      step *= 2;
+    }
+    std::size_t outside = std::min(end, inside + step);
+    while (outside - inside > 1) {
+      const std::size_t middle = inside + (outside - inside) / 2;
+      (inColumn(middle) ? inside : outside) = middle;
+    }
+    const std::size_t last = inside;
+    std::size_t lowest = first;
+    std::size_t highest = first;
+    double low = ys[first];
+    double high = ys[first];
+    for (std::size_t i = first + 1; i <= last; ++i) {
+      const double y = ys[i];
+      if (y < low) {
+        low = y;
+        lowest = i;
+      }
+      if (y > high) {
+        high = y;
+        highest = i;
+      }
+    }
+    for (const std::size_t index :
+         {first, std::min(lowest, highest), std::max(lowest, highest), last}) {
+      if (kept.empty() || kept.back() != index)
+        kept.push_back(index);
+    }
+    first = last + 1;
+  }
+  return kept;
+}
+
+ChartEngine::ChartEngine() {
+  m_titleLines = QStringList{QString::fromUtf8(kDesignedChartTitle)};
+  m_leftAxis = ChartAxis{0.0, 20.0, 0.0, QString::fromUtf8(kLeftAxisTitle)};
+  m_bottomAxis = ChartAxis{0.0, 60.0, 0.0, QString::fromUtf8(kBottomAxisTitle)};
+}
+
+void ChartEngine::setTitleLines(const QStringList& lines) {
+  m_titleLines = lines;
+}
+
+QString ChartEngine::firstTitleLine() const {
+  return m_titleLines.isEmpty() ? QString() : m_titleLines.front();
+}
+
+void ChartEngine::setFirstTitleLine(const QString& text) {
+  if (m_titleLines.isEmpty())
+    m_titleLines.append(text);
+  else
+    m_titleLines.front() = text;
+}
+
+ChartLayout ChartEngine::layout(const QSizeF& size) const {
+  const QFontMetricsF titleMetrics(titleFont());
+  const QFontMetricsF axisMetrics(axisFont());
+  const double width = size.width();
+  const double height = size.height();
+  const double lineHeight = axisMetrics.height();
+
+  ChartLayout g;
+  g.chart = QRectF(QPointF(0.0, 0.0), size);
+  const auto titleLineCount = std::max<qsizetype>(1, m_titleLines.size());
+  g.title = QRectF(kMargin, kMargin, std::max(0.0, width - 2 * kMargin),
+                   static_cast<double>(titleLineCount) * titleMetrics.height());
+  const double plotTop = g.title.bottom() + kGap;
+  g.bottomTitle = QRectF(kMargin, height - kMargin - lineHeight, std::max(0.0, width - 2 * kMargin),
+                         lineHeight);
+  const double plotBottom =
+      std::max(plotTop, g.bottomTitle.top() - kGap - lineHeight - kLabelGap - kTickLength);
+  g.bottomLabelTop = plotBottom + kTickLength + kLabelGap;
+  g.leftTitle = QRectF(kMargin, plotTop, lineHeight, plotBottom - plotTop);
+  g.leftLabelRight = g.leftTitle.right() + kGap + leftLabelWidth(plotBottom - plotTop);
+  const double plotLeft = g.leftLabelRight + kLabelGap + kTickLength;
+  const double plotRight = std::max(plotLeft, width - std::max(kMargin, width * kRightMarginShare));
+  g.plot = QRectF(QPointF(plotLeft, plotTop), QPointF(plotRight, plotBottom));
+  return g;
+}
+
+double ChartEngine::leftStep(double plotHeight) const {
+  const double span = m_leftAxis.maximum - m_leftAxis.minimum;
+  if (span <= 0.0 || plotHeight <= 0.0)
+    return 0.0;
+  const double labelHeight = QFontMetricsF(axisFont()).height();
+  const double spread =
+      std::max(span * labelHeight * (1.0 + kLabelSeparation) / plotHeight, span / kMaxLeftLabels);
+  if (m_leftAxis.increment > 0.0)
+    return m_leftAxis.increment * std::max(1.0, std::ceil(spread / m_leftAxis.increment - 1e-9));
+  return niceStepAtLeast(spread);
+}
+
+double ChartEngine::leftLabelWidth(double plotHeight) const {
+  const double step = leftStep(plotHeight);
+  if (step <= 0.0)
+    return 0.0;
+  const QFontMetricsF metrics(axisFont());
+  const double first = std::ceil(m_leftAxis.minimum / step - 1e-9);
+  double widest = 0.0;
+  for (double k = first; k * step <= m_leftAxis.maximum + step * 1e-9; k += 1.0)
+    widest = std::max(widest, metrics.horizontalAdvance(formatAxisValue(k * step)));
+  return widest;
+}
+
+double ChartEngine::xToPixel(const ChartLayout& layout, double x) const {
+  const double pixel = layout.plot.left() +
+                       (x - m_bottomAxis.minimum) / axisSpan(m_bottomAxis) * layout.plot.width();
+  return std::clamp(pixel, -kFarAway, kFarAway);
+}
+
+double ChartEngine::yToPixel(const ChartLayout& layout, double y) const {
+  const double pixel =
+      layout.plot.bottom() - (y - m_leftAxis.minimum) / axisSpan(m_leftAxis) * layout.plot.height();
+  return std::clamp(pixel, -kFarAway, kFarAway);
+}
+
+std::vector<ChartAxisLabel> ChartEngine::leftLabels(const ChartLayout& layout) const {
+  std::vector<ChartAxisLabel> labels;
+  const double step = leftStep(layout.plot.height());
+  if (step <= 0.0)
+    return labels;
+  const QFontMetricsF metrics(axisFont());
+  const double first = std::ceil(m_leftAxis.minimum / step - 1e-9);
+  for (double k = first; k * step <= m_leftAxis.maximum + step * 1e-9; k += 1.0) {
+    const double value = k * step;
+    ChartAxisLabel label;
+    label.text = formatAxisValue(value);
+    label.position = yToPixel(layout, value);
+    const double width = metrics.horizontalAdvance(label.text);
+    label.box = QRectF(layout.leftLabelRight - width, label.position - metrics.height() / 2, width,
+                       metrics.height());
+    labels.push_back(label);
+  }
+  return labels;
+}
+
+std::pair<std::size_t, std::size_t> ChartEngine::visibleRange() const {
+  const auto& xs = m_series.xValues();
+  const auto first = std::lower_bound(xs.begin(), xs.end(), m_bottomAxis.minimum);
+  const auto last = std::upper_bound(first, xs.end(), m_bottomAxis.maximum);
+  return {static_cast<std::size_t>(first - xs.begin()),
+          static_cast<std::size_t>(last - xs.begin())};
+}
+
+std::vector<ChartAxisLabel> ChartEngine::bottomLabels(const ChartLayout& layout) const {
+  std::vector<ChartAxisLabel> labels;
+  const QFontMetricsF metrics(axisFont());
+  const auto& xs = m_series.xValues();
+  const std::pair<std::size_t, std::size_t> range = visibleRange();
+  const std::size_t begin = range.first;
+  const std::size_t end = range.second;
+  const double unitsPerPixel = axisSpan(m_bottomAxis) / std::max(1.0, layout.plot.width());
+  // The first index at or after `from` whose point lies at or right of `pixel`.
+  const auto firstAtPixel = [&](std::size_t from, double pixel) {
+    const double x = m_bottomAxis.minimum + (pixel - layout.plot.left()) * unitsPerPixel;
+    const auto found = std::lower_bound(xs.begin() + static_cast<std::ptrdiff_t>(from),
+                                        xs.begin() + static_cast<std::ptrdiff_t>(end), x);
+    return static_cast<std::size_t>(found - xs.begin());
+  };
+  double takenUpTo = -std::numeric_limits<double>::infinity();
+  std::size_t i = begin;
+  while (i < end) {
+    const std::string_view raw = m_series.label(i);
+    if (raw.empty()) {
+      ++i;
+      continue;
+    }
+    const QString text = QString::fromUtf8(raw.data(), static_cast<qsizetype>(raw.size()));
+    const double width = metrics.horizontalAdvance(text);
+    const double position = xToPixel(layout, xs[i]);
+    const double left = position - width / 2;
+    if (left + width > layout.chart.right())
+      break; // the points further right lie further out still
+    const bool apart = left >= takenUpTo + width * kLabelSeparation;
+    if (apart && left >= layout.chart.left()) {
+      labels.push_back(ChartAxisLabel{
+          text, QRectF(left, layout.bottomLabelTop, width, metrics.height()), position});
+      takenUpTo = left + width;
+    }
+    // A label of about this width fits no sooner than this pixel; skip the points before it.
+    const double nextPixel = std::max(takenUpTo + width * (kLabelSeparation + 0.5), position);
+    i = std::max(i + 1, firstAtPixel(i + 1, nextPixel - 1e-6));
+  }
+  return labels;
+}
+
+void ChartEngine::paint(QPainter& painter, const QRectF& rect, double pixelScale) const {
+  if (pixelScale <= 0.0 || rect.isEmpty())
+    return;
+  painter.save();
+  painter.translate(rect.topLeft());
+  painter.scale(pixelScale, pixelScale);
+  const ChartLayout geometry = layout(rect.size() / pixelScale);
+  painter.fillRect(geometry.chart, Qt::white);
+  paintTitles(painter, geometry);
+  paintLeftAxis(painter, geometry);
+  paintBottomAxis(painter, geometry);
+  paintLine(painter, geometry, pixelScale);
+  paintFrame(painter, geometry);
+  painter.restore();
+}
+
+void ChartEngine::paintTitles(QPainter& painter, const ChartLayout& layout) const {
+  painter.setPen(Qt::black);
+  painter.setFont(titleFont());
+  const double lineHeight = QFontMetricsF(titleFont()).height();
+  QRectF line(layout.title.left(), layout.title.top(), layout.title.width(), lineHeight);
+  for (const QString& text : m_titleLines) {
+    painter.drawText(line, Qt::AlignHCenter | Qt::AlignTop | Qt::TextDontClip, text);
+    line.translate(0.0, lineHeight);
+  }
+
+  painter.setFont(axisFont());
+  painter.drawText(layout.bottomTitle, Qt::AlignHCenter | Qt::AlignTop | Qt::TextDontClip,
+                   m_bottomAxis.title);
+  painter.save();
+  const QPointF centre = layout.leftTitle.center();
+  painter.translate(centre);
+  painter.rotate(-90.0);
+  const QRectF turned(-layout.leftTitle.height() / 2, -layout.leftTitle.width() / 2,
+                      layout.leftTitle.height(), layout.leftTitle.width());
+  painter.drawText(turned, Qt::AlignCenter | Qt::TextDontClip, m_leftAxis.title);
+  painter.restore();
+}
+
+void ChartEngine::paintLeftAxis(QPainter& painter, const ChartLayout& layout) const {
+  const QPen grid(QColor(128, 128, 128), 1.0, Qt::DotLine);
+  const QPen tick(Qt::black, 1.0);
+  painter.setFont(axisFont());
+  for (const ChartAxisLabel& label : leftLabels(layout)) {
+    painter.setPen(grid);
+    painter.drawLine(QPointF(layout.plot.left(), label.position),
+                     QPointF(layout.plot.right(), label.position));
+    painter.setPen(tick);
+    painter.drawLine(QPointF(layout.plot.left() - kTickLength, label.position),
+                     QPointF(layout.plot.left(), label.position));
+    painter.drawText(label.box, Qt::AlignRight | Qt::AlignVCenter | Qt::TextDontClip, label.text);
+  }
+}
+
+void ChartEngine::paintBottomAxis(QPainter& painter, const ChartLayout& layout) const {
+  const QPen grid(QColor(128, 128, 128), 1.0, Qt::DotLine);
+  const QPen tick(Qt::black, 1.0);
+  painter.setFont(axisFont());
+  for (const ChartAxisLabel& label : bottomLabels(layout)) {
+    painter.setPen(grid);
+    painter.drawLine(QPointF(label.position, layout.plot.top()),
+                     QPointF(label.position, layout.plot.bottom()));
+    painter.setPen(tick);
+    painter.drawLine(QPointF(label.position, layout.plot.bottom()),
+                     QPointF(label.position, layout.plot.bottom() + kTickLength));
+    // Drawn as one run from its left edge, so leading blanks keep their width.
+    painter.drawText(label.box, Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, label.text);
+  }
+}
+
+void ChartEngine::paintLine(QPainter& painter, const ChartLayout& layout, double pixelScale) const {
+  const auto [begin, end] = visibleRange();
+  if (end - begin < 2)
+    return;
+  const double devicePixelsPerUnit = layout.plot.width() * pixelScale / axisSpan(m_bottomAxis);
+  const std::vector<std::size_t> kept =
+      reduceToPixelColumns(m_series.xValues(), m_series.yValues(), begin, end, m_bottomAxis.minimum,
+                           devicePixelsPerUnit);
+  // The line goes out as separate segments cut to the plot's rows (plus the pen's width):
+  // voltages far off the axis then never make the rasteriser stroke huge segments, and
+  // square-capped segments take the rasteriser's fast path, where one stroked polyline with
+  // joins costs tens of times more.
+  const double top = layout.plot.top() - m_series.width();
+  const double bottom = layout.plot.bottom() + m_series.width();
+  std::vector<QLineF> segments;
+  segments.reserve(kept.size());
+  QPointF previous(xToPixel(layout, m_series.x(kept.front())),
+                   yToPixel(layout, m_series.y(kept.front())));
+  for (std::size_t k = 1; k < kept.size(); ++k) {
+    const QPointF next(xToPixel(layout, m_series.x(kept[k])),
+                       yToPixel(layout, m_series.y(kept[k])));
+    QPointF a = previous;
+    QPointF b = next;
+    if (clipToRows(a, b, top, bottom))
+      segments.emplace_back(a, b);
+    previous = next;
+  }
+  painter.save();
+  painter.setClipRect(layout.plot, Qt::IntersectClip);
+  painter.setRenderHint(QPainter::Antialiasing, false);
+  painter.setPen(QPen(toQColor(m_series.color()), m_series.width(), Qt::SolidLine, Qt::SquareCap,
+                      Qt::BevelJoin));
+  painter.drawLines(segments.data(), static_cast<int>(segments.size()));
+  painter.restore();
+}
+
+void ChartEngine::paintFrame(QPainter& painter, const ChartLayout& layout) const {
+  // The back wall is transparent: only its border is drawn, and the left wall as a 3-pixel
+  // line along the value axis.
+  painter.setBrush(Qt::NoBrush);
+  painter.setPen(QPen(Qt::black, 1.0));
+  painter.drawRect(layout.plot);
+  painter.setPen(QPen(Qt::black, 3.0, Qt::SolidLine, Qt::FlatCap));
+  painter.drawLine(QPointF(layout.plot.left(), layout.plot.top()),
+                   QPointF(layout.plot.left(), layout.plot.bottom()));
+}
+
+} // namespace kelvor

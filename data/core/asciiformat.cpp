@@ -1,0 +1,497 @@
+#include "asciiformat.h"
+
+#include "numbertext.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+
+namespace kelvor {
+namespace {
+
+constexpr std::size_t kWriteBufferSize = std::size_t{64} * 1024;
+
+bool isContinuationByte(char c) {
+  return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+std::size_t characterCount(std::string_view utf8) {
+  return static_cast<std::size_t>(
+      std::count_if(utf8.begin(), utf8.end(), [](char c) { return !isContinuationByte(c); }));
+}
+
+// The byte offset where the character with index `characters` begins (or the end).
+std::size_t offsetOfCharacter(std::string_view utf8, std::size_t from, std::size_t characters) {
+  std::size_t i = from;
+  while (i < utf8.size() && characters > 0) {
+    ++i;
+    while (i < utf8.size() && isContinuationByte(utf8[i]))
+      ++i;
+    --characters;
+  }
+  return i;
+}
+
+void appendPadded(std::string& out, std::string_view text) {
+  const std::size_t count = characterCount(text);
+  if (count < kAsciiColumnWidth)
+    out.append(kAsciiColumnWidth - count, ' ');
+  out.append(text);
+}
+
+void appendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out.push_back(static_cast<char>(c));
+  } else if (c < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  }
+}
+
+// Windows-1250 bytes 0x80 to 0xFF. The five unassigned bytes keep their C1 control value, as
+// the Windows conversion does.
+constexpr std::array<char16_t, 128> kWindows1250High = {
+    0x20AC, 0x0081, 0x201A, 0x0083, 0x201E, 0x2026, 0x2020, 0x2021, 0x0088, 0x2030, 0x0160, 0x2039,
+    0x015A, 0x0164, 0x017D, 0x0179, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x0098, 0x2122, 0x0161, 0x203A, 0x015B, 0x0165, 0x017E, 0x017A, 0x00A0, 0x02C7, 0x02D8, 0x0141,
+    0x00A4, 0x0104, 0x00A6, 0x00A7, 0x00A8, 0x00A9, 0x015E, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x017B,
+    0x00B0, 0x00B1, 0x02DB, 0x0142, 0x00B4, 0x00B5, 0x00B6, 0x00B7, 0x00B8, 0x0105, 0x015F, 0x00BB,
+    0x013D, 0x02DD, 0x013E, 0x017C, 0x0154, 0x00C1, 0x00C2, 0x0102, 0x00C4, 0x0139, 0x0106, 0x00C7,
+    0x010C, 0x00C9, 0x0118, 0x00CB, 0x011A, 0x00CD, 0x00CE, 0x010E, 0x0110, 0x0143, 0x0147, 0x00D3,
+    0x00D4, 0x0150, 0x00D6, 0x00D7, 0x0158, 0x016E, 0x00DA, 0x0170, 0x00DC, 0x00DD, 0x0162, 0x00DF,
+    0x0155, 0x00E1, 0x00E2, 0x0103, 0x00E4, 0x013A, 0x0107, 0x00E7, 0x010D, 0x00E9, 0x0119, 0x00EB,
+    0x011B, 0x00ED, 0x00EE, 0x010F, 0x0111, 0x0144, 0x0148, 0x00F3, 0x00F4, 0x0151, 0x00F6, 0x00F7,
+    0x0159, 0x016F, 0x00FA, 0x0171, 0x00FC, 0x00FD, 0x0163, 0x02D9,
+};
+
+void assignColumns(std::string_view line, AsciiRecordTexts& texts) {
+  const std::size_t timeEnd = offsetOfCharacter(line, 0, kAsciiColumnWidth);
+  const std::size_t minutesEnd = offsetOfCharacter(line, timeEnd, kAsciiColumnWidth);
+  const std::size_t voltageEnd = offsetOfCharacter(line, minutesEnd, kAsciiColumnWidth);
+  texts.time.assign(line.substr(0, timeEnd));
+  texts.minutes.assign(line.substr(timeEnd, minutesEnd - timeEnd));
+  texts.voltage.assign(line.substr(minutesEnd, voltageEnd - minutesEnd));
+}
+
+} // namespace
+
+void appendAsciiLine(std::string& out, std::string_view time, std::string_view minutes,
+                     std::string_view voltage) {
+  appendPadded(out, time);
+  appendPadded(out, minutes);
+  appendPadded(out, voltage);
+  out.append("\r\n");
+}
+
+std::string fileErrorText(int errorNumber) {
+  switch (errorNumber) {
+  case ENOENT:
+    return "File not found";
+  case ENAMETOOLONG:
+  case ENOTDIR:
+  case ELOOP:
+  case EINVAL:
+    return "Invalid filename";
+  case EMFILE:
+  case ENFILE:
+    return "Too many open files";
+  case EACCES:
+  case EPERM:
+  case EROFS:
+  case EISDIR:
+  case ETXTBSY:
+    return "File access denied";
+  case ENODATA: // data expected but none there: the runtime's end-of-file error
+    return "Read beyond end of file";
+  case ENOSPC:
+  case EDQUOT:
+    return "Disk full";
+  default:
+    return "I/O error " + std::to_string(errorNumber);
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+
+AsciiFileWriter::~AsciiFileWriter() {
+  if (isOpen())
+    static_cast<void>(close());
+}
+
+int AsciiFileWriter::create(const std::string& path) {
+  if (isOpen())
+    static_cast<void>(close());
+  m_buffer.clear();
+  m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  return m_fd < 0 ? errno : 0;
+}
+
+int AsciiFileWriter::writeLine(std::string_view time, std::string_view minutes,
+                               std::string_view voltage) {
+  if (!isOpen())
+    return EBADF;
+  appendAsciiLine(m_buffer, time, minutes, voltage);
+  return m_buffer.size() >= kWriteBufferSize ? flush() : 0;
+}
+
+int AsciiFileWriter::flush() {
+  std::size_t written = 0;
+  int error = 0;
+  while (written < m_buffer.size()) {
+    const ssize_t n = ::write(m_fd, m_buffer.data() + written, m_buffer.size() - written);
+    if (n < 0) {
+      if (errno == EINTR)
+        continue;
+      error = errno;
+      break;
+    }
+    written += static_cast<std::size_t>(n);
+  }
+  m_buffer.erase(0, written);
+  return error;
+}
+
+int AsciiFileWriter::close() {
+  if (!isOpen())
+    return 0;
+  int error = flush();
+  if (::close(m_fd) != 0 && error == 0)
+    error = errno;
+  m_fd = -1;
+  m_buffer.clear();
+  return error;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+void Utf8Validator::feed(std::string_view bytes) {
+  for (const char ch : bytes) {
+    if (!m_valid)
+      return;
+    const auto b = static_cast<unsigned char>(ch);
+    if (m_pending > 0) {
+      if (b < m_low || b > m_high) {
+        m_valid = false;
+        return;
+      }
+      --m_pending;
+      m_low = 0x80;
+      m_high = 0xBF;
+      continue;
+    }
+    if (b < 0x80)
+      continue;
+    if (b >= 0xC2 && b <= 0xDF) {
+      m_pending = 1;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+      m_pending = 2;
+      if (b == 0xE0)
+        m_low = 0xA0; // overlong
+      else if (b == 0xED)
+        m_high = 0x9F; // surrogates
+    } else if (b >= 0xF0 && b <= 0xF4) {
+      m_pending = 3;
+      if (b == 0xF0)
+        m_low = 0x90; // overlong
+      else if (b == 0xF4)
+        m_high = 0x8F; // beyond U+10FFFF
+    } else {
+      m_valid = false;
+    }
+  }
+}
+
+bool isValidUtf8(std::string_view bytes) {
+  Utf8Validator validator;
+  validator.feed(bytes);
+  return validator.isValid();
+}
+
+std::string windows1250ToUtf8(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size() * 2);
+  for (const char ch : bytes) {
+    const auto b = static_cast<unsigned char>(ch);
+    appendUtf8(out, b < 0x80 ? char32_t{b} : char32_t{kWindows1250High[b - 0x80]});
+  }
+  return out;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+AsciiLineReader::AsciiLineReader(ByteSource source) : m_source(std::move(source)) {}
+
+AsciiLineReader::AsciiLineReader(std::string_view bytes)
+    : m_pos(bytes.data()), m_end(bytes.data() + bytes.size()) {}
+
+bool AsciiLineReader::refill() {
+  if (m_atEnd || !m_source) {
+    m_atEnd = true;
+    return false;
+  }
+  m_chunk.resize(kChunkSize);
+  std::ptrdiff_t n = 0;
+  do {
+    n = m_source(m_chunk.data(), m_chunk.size());
+  } while (n < 0 && errno == EINTR);
+  if (n <= 0) {
+    if (n < 0)
+      m_error = errno;
+    m_atEnd = true;
+    return false;
+  }
+  m_pos = m_chunk.data();
+  m_end = m_pos + n;
+  return true;
+}
+
+void AsciiLineReader::keepBytes(const char* begin, const char* end) {
+  const std::string_view piece(begin, static_cast<std::size_t>(end - begin));
+  if (!m_windows1250)
+    m_utf8.feed(piece);
+  if (m_line.size() < kKeptBytes)
+    m_line.append(piece.substr(0, kKeptBytes - m_line.size()));
+}
+
+void AsciiLineReader::finishLine(AsciiRecordTexts& texts) {
+  if (!m_windows1250 && !m_utf8.isValid())
+    m_windows1250 = true;
+  if (m_windows1250) {
+    m_decoded = windows1250ToUtf8(std::string_view(m_line).substr(0, kAsciiLineCharacters));
+    assignColumns(m_decoded, texts);
+  } else {
+    assignColumns(m_line, texts);
+  }
+}
+
+bool AsciiLineReader::readLine(AsciiRecordTexts& texts) {
+  m_line.clear();
+  m_utf8.reset();
+  bool started = false;
+  for (;;) {
+    if (m_pos == m_end && !refill())
+      break;
+    if (m_skipLineFeed) {
+      m_skipLineFeed = false;
+      if (*m_pos == '\n') {
+        ++m_pos;
+        continue;
+      }
+    }
+    const char* stop = m_pos;
+    while (stop != m_end && *stop != '\r' && *stop != '\n' && *stop != kAsciiEndOfFile)
+      ++stop;
+    if (stop != m_pos) {
+      started = true;
+      keepBytes(m_pos, stop);
+      m_pos = stop;
+    }
+    if (stop == m_end)
+      continue;
+    if (*stop == kAsciiEndOfFile) {
+      m_atEnd = true;
+      m_pos = m_end;
+      break;
+    }
+    m_skipLineFeed = *stop == '\r';
+    m_pos = stop + 1;
+    finishLine(texts);
+    return true;
+  }
+  if (!started || m_error != 0)
+    return false;
+  finishLine(texts);
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+AsciiFileReader::AsciiFileReader() : m_lines(fileSource()) {}
+
+AsciiLineReader::ByteSource AsciiFileReader::fileSource() {
+  return [this](char* buffer, std::size_t size) -> std::ptrdiff_t {
+    return m_fd < 0 ? 0 : ::read(m_fd, buffer, size);
+  };
+}
+
+AsciiFileReader::~AsciiFileReader() {
+  close();
+}
+
+int AsciiFileReader::open(const std::string& path) {
+  close();
+  m_lines = AsciiLineReader(fileSource());
+  m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (m_fd < 0)
+    return errno;
+  struct stat info {};
+  if (::fstat(m_fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+    close();
+    return EISDIR;
+  }
+  return 0;
+}
+
+void AsciiFileReader::close() {
+  if (m_fd >= 0)
+    ::close(m_fd);
+  m_fd = -1;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+
+class TimeScanner {
+public:
+  TimeScanner(std::string_view text, const TimeTextFormat& format)
+      : m_text(text), m_format(format) {}
+
+  std::optional<int> secondsOfDay() {
+    skipBlanks();
+    int offset = scanMarker();
+    if (offset >= 0)
+      skipBlanks();
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+    if (!scanNumber(hour) || !scanText(m_format.timeSeparator) || !scanNumber(minute))
+      return std::nullopt;
+    if (scanText(m_format.timeSeparator)) {
+      if (!scanNumber(second))
+        return std::nullopt;
+      if (isDigitAfter(m_format.decimalSeparator)) {
+        m_pos += m_format.decimalSeparator.size();
+        skipDigits();
+      }
+    }
+    if (offset < 0) {
+      skipBlanks();
+      offset = scanMarker();
+    }
+    skipBlanks();
+    if (m_pos != m_text.size())
+      return std::nullopt;
+    if (offset >= 0) {
+      if (hour < 1 || hour > 12)
+        return std::nullopt;
+      hour = hour % 12 + offset;
+    } else if (hour > 23) {
+      return std::nullopt;
+    }
+    if (minute > 59 || second > 59)
+      return std::nullopt;
+    return (hour * 60 + minute) * 60 + second;
+  }
+
+private:
+  static constexpr int kNoMarker = -1;
+  static constexpr int kBigNumber = 1000;
+
+  void skipBlanks() {
+    while (m_pos < m_text.size() && m_text[m_pos] == ' ')
+      ++m_pos;
+  }
+
+  bool isDigit(std::size_t at) const {
+    return at < m_text.size() && m_text[at] >= '0' && m_text[at] <= '9';
+  }
+
+  // Digits only; a value past every range check stops growing so it cannot overflow.
+  bool scanNumber(int& value) {
+    if (!isDigit(m_pos))
+      return false;
+    value = 0;
+    while (isDigit(m_pos)) {
+      value = std::min(value * 10 + (m_text[m_pos] - '0'), kBigNumber);
+      ++m_pos;
+    }
+    return true;
+  }
+
+  void skipDigits() {
+    while (isDigit(m_pos))
+      ++m_pos;
+  }
+
+  bool startsWith(std::string_view what, bool ignoreCase) const {
+    if (what.empty() || m_text.size() - m_pos < what.size())
+      return false;
+    for (std::size_t i = 0; i < what.size(); ++i) {
+      char a = m_text[m_pos + i];
+      char b = what[i];
+      if (ignoreCase) {
+        a = asciiLower(a);
+        b = asciiLower(b);
+      }
+      if (a != b)
+        return false;
+    }
+    return true;
+  }
+
+  static char asciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  }
+
+  bool scanText(std::string_view what) {
+    if (!startsWith(what, false))
+      return false;
+    m_pos += what.size();
+    return true;
+  }
+
+  bool isDigitAfter(std::string_view what) const {
+    return startsWith(what, false) && isDigit(m_pos + what.size());
+  }
+
+  bool scanMarkerText(std::string_view what) {
+    if (!startsWith(what, true))
+      return false;
+    m_pos += what.size();
+    return true;
+  }
+
+  // The hours to add for a marker found here (0 for AM, 12 for PM), or kNoMarker.
+  int scanMarker() {
+    if (scanMarkerText(m_format.amText))
+      return 0;
+    if (scanMarkerText(m_format.pmText))
+      return 12;
+    if (scanMarkerText("AM"))
+      return 0;
+    if (scanMarkerText("PM"))
+      return 12;
+    return kNoMarker;
+  }
+
+  std::string_view m_text;
+  const TimeTextFormat& m_format;
+  std::size_t m_pos = 0;
+};
+
+} // namespace
+
+std::optional<int> parseTimeOfDay(std::string_view text, const TimeTextFormat& format) {
+  return TimeScanner(text, format).secondsOfDay();
+}
+
+int strToTime(std::string_view text, const TimeTextFormat& format) {
+  if (const auto seconds = parseTimeOfDay(text, format))
+    return *seconds;
+  throw ConversionError(notAValidTimeMessage(text));
+}
+
+std::string notAValidTimeMessage(std::string_view text) {
+  return "'" + std::string(text) + "' is not a valid time";
+}
+
+} // namespace kelvor

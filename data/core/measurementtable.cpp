@@ -1,0 +1,757 @@
+#include "measurementtable.h"
+
+#include "numbertext.h"
+
+#include <algorithm>
+#include <cctype>
+#include <exception>
+#include <system_error>
+#include <utility>
+
+namespace kelvor {
+namespace {
+
+// Long enough to ride out a checkpoint or a reader of another program, short enough that
+// a file held by another program is reported while the operator still waits for it.
+constexpr int kBusyTimeoutMs = 1000;
+
+constexpr std::string_view kCreateTable = "CREATE TABLE IF NOT EXISTS Kelvor ("
+                                          "ID INTEGER PRIMARY KEY AUTOINCREMENT, "
+                                          "TIME TEXT, MINUTES TEXT, VOLTAGE TEXT)";
+constexpr std::string_view kSelectAll =
+    "SELECT rowid, TIME, MINUTES, VOLTAGE FROM Kelvor ORDER BY rowid";
+constexpr std::string_view kInsert =
+    "INSERT INTO Kelvor (TIME, MINUTES, VOLTAGE) VALUES (?1, ?2, ?3)";
+// Only the fields the operator changed are written, so a TIME text this program cannot read
+// survives an edit of the other fields.
+constexpr std::string_view kUpdate = "UPDATE Kelvor SET "
+                                     "TIME = CASE WHEN ?4 THEN ?1 ELSE TIME END, "
+                                     "MINUTES = CASE WHEN ?5 THEN ?2 ELSE MINUTES END, "
+                                     "VOLTAGE = CASE WHEN ?6 THEN ?3 ELSE VOLTAGE END "
+                                     "WHERE rowid = ?7";
+constexpr std::string_view kDelete = "DELETE FROM Kelvor WHERE rowid = ?1";
+constexpr std::string_view kDeleteRange = "DELETE FROM Kelvor WHERE rowid BETWEEN ?1 AND ?2";
+
+bool isContinuationByte(char c) {
+  return (static_cast<unsigned char>(c) & 0xC0U) == 0x80U;
+}
+
+std::string_view textOf(const std::array<char, StoredRecord::kTextSize>& chars, std::uint8_t size) {
+  return {chars.data(), size};
+}
+
+void copyText(std::string_view text, std::array<char, StoredRecord::kTextSize>& chars,
+              std::uint8_t& size) {
+  const std::string_view kept = cutFieldText(text);
+  std::copy(kept.begin(), kept.end(), chars.begin());
+  size = static_cast<std::uint8_t>(kept.size());
+}
+
+std::optional<int> timeOf(const StoredRecord& record) {
+  if (record.time == StoredRecord::kNoTime)
+    return std::nullopt;
+  return record.time;
+}
+
+MeasurementRecord toMeasurementRecord(const StoredRecord& record) {
+  return {timeOf(record), std::string(textOf(record.minutes, record.minutesSize)),
+          std::string(textOf(record.voltage, record.voltageSize))};
+}
+
+void bindTime(SqliteStatement& statement, int index, std::int32_t time) {
+  if (time == StoredRecord::kNoTime)
+    statement.bindNull(index);
+  else
+    statement.bindText(index, timeToStorageText(time));
+}
+
+// The texts the measuring cycle writes (blanks, a sign, at most 15 digits around one point)
+// are read here without the general reading's detours: a mantissa below 2^53 divided by an
+// exact power of ten is rounded once, so the value equals the general reading's. Anything
+// else gives no value and goes the general way.
+std::optional<double> readPlainDecimal(std::string_view text) {
+  static constexpr std::array<double, 16> kPowersOfTen = {
+      1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  constexpr int kMaxDigits = 15;
+  std::size_t i = 0;
+  while (i < text.size() && text[i] == ' ')
+    ++i;
+  const bool negative = i < text.size() && text[i] == '-';
+  if (i < text.size() && (text[i] == '-' || text[i] == '+'))
+    ++i;
+  std::uint64_t mantissa = 0;
+  int digits = 0;
+  int decimals = 0;
+  bool point = false;
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c >= '0' && c <= '9') {
+      if (++digits > kMaxDigits)
+        return std::nullopt;
+      mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
+      decimals += point ? 1 : 0;
+    } else if (c == '.' && !point) {
+      point = true;
+    } else {
+      break;
+    }
+  }
+  while (i < text.size() && text[i] == ' ')
+    ++i;
+  if (i != text.size() || digits == 0)
+    return std::nullopt;
+  const double value =
+      static_cast<double>(mantissa) / kPowersOfTen[static_cast<std::size_t>(decimals)];
+  return negative ? -value : value;
+}
+
+double textAsFloat(std::string_view text) {
+  if (const std::optional<double> value = readPlainDecimal(text))
+    return *value;
+  return strToFloat(text);
+}
+
+int twoDigits(std::string_view text, std::size_t at) {
+  const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+  if (!isDigit(text[at]) || !isDigit(text[at + 1]))
+    return -1;
+  return (text[at] - '0') * 10 + (text[at + 1] - '0');
+}
+
+} // namespace
+
+std::string_view fieldName(Field field) {
+  switch (field) {
+  case Field::Time:
+    return "TIME";
+  case Field::Minutes:
+    return "MINUTES";
+  case Field::Voltage:
+    return "VOLTAGE";
+  }
+  return {};
+}
+
+std::string_view cutFieldText(std::string_view text) {
+  constexpr std::size_t kMaxCharacterBytes = 4;
+  if (text.size() <= StoredRecord::kTextSize)
+    return text;
+  std::size_t cut = StoredRecord::kTextSize;
+  // Back off to the start of the character the cut falls into; bytes that are no UTF-8 at
+  // all are cut where they stand.
+  while (cut > StoredRecord::kTextSize - kMaxCharacterBytes && isContinuationByte(text[cut]))
+    --cut;
+  if (isContinuationByte(text[cut]))
+    cut = StoredRecord::kTextSize;
+  return text.substr(0, cut);
+}
+
+std::string timeToStorageText(int secondsOfDay) {
+  const int hours = secondsOfDay / 3600;
+  const int minutes = secondsOfDay / 60 % 60;
+  const int seconds = secondsOfDay % 60;
+  const auto digit = [](int value) { return static_cast<char>('0' + value); };
+  return {digit(hours / 10),   digit(hours % 10),   ':',
+          digit(minutes / 10), digit(minutes % 10), ':',
+          digit(seconds / 10), digit(seconds % 10)};
+}
+
+std::optional<int> timeFromStorageText(std::string_view text) {
+  if (text.size() != 8 || text[2] != ':' || text[5] != ':')
+    return std::nullopt;
+  const int hours = twoDigits(text, 0);
+  const int minutes = twoDigits(text, 3);
+  const int seconds = twoDigits(text, 6);
+  if (hours < 0 || hours > 23 || minutes < 0 || minutes > 59 || seconds < 0 || seconds > 59)
+    return std::nullopt;
+  return hours * 3600 + minutes * 60 + seconds;
+}
+
+MeasurementTable::~MeasurementTable() {
+  try {
+    close();
+  } catch (const std::exception&) {
+    // A destructor cannot report; the file itself is closed by close() in any case.
+  }
+  const std::vector<TableListener*> listeners = std::exchange(m_listeners, {});
+  for (TableListener* listener : listeners)
+    listener->tableDestroyed();
+}
+
+void MeasurementTable::open(const std::filesystem::path& dbFile) {
+  close();
+  try {
+    openFile(dbFile);
+    loadRecords();
+  } catch (...) {
+    releaseFile();
+    throw;
+  }
+  m_file = dbFile;
+  first();
+}
+
+void MeasurementTable::openFile(const std::filesystem::path& dbFile) {
+  if (dbFile.has_parent_path()) {
+    std::error_code error;
+    std::filesystem::create_directories(dbFile.parent_path(), error);
+    if (error)
+      throw TableError(error.message() + ": " + dbFile.parent_path().string());
+  }
+  m_db = SqliteDatabase(dbFile);
+  m_db.setBusyTimeout(kBusyTimeoutMs);
+  // The write-ahead log keeps the file consistent whatever moment the process dies at; with
+  // synchronous FULL every commit also survives a power cut.
+  m_db.queryText("PRAGMA journal_mode = WAL");
+  m_db.exec("PRAGMA synchronous = FULL");
+  m_db.exec(std::string(kCreateTable));
+  prepareStatements();
+}
+
+void MeasurementTable::prepareStatements() {
+  m_insert = m_db.prepare(kInsert);
+  m_update = m_db.prepare(kUpdate);
+  m_delete = m_db.prepare(kDelete);
+  m_deleteRange = m_db.prepare(kDeleteRange);
+}
+
+void MeasurementTable::loadRecords() {
+  m_records.clear();
+  SqliteStatement count = m_db.prepare("SELECT count(*) FROM Kelvor");
+  if (count.step())
+    m_records.reserve(static_cast<std::size_t>(count.columnInt(0)));
+  SqliteStatement select = m_db.prepare(kSelectAll);
+  StoredRecord record;
+  while (select.step()) {
+    record.rowid = select.columnInt(0);
+    record.time = select.columnIsNull(1)
+                      ? StoredRecord::kNoTime
+                      : timeFromStorageText(select.columnText(1)).value_or(StoredRecord::kNoTime);
+    copyText(select.columnText(2), record.minutes, record.minutesSize);
+    copyText(select.columnText(3), record.voltage, record.voltageSize);
+    m_records.pushBack(record);
+  }
+}
+
+void MeasurementTable::reload() {
+  flushDeletes();
+  const TableBookmark here = bookmark();
+  m_state = TableState::Browse;
+  m_modified = 0;
+  loadRecords();
+  gotoBookmark(here);
+}
+
+void MeasurementTable::releaseFile() noexcept {
+  m_insert = SqliteStatement();
+  m_update = SqliteStatement();
+  m_delete = SqliteStatement();
+  m_deleteRange = SqliteStatement();
+  m_deletedRun.reset();
+  m_db.close();
+  m_records.clear();
+  m_state = TableState::Browse;
+  m_modified = 0;
+  m_batchDepth = 0;
+  setEmptyPosition();
+}
+
+void MeasurementTable::close() {
+  if (!isOpen())
+    return;
+  // Whatever the measuring cycle appended last must reach the file at a normal close.
+  std::exception_ptr failure;
+  try {
+    storePending();
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  if (m_db.inTransaction()) {
+    try {
+      m_db.exec("ROLLBACK");
+    } catch (const TableError&) {
+      // Closing the connection rolls back whatever is left.
+    }
+  }
+  releaseFile();
+  m_file.clear();
+  notifyViews();
+  if (failure)
+    std::rethrow_exception(failure);
+}
+
+void MeasurementTable::requireOpen() const {
+  if (!isOpen())
+    throw TableError("Cannot perform this operation on a closed dataset");
+}
+
+void MeasurementTable::setEmptyPosition() {
+  m_current = 0;
+  m_bof = true;
+  m_eof = true;
+}
+
+void MeasurementTable::goToIndex(std::size_t index) {
+  m_current = index;
+  m_bof = false;
+  m_eof = false;
+}
+
+int MeasurementTable::recNo() const {
+  if (m_state == TableState::Insert)
+    return recordCount();
+  if (m_records.empty())
+    return -1;
+  return static_cast<int>(m_current);
+}
+
+void MeasurementTable::first() {
+  storePending();
+  if (m_records.empty()) {
+    setEmptyPosition();
+  } else {
+    m_current = 0;
+    m_bof = true;
+    m_eof = false;
+  }
+  notifyViews();
+}
+
+void MeasurementTable::last() {
+  storePending();
+  if (m_records.empty()) {
+    setEmptyPosition();
+  } else {
+    m_current = m_records.size() - 1;
+    m_bof = false;
+    m_eof = true;
+  }
+  notifyViews();
+}
+
+void MeasurementTable::next() {
+  storePending();
+  if (!m_eof) {
+    if (m_current + 1 < m_records.size()) {
+      goToIndex(m_current + 1);
+    } else {
+      m_bof = false;
+      m_eof = true;
+    }
+  }
+  notifyViews();
+}
+
+void MeasurementTable::prior() {
+  storePending();
+  if (!m_bof) {
+    if (m_current > 0 && !m_records.empty()) {
+      goToIndex(m_current - 1);
+    } else {
+      m_bof = true;
+      m_eof = false;
+    }
+  }
+  notifyViews();
+}
+
+void MeasurementTable::moveTo(int index) {
+  if (m_state == TableState::Insert && index == recordCount())
+    return;
+  storePending();
+  if (m_records.empty())
+    setEmptyPosition();
+  else
+    goToIndex(static_cast<std::size_t>(std::clamp(index, 0, recordCount() - 1)));
+  notifyViews();
+}
+
+TableBookmark MeasurementTable::bookmark() const {
+  // A record still being appended will be stored after every record there is now.
+  if (m_state == TableState::Insert || m_records.empty())
+    return {INT64_MAX};
+  return {m_records[m_current].rowid};
+}
+
+void MeasurementTable::gotoBookmark(TableBookmark bookmark) {
+  storePending();
+  if (m_records.empty()) {
+    setEmptyPosition();
+  } else {
+    const std::size_t index = m_records.lowerBound(bookmark.rowid);
+    goToIndex(std::min(index, m_records.size() - 1));
+  }
+  notifyViews();
+}
+
+void MeasurementTable::append() {
+  requireOpen();
+  storePending();
+  m_buffer = StoredRecord();
+  m_modified = 0;
+  m_state = TableState::Insert;
+  m_bof = false;
+  m_eof = true;
+  notifyViews();
+}
+
+void MeasurementTable::edit() {
+  requireOpen();
+  if (m_state != TableState::Browse)
+    return;
+  if (m_records.empty()) {
+    append();
+    return;
+  }
+  m_buffer = m_records[m_current];
+  m_modified = 0;
+  m_state = TableState::Edit;
+  notifyViews();
+}
+
+void MeasurementTable::post() {
+  storePending();
+  notifyViews();
+}
+
+void MeasurementTable::cancel() {
+  if (m_state == TableState::Insert)
+    dropAppended();
+  m_state = TableState::Browse;
+  m_modified = 0;
+  notifyViews();
+}
+
+void MeasurementTable::storePending() {
+  if (m_state == TableState::Browse)
+    return;
+  if (m_modified == 0) {
+    // An appended record nobody gave a value is not a measurement; an unchanged edit
+    // needs no write.
+    if (m_state == TableState::Insert)
+      dropAppended();
+    m_state = TableState::Browse;
+    return;
+  }
+  if (m_state == TableState::Insert)
+    insertBuffer();
+  else
+    updateBuffer();
+  m_state = TableState::Browse;
+  m_modified = 0;
+}
+
+void MeasurementTable::insertBuffer() {
+  flushDeletes();
+  // Every parameter is bound afresh: a failed step keeps the bindings of the last attempt.
+  bindTime(m_insert, 1, m_buffer.time);
+  if ((m_modified & kMinutesModified) != 0)
+    m_insert.bindText(2, textOf(m_buffer.minutes, m_buffer.minutesSize));
+  else
+    m_insert.bindNull(2);
+  if ((m_modified & kVoltageModified) != 0)
+    m_insert.bindText(3, textOf(m_buffer.voltage, m_buffer.voltageSize));
+  else
+    m_insert.bindNull(3);
+  m_insert.run();
+  m_buffer.rowid = m_db.lastInsertRowid();
+  m_records.pushBack(m_buffer);
+  goToIndex(m_records.size() - 1);
+}
+
+void MeasurementTable::updateBuffer() {
+  flushDeletes();
+  bindTime(m_update, 1, m_buffer.time);
+  m_update.bindText(2, textOf(m_buffer.minutes, m_buffer.minutesSize));
+  m_update.bindText(3, textOf(m_buffer.voltage, m_buffer.voltageSize));
+  m_update.bindInt(4, (m_modified & kTimeModified) != 0 ? 1 : 0);
+  m_update.bindInt(5, (m_modified & kMinutesModified) != 0 ? 1 : 0);
+  m_update.bindInt(6, (m_modified & kVoltageModified) != 0 ? 1 : 0);
+  m_update.bindInt(7, m_buffer.rowid);
+  m_update.run();
+  m_records[m_current] = m_buffer;
+}
+
+void MeasurementTable::dropAppended() {
+  m_state = TableState::Browse;
+  m_modified = 0;
+  if (m_records.empty())
+    setEmptyPosition();
+  else
+    goToIndex(m_records.size() - 1);
+}
+
+void MeasurementTable::deleteCurrent() {
+  requireOpen();
+  if (m_state == TableState::Insert) {
+    cancel();
+    return;
+  }
+  m_state = TableState::Browse;
+  m_modified = 0;
+  if (m_records.empty())
+    throw TableError("Cannot perform this operation on an empty dataset");
+  if (m_batchDepth > 0) {
+    deferDelete(m_current);
+  } else {
+    m_delete.bindInt(1, m_records[m_current].rowid);
+    m_delete.run();
+  }
+  eraseRecord(m_current);
+  notifyViews();
+}
+
+void MeasurementTable::deferDelete(std::size_t index) {
+  const std::int64_t rowid = m_records[index].rowid;
+  if (m_deletedRun) {
+    auto& [low, high] = *m_deletedRun;
+    const bool joinsBelow =
+        rowid < low && (index + 1 == m_records.size() || m_records[index + 1].rowid > high);
+    const bool joinsAbove = rowid > high && (index == 0 || m_records[index - 1].rowid < low);
+    if (joinsBelow) {
+      low = rowid;
+      return;
+    }
+    if (joinsAbove) {
+      high = rowid;
+      return;
+    }
+    flushDeletes();
+  }
+  m_deletedRun.emplace(rowid, rowid);
+}
+
+void MeasurementTable::flushDeletes() {
+  if (!m_deletedRun)
+    return;
+  const auto [low, high] = *std::exchange(m_deletedRun, std::nullopt);
+  m_deleteRange.bindInt(1, low);
+  m_deleteRange.bindInt(2, high);
+  m_deleteRange.run();
+}
+
+void MeasurementTable::eraseRecord(std::size_t index) {
+  m_records.erase(index);
+  if (m_records.empty())
+    setEmptyPosition();
+  else if (m_current >= m_records.size())
+    m_current = m_records.size() - 1;
+}
+
+void MeasurementTable::requireEditing() const {
+  if (m_state == TableState::Browse)
+    throw TableError("Dataset not in edit or insert mode");
+}
+
+void MeasurementTable::setTime(std::optional<int> secondsOfDay) {
+  requireEditing();
+  if (secondsOfDay && (*secondsOfDay < 0 || *secondsOfDay >= kSecondsPerDay))
+    throw TableError("Time of day out of range: " + std::to_string(*secondsOfDay));
+  m_buffer.time = secondsOfDay.value_or(StoredRecord::kNoTime);
+  m_modified |= kTimeModified;
+  notifyViews();
+}
+
+void MeasurementTable::setMinutes(std::string_view text) {
+  setText(Field::Minutes, text);
+}
+
+void MeasurementTable::setVoltage(std::string_view text) {
+  setText(Field::Voltage, text);
+}
+
+void MeasurementTable::setText(Field field, std::string_view text) {
+  requireEditing();
+  switch (field) {
+  case Field::Time:
+    if (text.empty()) {
+      setTime(std::nullopt);
+    } else if (const std::optional<int> time = timeFromStorageText(text)) {
+      setTime(time);
+    } else {
+      throw ConversionError("'" + std::string(text) + "' is not a valid time");
+    }
+    return;
+  case Field::Minutes:
+    copyText(text, m_buffer.minutes, m_buffer.minutesSize);
+    m_modified |= kMinutesModified;
+    break;
+  case Field::Voltage:
+    copyText(text, m_buffer.voltage, m_buffer.voltageSize);
+    m_modified |= kVoltageModified;
+    break;
+  }
+  notifyViews();
+}
+
+void MeasurementTable::refresh() {
+  requireOpen();
+  storePending();
+  reload();
+}
+
+const StoredRecord& MeasurementTable::currentRecord() const {
+  static const StoredRecord kNone;
+  if (m_state != TableState::Browse)
+    return m_buffer;
+  if (m_records.empty())
+    return kNone;
+  return m_records[m_current];
+}
+
+std::optional<int> MeasurementTable::time() const {
+  return timeOf(currentRecord());
+}
+
+std::string MeasurementTable::minutes() const {
+  return text(Field::Minutes);
+}
+
+std::string MeasurementTable::voltage() const {
+  return text(Field::Voltage);
+}
+
+std::string MeasurementTable::text(Field field) const {
+  const StoredRecord& record = currentRecord();
+  switch (field) {
+  case Field::Time:
+    return record.time == StoredRecord::kNoTime ? std::string() : timeToStorageText(record.time);
+  case Field::Minutes:
+    return std::string(textOf(record.minutes, record.minutesSize));
+  case Field::Voltage:
+    return std::string(textOf(record.voltage, record.voltageSize));
+  }
+  return {};
+}
+
+double MeasurementTable::fieldAsFloat(Field field) const {
+  const StoredRecord& record = currentRecord();
+  switch (field) {
+  case Field::Time:
+    return record.time == StoredRecord::kNoTime ? 0.0 : record.time / double(kSecondsPerDay);
+  case Field::Minutes:
+    return textAsFloat(textOf(record.minutes, record.minutesSize));
+  case Field::Voltage:
+    return textAsFloat(textOf(record.voltage, record.voltageSize));
+  }
+  return 0.0;
+}
+
+Field MeasurementTable::fieldByName(std::string_view name) {
+  const auto sameName = [name](std::string_view candidate) {
+    return std::equal(name.begin(), name.end(), candidate.begin(), candidate.end(),
+                      [](char a, char b) {
+                        return std::toupper(static_cast<unsigned char>(a)) ==
+                               std::toupper(static_cast<unsigned char>(b));
+                      });
+  };
+  for (const Field field : {Field::Time, Field::Minutes, Field::Voltage}) {
+    if (sameName(fieldName(field)))
+      return field;
+  }
+  throw TableError("Field '" + std::string(name) + "' not found");
+}
+
+int MeasurementTable::viewRecordCount() const {
+  return recordCount() + (m_state == TableState::Insert ? 1 : 0);
+}
+
+MeasurementRecord MeasurementTable::record(int index) const {
+  if (index < 0 || index >= viewRecordCount())
+    throw std::out_of_range("record index " + std::to_string(index) + " out of range");
+  const auto position = static_cast<std::size_t>(index);
+  const bool isBuffer = (m_state == TableState::Insert && position == m_records.size()) ||
+                        (m_state == TableState::Edit && position == m_current);
+  return toMeasurementRecord(isBuffer ? m_buffer : m_records[position]);
+}
+
+void MeasurementTable::disableControls() {
+  ++m_suspendCount;
+}
+
+void MeasurementTable::enableControls() {
+  if (m_suspendCount == 0)
+    return;
+  --m_suspendCount;
+  notifyViews();
+}
+
+void MeasurementTable::addListener(TableListener* listener) {
+  if (std::find(m_listeners.begin(), m_listeners.end(), listener) == m_listeners.end())
+    m_listeners.push_back(listener);
+}
+
+void MeasurementTable::removeListener(TableListener* listener) {
+  std::erase(m_listeners, listener);
+}
+
+void MeasurementTable::notifyViews() {
+  if (m_suspendCount > 0 || m_listeners.empty())
+    return;
+  // A view may move the cursor or unbind itself while it is told.
+  const std::vector<TableListener*> listeners = m_listeners;
+  for (TableListener* listener : listeners) {
+    if (std::find(m_listeners.begin(), m_listeners.end(), listener) != m_listeners.end())
+      listener->tableChanged();
+  }
+}
+
+void MeasurementTable::beginBatch() {
+  requireOpen();
+  if (m_batchDepth > 0) {
+    ++m_batchDepth;
+    return;
+  }
+  // A record appended before the batch must not vanish with a rollback of it.
+  storePending();
+  m_db.exec("BEGIN IMMEDIATE");
+  m_batchDepth = 1;
+}
+
+void MeasurementTable::commitBatch() {
+  if (m_batchDepth == 0 || --m_batchDepth > 0)
+    return;
+  try {
+    storePending();
+    flushDeletes();
+    m_db.exec("COMMIT");
+  } catch (...) {
+    ++m_batchDepth;
+    rollbackBatch();
+    throw;
+  }
+}
+
+void MeasurementTable::rollbackBatch() noexcept {
+  if (m_batchDepth == 0 || --m_batchDepth > 0)
+    return;
+  m_deletedRun.reset();
+  try {
+    if (m_db.inTransaction())
+      m_db.exec("ROLLBACK");
+    reload();
+  } catch (const std::exception&) {
+    // The file could not be read back: show nothing rather than rows that are not in it.
+    m_records.clear();
+    m_state = TableState::Browse;
+    m_modified = 0;
+    setEmptyPosition();
+  }
+  notifyViews();
+}
+
+MeasurementTable::Batch::Batch(MeasurementTable& table) : m_table(table) {
+  m_table.beginBatch();
+}
+
+MeasurementTable::Batch::~Batch() {
+  if (!m_finished)
+    m_table.rollbackBatch();
+}
+
+void MeasurementTable::Batch::commit() {
+  m_finished = true;
+  m_table.commitBatch();
+}
+
+} // namespace kelvor

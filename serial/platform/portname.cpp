@@ -1,0 +1,48 @@
+#include "portname.h"
+
+#include <algorithm>
+#include <cctype>
+#include <optional>
+
+namespace kelvor {
+
+namespace {
+
+bool equalIgnoringCase(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::toupper(static_cast<unsigned char>(x)) ==
+                  std::toupper(static_cast<unsigned char>(y));
+         });
+}
+
+// n of a name "COMn" with n at least 1.
+std::optional<unsigned long> comNumber(const std::string& name) {
+  if (name.size() < 4 || name.size() > 12 || !equalIgnoringCase(name.substr(0, 3), "COM"))
+    return std::nullopt;
+  const std::string digits = name.substr(3);
+  if (!std::all_of(digits.begin(), digits.end(),
+                   [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }))
+    return std::nullopt;
+  const unsigned long number = std::stoul(digits);
+  if (number == 0)
+    return std::nullopt;
+  return number;
+}
+
+} // namespace
+
+std::string devicePathForPort(const std::string& commPort,
+                              const std::map<std::string, std::string>& devices) {
+  const std::string name = commPort.substr(0, std::min(commPort.size(), kPortNameLimit));
+  if (!name.empty() && name.front() == '/')
+    return name;
+  if (const auto number = comNumber(name)) {
+    for (const auto& [key, path] : devices)
+      if (equalIgnoringCase(key, name) && !path.empty())
+        return path;
+    return "/dev/ttyS" + std::to_string(*number - 1);
+  }
+  return "/dev/" + name;
+}
+
+} // namespace kelvor

@@ -1,0 +1,152 @@
+#include "maskedtext.h"
+
+#include <algorithm>
+
+namespace kelvor {
+namespace {
+
+bool isDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+bool isContinuationByte(char c) {
+  return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+} // namespace
+
+EditMask::EditMask(std::string_view mask) {
+  std::size_t i = 0;
+  for (; i < mask.size() && mask[i] != ';'; ++i) {
+    Position position;
+    if (mask[i] == '\\' && i + 1 < mask.size()) {
+      position.literal = mask[++i];
+    } else if (mask[i] == '9') {
+      position.kind = Kind::OptionalDigit;
+    } else if (mask[i] == '0') {
+      position.kind = Kind::RequiredDigit;
+    } else {
+      position.literal = mask[i];
+    }
+    m_positions.push_back(position);
+  }
+  const std::size_t blankField = mask.find(';', std::min(i + 1, mask.size()));
+  if (blankField != std::string_view::npos && blankField + 1 < mask.size())
+    m_blank = mask[blankField + 1];
+}
+
+bool EditMask::isLiteral(std::size_t pos) const {
+  return pos < m_positions.size() && m_positions[pos].kind == Kind::Literal;
+}
+
+std::string EditMask::emptyText() const {
+  std::string text;
+  text.reserve(m_positions.size());
+  for (const Position& position : m_positions)
+    text.push_back(position.kind == Kind::Literal ? position.literal : ' ');
+  return text;
+}
+
+std::string EditMask::shape(std::string_view text) const {
+  std::string shaped = emptyText();
+  std::size_t pos = 0;
+  for (std::size_t i = 0; i < text.size() && pos < shaped.size(); ++i) {
+    if (isContinuationByte(text[i]))
+      continue;
+    if (!isLiteral(pos) && isDigit(text[i]))
+      shaped[pos] = text[i];
+    ++pos;
+  }
+  return shaped;
+}
+
+std::string EditMask::displayText(std::string_view shapedText) const {
+  std::string display = shape(shapedText);
+  for (std::size_t pos = 0; pos < display.size(); ++pos) {
+    if (!isLiteral(pos) && display[pos] == ' ')
+      display[pos] = m_blank;
+  }
+  return display;
+}
+
+bool EditMask::fits(std::size_t pos, char ch) const {
+  if (pos >= m_positions.size())
+    return false;
+  switch (m_positions[pos].kind) {
+  case Kind::OptionalDigit:
+    return isDigit(ch) || ch == ' ';
+  case Kind::RequiredDigit:
+    return isDigit(ch);
+  case Kind::Literal:
+    break;
+  }
+  return false;
+}
+
+std::string EditMask::unfilled(std::string_view shapedText, std::size_t from,
+                               std::size_t to) const {
+  std::string text = shape(shapedText);
+  to = std::min(to, text.size());
+  for (std::size_t pos = from; pos < to; ++pos) {
+    if (!isLiteral(pos))
+      text[pos] = ' ';
+  }
+  return text;
+}
+
+std::size_t EditMask::nextDataPosition(std::size_t pos) const {
+  while (pos < m_positions.size() && isLiteral(pos))
+    ++pos;
+  return pos;
+}
+
+std::optional<EditMask::Edit> EditMask::typeCharacter(std::string_view shapedText, std::size_t from,
+                                                      std::size_t to, char ch) const {
+  if (from > to)
+    std::swap(from, to);
+  std::string text = unfilled(shapedText, from, to);
+  const auto literal =
+      std::find_if(m_positions.begin() + static_cast<std::ptrdiff_t>(std::min(from, length())),
+                   m_positions.end(), [ch](const Position& position) {
+                     return position.kind == Kind::Literal && position.literal == ch;
+                   });
+  if (literal != m_positions.end() && !fits(from, ch)) {
+    const auto past = static_cast<std::size_t>(literal - m_positions.begin()) + 1;
+    return Edit{text, nextDataPosition(past)};
+  }
+  const std::size_t pos = nextDataPosition(from);
+  if (!fits(pos, ch))
+    return std::nullopt;
+  text[pos] = ch;
+  return Edit{text, nextDataPosition(pos + 1)};
+}
+
+EditMask::Edit EditMask::eraseBackward(std::string_view shapedText, std::size_t from,
+                                       std::size_t to) const {
+  if (from > to)
+    std::swap(from, to);
+  if (from != to)
+    return Edit{unfilled(shapedText, from, to), from};
+  std::string text = shape(shapedText);
+  std::size_t pos = std::min(from, text.size());
+  while (pos > 0 && isLiteral(pos - 1))
+    --pos;
+  if (pos == 0)
+    return Edit{text, std::min(from, text.size())};
+  text[pos - 1] = ' ';
+  return Edit{text, pos - 1};
+}
+
+EditMask::Edit EditMask::eraseForward(std::string_view shapedText, std::size_t from,
+                                      std::size_t to) const {
+  if (from > to)
+    std::swap(from, to);
+  if (from != to)
+    return Edit{unfilled(shapedText, from, to), from};
+  std::string text = shape(shapedText);
+  const std::size_t pos = nextDataPosition(from);
+  if (pos < text.size())
+    text[pos] = ' ';
+  return Edit{text, std::min(from, text.size())};
+}
+
+} // namespace kelvor
