@@ -1,3 +1,4 @@
+#include "asciiformat.h"
 #include "form1.h"
 #include "hints.h"
 #include "maskedit.h"
@@ -30,8 +31,9 @@ template <std::size_t N> int indexOf(const std::array<int, N>& values, long long
   return -1;
 }
 
+// Settings files written by Windows programs on a Czech system hold Windows-1250.
 QString text(const std::string& bytes) {
-  return QString::fromUtf8(bytes);
+  return QString::fromStdString(isValidUtf8(bytes) ? bytes : windows1250ToUtf8(bytes));
 }
 std::string bytes(const QString& text) {
   return text.toUtf8().toStdString();

@@ -33,7 +33,7 @@ std::optional<unsigned long> comNumber(const std::string& name) {
 
 std::string devicePathForPort(const std::string& commPort,
                               const std::map<std::string, std::string>& devices) {
-  const std::string name = commPort.substr(0, std::min(commPort.size(), kPortNameLimit));
+  std::string name = commPort.substr(0, std::min(commPort.size(), kPortNameLimit));
   if (!name.empty() && name.front() == '/')
     return name;
   if (const auto number = comNumber(name)) {

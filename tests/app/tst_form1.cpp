@@ -92,6 +92,13 @@ private slots:
     QCOMPARE(int(f.form->cycle.Doba), 60);
   }
 
+  void settingsTextsReadAsUtf8OrWindows1250() {
+    Fixture utf8("[Graph]\nTitulek=Napětí článku\n");
+    QCOMPARE(utf8.form->Titulek, QStringLiteral("Napětí článku"));
+    Fixture windows("[Graph]\nTitulek=Nap\xec\x9d\xed \xe8l\xe1nku\n");
+    QCOMPARE(windows.form->Titulek, QStringLiteral("Napěťí článku"));
+  }
+
   void pageCaptionsMatchExactly() {
     Fixture lower("[Sheet]\nStranka=meters\n");
     QCOMPARE(lower.form->PageControl1->currentWidget(), lower.form->SERVIS);

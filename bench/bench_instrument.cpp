@@ -1,0 +1,216 @@
+#include "form1.h"
+#include "measurementtable.h"
+#include "numbertext.h"
+#include "serialline.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QTabWidget>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <vector>
+
+using namespace kelvor;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// No operator at the benchmark: every question is answered no, and a message fails the run.
+class NoOperator : public OperatorDialogs {
+public:
+  bool askYesNo(const QString&, const QString&, Icon) override { return false; }
+  void showMessage(const QString&, const QString& text, Icon) override {
+    qFatal("unexpected message: %s", qPrintable(text));
+  }
+  std::optional<QString> inputText(const QString&, const QString&, const QString&, int) override {
+    return std::nullopt;
+  }
+  TColor chooseColor(TColor initial) override { return initial; }
+  std::optional<QString> saveFileName(const QStringList&) override { return std::nullopt; }
+  std::optional<QString> openFileName() override { return std::nullopt; }
+};
+
+// The logger's end of a pseudo-terminal: the benchmark writes its replies there.
+class LoggerEnd {
+public:
+  LoggerEnd() {
+    m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (m_master >= 0 && ::grantpt(m_master) == 0 && ::unlockpt(m_master) == 0)
+      if (const char* name = ::ptsname(m_master))
+        m_path = name;
+  }
+  ~LoggerEnd() {
+    if (m_master >= 0)
+      ::close(m_master);
+  }
+  LoggerEnd(const LoggerEnd&) = delete;
+  LoggerEnd& operator=(const LoggerEnd&) = delete;
+
+  const std::string& path() const { return m_path; }
+  bool write(const std::string& bytes) const {
+    return ::write(m_master, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+  }
+  // Drops what the program sent, so the terminal's buffer never fills.
+  void drain() const {
+    char buffer[256];
+    while (::read(m_master, buffer, sizeof buffer) > 0) {
+    }
+  }
+
+private:
+  int m_master = -1;
+  std::string m_path;
+};
+
+// A present-value reply of exactly ClusterSize bytes, so the port hands it on as soon as it
+// has arrived instead of waiting out the line's quiet time.
+std::string presentValueReply(double volts) {
+  std::string reply = "U[V]:   " + formatFixed(volts, 8, 4);
+  reply.resize(25, ' ');
+  return reply + '\r';
+}
+
+void fillTable(const QString& file, int records) {
+  MeasurementTable table;
+  table.open(file.toStdString());
+  MeasurementTable::Batch batch(table);
+  for (int n = 0; n < records; ++n) {
+    table.append();
+    table.setTime(n % kSecondsPerDay);
+    table.setMinutes(formatFixed(n / 10.0, 6, 1));
+    table.setVoltage(formatFixed(12.8 - (n % 2300) / 1000.0, 6, 3));
+  }
+  batch.commit();
+}
+
+// The main window wired through a pseudo-terminal, shown on `page`. Each reply's handling
+// is timed from the receive event to the end of a synchronous repaint of `painted`.
+class WiredWindow {
+public:
+  WiredWindow(int doba, int tableRecords) {
+    QFile ini(m_dir.filePath(QStringLiteral("Kelvor.ini")));
+    if (ini.open(QIODevice::WriteOnly))
+      ini.write(QStringLiteral("[Devices]\nCOM2=%1\n[Serial]\nSerialPort=COM2\nBaudRate=19200\n"
+                               "[Ukladani]\nDoba=%2\n[Graph]\nScaleX=600\nScaleY=15\n"
+                               "Barva=clBlue\n")
+                    .arg(QString::fromStdString(m_logger.path()))
+                    .arg(doba)
+                    .toUtf8());
+    ini.close();
+    const FileLocations locations = FileLocations::forExecutableDir(m_dir.path());
+    if (tableRecords > 0) {
+      std::filesystem::create_directories(locations.databaseDir().toStdString());
+      fillTable(locations.tableFile(), tableRecords);
+    }
+    form = std::make_unique<TForm1>(locations, std::make_unique<NoOperator>());
+    form->FormCreate();
+    form->show();
+    form->SerialLine1->setOnRxClusterEvent([this](TSerialLine*) { handleTimed(); });
+    form->LastCommand = QStringLiteral("#VAL-DIR");
+  }
+
+  // Sends one reply and runs the event loop until the window has handled it. Returns the
+  // handling time; `endToEnd` gets the time from the write on.
+  double reply(double volts, QWidget* painted, double& endToEnd) {
+    m_painted = painted;
+    m_handled = false;
+    const auto written = Clock::now();
+    if (!m_logger.write(presentValueReply(volts)))
+      qFatal("the pseudo-terminal took no reply");
+    while (!m_handled)
+      QApplication::processEvents(QEventLoop::AllEvents, 5);
+    endToEnd = std::chrono::duration<double>(m_finished - written).count();
+    m_logger.drain();
+    return m_seconds;
+  }
+
+  std::unique_ptr<TForm1> form;
+
+private:
+  void handleTimed() {
+    const auto start = Clock::now();
+    form->SerialLine1RxClusterEvent();
+    m_painted->repaint();
+    m_finished = Clock::now();
+    m_seconds = std::chrono::duration<double>(m_finished - start).count();
+    m_handled = true;
+  }
+
+  QTemporaryDir m_dir;
+  LoggerEnd m_logger;
+  QWidget* m_painted = nullptr;
+  bool m_handled = false;
+  double m_seconds = 0.0;
+  Clock::time_point m_finished;
+};
+
+void reportMedian(benchmark::State& state, std::vector<double> milliseconds, const char* name) {
+  if (milliseconds.empty())
+    return;
+  std::nth_element(milliseconds.begin(), milliseconds.begin() + milliseconds.size() / 2,
+                   milliseconds.end());
+  state.counters[name] = milliseconds[milliseconds.size() / 2];
+}
+
+// A present-value cluster from the receive event to the meters, the digital label and the
+// clock painted. The line's own delay (the bytes on the wire, the worker cutting the
+// cluster) is the serial engine's and is left out; it shows in the end_to_end counter.
+void BM_ReplyToDisplay(benchmark::State& state) {
+  WiredWindow window(6, 0);
+  window.form->PageControl1->setCurrentWidget(window.form->METERS);
+  std::vector<double> handling;
+  std::vector<double> endToEnd;
+  int n = 0;
+  for (auto _ : state) {
+    // No record falls due: this is the display path alone.
+    window.form->cycle.StoreSeconds = 0;
+    double total = 0.0;
+    const double seconds = window.reply(n++ % 2 ? 12.5 : 11.75, window.form->METERS, total);
+    state.SetIterationTime(seconds);
+    handling.push_back(seconds * 1000.0);
+    endToEnd.push_back(total * 1000.0);
+  }
+  if (window.form->VoltageLabel->text().isEmpty() || window.form->cycle.LastVoltage < 11.0)
+    state.SkipWithError("the replies did not reach the display");
+  reportMedian(state, handling, "median_ms");
+  reportMedian(state, endToEnd, "end_to_end_ms");
+}
+BENCHMARK(BM_ReplyToDisplay)->Iterations(300)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// A reply that stores a record into a table of state.range(0) records, with the chart's
+// re-read of the whole table and its repaint.
+void BM_StoreWithReread(benchmark::State& state) {
+  const int records = static_cast<int>(state.range(0));
+  WiredWindow window(6, records);
+  window.form->PageControl1->setCurrentWidget(window.form->GRAF);
+  std::vector<double> handling;
+  int n = 0;
+  for (auto _ : state) {
+    double total = 0.0;
+    const double seconds = window.reply(n++ % 2 ? 12.5 : 11.75, window.form->Report1, total);
+    state.SetIterationTime(seconds);
+    handling.push_back(seconds * 1000.0);
+  }
+  const auto points = window.form->chartReport.chart().series().count();
+  if (points != static_cast<std::size_t>(records + n))
+    state.SkipWithError("the chart did not take every stored record");
+  reportMedian(state, handling, "median_ms");
+}
+BENCHMARK(BM_StoreWithReread)
+    ->Arg(100000)
+    ->Iterations(60)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+} // namespace

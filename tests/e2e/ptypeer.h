@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QTest>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+// The far end of a pseudo-terminal, played by the test itself: it sees the exact bytes the
+// program writes and answers with whatever bytes a case needs.
+class PtyPeer {
+public:
+  PtyPeer() {
+    m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0)
+      return;
+    if (const char* name = ::ptsname(m_master))
+      m_path = QString::fromLocal8Bit(name);
+  }
+  ~PtyPeer() {
+    if (m_master >= 0)
+      ::close(m_master);
+  }
+  PtyPeer(const PtyPeer&) = delete;
+  PtyPeer& operator=(const PtyPeer&) = delete;
+
+  const QString& path() const { return m_path; }
+
+  // Waits, with the event loop running, until `count` bytes have come since the last take.
+  bool waitForBytes(qsizetype count, int timeoutMs = 3000) {
+    return QTest::qWaitFor(
+        [this, count] {
+          readWaiting();
+          return m_received.size() >= count;
+        },
+        timeoutMs);
+  }
+  // What has come so far, emptying the record.
+  QByteArray take() {
+    readWaiting();
+    return std::exchange(m_received, QByteArray());
+  }
+
+  bool reply(const QByteArray& bytes) const {
+    return ::write(m_master, bytes.constData(), static_cast<std::size_t>(bytes.size())) ==
+           static_cast<ssize_t>(bytes.size());
+  }
+
+private:
+  void readWaiting() {
+    char buffer[512];
+    ssize_t n = 0;
+    while ((n = ::read(m_master, buffer, sizeof buffer)) > 0)
+      m_received.append(buffer, n);
+  }
+
+  int m_master = -1;
+  QString m_path;
+  QByteArray m_received;
+};

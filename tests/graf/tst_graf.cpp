@@ -1,0 +1,6 @@
+#include <QTest>
+class TestGraf : public QObject {
+  Q_OBJECT
+};
+QTEST_MAIN(TestGraf)
+#include "tst_graf.moc"
