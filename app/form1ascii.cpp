@@ -35,8 +35,8 @@ TimeTextFormat timeTextFormat(const TimeFormat& format) {
 
 void TForm1::ExportASCII1Click() {
   const std::optional<QString> chosen =
-      m_dialogs->saveFileName({QStringLiteral("Data  Files  (  *.DAT  )"),
-                               QStringLiteral("All  Files      (  *.*        )")});
+      m_dialogs->saveFileName({QStringLiteral("Data  Files  (  *.DAT  ) (*.dat)"),
+                               QStringLiteral("All  Files      (  *.*        ) (*)")});
   if (!chosen)
     return;
   const bool written = runCommand([this, &chosen] {

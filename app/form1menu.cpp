@@ -114,10 +114,10 @@ void TForm1::createMenu() {
 
   QMenu* informace = addSubmenu(this, nullptr, bar, "N4", "&Informace",
                                 "Dodatečné  informace  k  programu  Kelvor", 10, &N4);
-  N5 = addItem(informace, "N5", "&Nápověda",
-               "Tímto  příkazem  můžete  vyvolat  kontextově  orientovanou  nápovědu  k  "
-               "programu  Kelvor",
-               51);
+  N5 = addItem(
+      informace, "N5", "&Nápověda",
+      "Tímto  příkazem  můžete  vyvolat  kontextově  orientovanou  nápovědu  k  programu  Kelvor",
+      51);
 
   for (QMenu* menu :
        {soubor, mereni, tabulka, graf, parametry, meritka, osaCasu, osaNapeti, informace})

@@ -138,8 +138,10 @@ QWidget* TForm1::createMetersPage() {
   meterFont.setBold(true);
   meterFont.setPixelSize(13);
   NeedleMeter1->setMeterFontAttributes(meterFont);
-  setHint(NeedleMeter1, QStringLiteral("Na  tomto  měřidle  můžete  odečítat  okamžitou  "
-                                       "hodnotu  napětí  v  analogové  formě"));
+  setHint(
+      NeedleMeter1,
+      QStringLiteral(
+          "Na  tomto  měřidle  můžete  odečítat  okamžitou  hodnotu  napětí  v  analogové  formě"));
 
   VoltageLabel = placeLabel(page, "VoltageLabel", QStringLiteral("VYPNUTO"), {418, 112, 271, 81},
                             {.text = kYellow,
@@ -147,8 +149,10 @@ QWidget* TForm1::createMetersPage() {
                              .pixelSize = 48,
                              .bold = true,
                              .alignment = Qt::AlignCenter});
-  setHint(VoltageLabel, QStringLiteral("Na  tomto  měřidle  můžete  odečítat  okamžitou  "
-                                       "hodnotu  napětí  v  digitální  formě"));
+  setHint(
+      VoltageLabel,
+      QStringLiteral(
+          "Na  tomto  měřidle  můžete  odečítat  okamžitou  hodnotu  napětí  v  digitální  formě"));
 
   LevelMeter1 = new TLevelMeter(page);
   place(LevelMeter1, "LevelMeter1", {112, 352, 201, 33});
@@ -160,8 +164,10 @@ QWidget* TForm1::createMetersPage() {
   LevelMeter1->setYellowColor(clLime);
   LevelMeter1->setReds(10);
   LevelMeter1->setRedMax(10);
-  setHint(LevelMeter1, QStringLiteral("Na  tomto  indikátoru  můžete  odečítat  okamžitou  "
-                                      "hodnotu  napětí  v  analogové  formě"));
+  setHint(
+      LevelMeter1,
+      QStringLiteral(
+          "Na  tomto  indikátoru  můžete  odečítat  okamžitou  hodnotu  napětí  v  analogové  formě"));
 
   TimeLabel = placeLabel(page, "TimeLabel", QString(), {418, 336, 271, 65},
                          {.text = kYellow,
@@ -169,8 +175,9 @@ QWidget* TForm1::createMetersPage() {
                           .pixelSize = 37,
                           .bold = true,
                           .alignment = Qt::AlignCenter});
-  setHint(TimeLabel, QStringLiteral("Na  těchto  hodinách  můžete  odečítat  okamžitou  času  "
-                                    "ve  tvaru:  [ H:M:S]"));
+  setHint(TimeLabel,
+          QStringLiteral(
+              "Na  těchto  hodinách  můžete  odečítat  okamžitou  času  ve  tvaru:  [ H:M:S]"));
   return page;
 }
 
@@ -199,8 +206,9 @@ QWidget* TForm1::createTabulkaPage() {
   DBGrid1 = new DBGrid(page);
   place(DBGrid1, "DBGrid1", {88, 64, 593, 321});
   DBGrid1->setDataSource(DataSource1);
-  setHint(DBGrid1, QStringLiteral("V  této  tabulce  můžete  pozorovat  závislost  naměřených  "
-                                  "hodnot  na  čase"));
+  setHint(DBGrid1,
+          QStringLiteral(
+              "V  této  tabulce  můžete  pozorovat  závislost  naměřených  hodnot  na  čase"));
   DBNavigator1 = new DBNavigator(page);
   place(DBNavigator1, "DBNavigator1", {88, 410, 490, 25});
   DBNavigator1->setDataSource(DataSource1);
@@ -265,20 +273,24 @@ QWidget* TForm1::createParametryPage() {
   KonstantaEdit = new MaskEdit("999.999999999;1;_", page);
   place(KonstantaEdit, "KonstantaEdit", {264, 368, 241, 41});
   applyLook(KonstantaEdit, {.text = kYellow, .background = kBlue, .pixelSize = 32, .bold = true});
-  setHint(KonstantaEdit, QStringLiteral("Do  tohoto  editačního  řádku  můžete  zapsat  "
-                                        "požadovanou  hodnotu  kalibrační  konstanty"));
+  setHint(
+      KonstantaEdit,
+      QStringLiteral(
+          "Do  tohoto  editačního  řádku  můžete  zapsat  požadovanou  hodnotu  kalibrační  konstanty"));
   Gauge2 = new TProgressGauge(page);
   place(Gauge2, "Gauge2", {64, 320, 441, 36});
   Gauge2->setMaxValue(7);
   QFont gaugeFont(QStringLiteral("MS Sans Serif"));
   gaugeFont.setPixelSize(19);
   Gauge2->setFont(gaugeFont);
-  setHint(Gauge2, QStringLiteral("Zde  můžete  sledovat  průběh  zápisu  do  paměti  EEprom  "
-                                 "dataloggeru"));
+  setHint(Gauge2,
+          QStringLiteral("Zde  můžete  sledovat  průběh  zápisu  do  paměti  EEprom  dataloggeru"));
   Button3 = new QPushButton(QStringLiteral("ZÁPIS DO  EEPROM"), page);
   place(Button3, "Button3", {520, 368, 257, 41});
-  setHint(Button3, QStringLiteral("Tímto  tlačítkem  můžete  odstartovat  zápis  zvolených  "
-                                  "hodnot  do  paměti  EEprom"));
+  setHint(
+      Button3,
+      QStringLiteral(
+          "Tímto  tlačítkem  můžete  odstartovat  zápis  zvolených  hodnot  do  paměti  EEprom"));
   Vysledek_Zapisu_Label =
       placeLabel(page, "Vysledek_Zapisu_Label", QStringLiteral("XXXXXX"), {520, 320, 257, 36},
                  {.text = kYellow,
@@ -286,9 +298,9 @@ QWidget* TForm1::createParametryPage() {
                   .pixelSize = 23,
                   .bold = true,
                   .alignment = Qt::AlignCenter});
-  setHint(Vysledek_Zapisu_Label,
-          QStringLiteral("Zde  uvidíte  výsledek  operace  zápisu  do  paměti  EEprom  "
-                         "dataloggeru"));
+  setHint(
+      Vysledek_Zapisu_Label,
+      QStringLiteral("Zde  uvidíte  výsledek  operace  zápisu  do  paměti  EEprom  dataloggeru"));
 
   connect(RychlostBaud, &RadioGroup::clicked, this, &TForm1::RychlostBaudClick);
   connect(SeriovyPort, &RadioGroup::clicked, this, &TForm1::SeriovyPortClick);
@@ -306,8 +318,9 @@ QWidget* TForm1::createServisPage() {
   PrikazEdit = new QLineEdit(QStringLiteral("XXXXXXXXXXXX"), page);
   place(PrikazEdit, "PrikazEdit", {120, 12, 273, 33});
   applyLook(PrikazEdit, terminal);
-  setHint(PrikazEdit, QStringLiteral("Zde  uvidíte  text  příkazu  určeného  k  odeslání  na  "
-                                     "sériovou  linku  "));
+  setHint(
+      PrikazEdit,
+      QStringLiteral("Zde  uvidíte  text  příkazu  určeného  k  odeslání  na  sériovou  linku  "));
   placeLabel(page, "Label13", QStringLiteral("ODPOVĚĎ:"), {8, 56, 109, 25}, white);
   TerminalMemo = new QPlainTextEdit(page);
   place(TerminalMemo, "TerminalMemo", {120, 56, 529, 185});
@@ -355,12 +368,12 @@ QWidget* TForm1::createServisPage() {
     }
   }
   Button2 = placeButton("Button2", QStringLiteral("CLEAR"), 2, 3);
-  setHint(Button2, QStringLiteral("Toto  tlačítko  slouží  k  vymazání  obrazovky  s  "
-                                  "přijatými  příkazy"));
+  setHint(Button2,
+          QStringLiteral("Toto  tlačítko  slouží  k  vymazání  obrazovky  s  přijatými  příkazy"));
   connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
   SendButton = placeButton("SendButton", QStringLiteral("SEND"), 3, 3);
-  setHint(SendButton, QStringLiteral("Toto  tlačítko  slouží  k  odeslání  ručně  naťukaného  "
-                                     "příkazu"));
+  setHint(SendButton,
+          QStringLiteral("Toto  tlačítko  slouží  k  odeslání  ručně  naťukaného  příkazu"));
   connect(SendButton, &QPushButton::clicked, this, &TForm1::SendButtonClick);
   return page;
 }

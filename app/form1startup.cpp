@@ -23,6 +23,8 @@ namespace {
 constexpr std::array<int, 8> kBaudRates{1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
 constexpr std::array<int, 9> kStorageSeconds{6, 18, 36, 60, 180, 360, 600, 1800, 3600};
 constexpr std::array<int, 7> kRowCounts{100, 180, 360, 600, 1000, 1800, 3600};
+constexpr std::array<const char*, 8> kPortNames{"COM1", "COM2", "COM3", "COM4",
+                                                "COM5", "COM6", "COM7", "COM8"};
 
 template <std::size_t N> int indexOf(const std::array<int, N>& values, long long value) {
   for (std::size_t i = 0; i < N; ++i)
@@ -51,13 +53,13 @@ int TForm1::rowsOfItem(int item) {
   return kRowCounts.at(static_cast<std::size_t>(item));
 }
 QString TForm1::portNameOfItem(int item) {
-  return QStringLiteral("COM%1").arg(item + 1);
+  return QString::fromLatin1(kPortNames.at(static_cast<std::size_t>(item)));
 }
 
 int TForm1::portItemOf(const QString& name) {
-  for (int i = 0; i < 8; ++i)
-    if (portNameOfItem(i) == name)
-      return i;
+  for (std::size_t i = 0; i < kPortNames.size(); ++i)
+    if (name == QLatin1String(kPortNames[i]))
+      return static_cast<int>(i);
   return -1;
 }
 

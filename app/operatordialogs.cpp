@@ -62,6 +62,8 @@ std::optional<QString> QtOperatorDialogs::saveFileName(const QStringList& filter
   QFileDialog dialog(m_parent);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
+  // A filter's last parenthesised group is its pattern; the operator sees the name before it.
+  dialog.setOption(QFileDialog::HideNameFilterDetails);
   dialog.setNameFilters(filters);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
     return std::nullopt;

@@ -26,7 +26,8 @@ public:
                                            const QString& initial, int maxLength) = 0;
   // The colour dialog preset to `initial`; what it holds when closed, whatever closed it.
   virtual TColor chooseColor(TColor initial) = 0;
-  // File dialogs; nothing when cancelled.
+  // File dialogs; nothing when cancelled. A filter is a shown name followed by its pattern
+  // in parentheses.
   virtual std::optional<QString> saveFileName(const QStringList& filters) = 0;
   virtual std::optional<QString> openFileName() = 0;
 };

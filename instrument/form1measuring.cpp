@@ -112,7 +112,9 @@ void TForm1::handlePresentValue(const std::string& field) {
 
 void TForm1::handleReadoutRow(const std::string& field) {
   const std::string minutes = cycle.prepareReadoutRow();
-  if (runCommand([this, &minutes, &field] { appendRecord(0, minutes, field); }))
+  if (runCommand([this, &minutes, &field] {
+        appendRecord(timeFromStorageText("00:00:00"), minutes, field);
+      }))
     cycle.readoutRowStored();
 }
 

@@ -271,7 +271,7 @@ QImage TProgressGauge::renderImage() const {
     QFont textFont = font();
     textFont.setStyleStrategy(QFont::NoAntialias);
     const QFontMetrics metrics(textFont);
-    const QString text = QStringLiteral("%1%").arg(percent);
+    const QString text = QString::asprintf("%d%%", percent);
     const int x = (rw - metrics.horizontalAdvance(text)) / 2;
     const int y = (rh - metrics.height()) / 2;
     QImage textImage = blackImage(size());

@@ -102,7 +102,8 @@ KeyPlace findKey(const std::vector<std::string>& lines, std::string_view section
 }
 
 std::string unableToWrite(const std::filesystem::path& path) {
-  return "Unable to write to " + path.string();
+  std::string text = "Unable to write to %s";
+  return text.replace(text.find("%s"), 2, path.string());
 }
 
 } // namespace

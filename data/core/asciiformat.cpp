@@ -114,8 +114,10 @@ std::string fileErrorText(int errorNumber) {
   case ENOSPC:
   case EDQUOT:
     return "Disk full";
-  default:
-    return "I/O error " + std::to_string(errorNumber);
+  default: {
+    std::string text = "I/O error %d";
+    return text.replace(text.find("%d"), 2, std::to_string(errorNumber));
+  }
   }
 }
 

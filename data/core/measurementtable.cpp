@@ -15,20 +15,16 @@ namespace {
 // a file held by another program is reported while the operator still waits for it.
 constexpr int kBusyTimeoutMs = 1000;
 
-constexpr std::string_view kCreateTable = "CREATE TABLE IF NOT EXISTS Kelvor ("
-                                          "ID INTEGER PRIMARY KEY AUTOINCREMENT, "
-                                          "TIME TEXT, MINUTES TEXT, VOLTAGE TEXT)";
+constexpr std::string_view kCreateTable =
+    "CREATE TABLE IF NOT EXISTS Kelvor (ID INTEGER PRIMARY KEY AUTOINCREMENT, TIME TEXT, MINUTES TEXT, VOLTAGE TEXT)";
 constexpr std::string_view kSelectAll =
     "SELECT rowid, TIME, MINUTES, VOLTAGE FROM Kelvor ORDER BY rowid";
 constexpr std::string_view kInsert =
     "INSERT INTO Kelvor (TIME, MINUTES, VOLTAGE) VALUES (?1, ?2, ?3)";
 // Only the fields the operator changed are written, so a TIME text this program cannot read
 // survives an edit of the other fields.
-constexpr std::string_view kUpdate = "UPDATE Kelvor SET "
-                                     "TIME = CASE WHEN ?4 THEN ?1 ELSE TIME END, "
-                                     "MINUTES = CASE WHEN ?5 THEN ?2 ELSE MINUTES END, "
-                                     "VOLTAGE = CASE WHEN ?6 THEN ?3 ELSE VOLTAGE END "
-                                     "WHERE rowid = ?7";
+constexpr std::string_view kUpdate =
+    "UPDATE Kelvor SET TIME = CASE WHEN ?4 THEN ?1 ELSE TIME END, MINUTES = CASE WHEN ?5 THEN ?2 ELSE MINUTES END, VOLTAGE = CASE WHEN ?6 THEN ?3 ELSE VOLTAGE END WHERE rowid = ?7";
 constexpr std::string_view kDelete = "DELETE FROM Kelvor WHERE rowid = ?1";
 constexpr std::string_view kDeleteRange = "DELETE FROM Kelvor WHERE rowid BETWEEN ?1 AND ?2";
 

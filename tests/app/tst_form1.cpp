@@ -69,8 +69,8 @@ private slots:
   }
 
   void valuesThatMatchNoItemSelectNothing() {
-    Fixture f("[Ukladani]\nDoba=7\n[Serial]\nBaudRate=300\nSerialPort=com1\n"
-              "[Transfer]\nPocetRadku=99\n");
+    Fixture f(
+        "[Ukladani]\nDoba=7\n[Serial]\nBaudRate=300\nSerialPort=com1\n[Transfer]\nPocetRadku=99\n");
     QCOMPARE(f.form->DobaUkladani->itemIndex(), -1);
     QCOMPARE(f.form->RychlostBaud->itemIndex(), -1);
     QCOMPARE(f.form->SeriovyPort->itemIndex(), -1);
@@ -219,9 +219,10 @@ private slots:
     QCOMPARE(f.form->Panel1->text(),
              QStringLiteral("Zde  uvidíte  zvolenou  přenosovou  rychlost"));
     QCOMPARE(f.form->RychlostLabel->toolTip(), QStringLiteral("Baud"));
-    QCOMPARE(kelvor::longHint(kelvor::hintOf(f.form->Vyber_Intervalu)),
-             QStringLiteral("Tato  část  programu  je  určena  pro  výběr  zajímavého  "
-                            "intervalu  z  tabulky"));
+    QCOMPARE(
+        kelvor::longHint(kelvor::hintOf(f.form->Vyber_Intervalu)),
+        QStringLiteral(
+            "Tato  část  programu  je  určena  pro  výběr  zajímavého  intervalu  z  tabulky"));
   }
 
   void helpOpensTheContents() {

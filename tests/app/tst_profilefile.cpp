@@ -56,8 +56,9 @@ private slots:
 
   void integersAcceptHexadecimalAndRejectEverythingElse() {
     const auto path = file("numbers.ini");
-    writeAll(path, "[N]\nhex=0x1E\nHEX2=0X1e\nneg=-12\nbad=12abc\nword=abc\nempty=\n"
-                   "blank=   \nspaced=  600  \nhuge=99999999999999999999999\n");
+    writeAll(
+        path,
+        "[N]\nhex=0x1E\nHEX2=0X1e\nneg=-12\nbad=12abc\nword=abc\nempty=\nblank=   \nspaced=  600  \nhuge=99999999999999999999999\n");
     const ProfileFile ini(path);
     QCOMPARE(ini.readInteger("N", "hex", 1), 30LL);
     QCOMPARE(ini.readInteger("N", "hex2", 1), 30LL);
@@ -72,8 +73,8 @@ private slots:
 
   void valuesAreTrimmedAndLoseOnePairOfQuotes() {
     const auto path = file("quotes.ini");
-    writeAll(path, "[Graph]\nTitulek=\"  Vybíjení  \"\nA='x'\nB=\"x\nC=  plain text  \n"
-                   "D=\"\"\"\"\n");
+    writeAll(path,
+             "[Graph]\nTitulek=\"  Vybíjení  \"\nA='x'\nB=\"x\nC=  plain text  \nD=\"\"\"\"\n");
     const ProfileFile ini(path);
     QCOMPARE(ini.readString("Graph", "Titulek", ""), std::string("  Vybíjení  "));
     QCOMPARE(ini.readString("Graph", "A", ""), std::string("x"));
@@ -91,15 +92,17 @@ private slots:
 
   void writingKeepsEverythingElseOfTheFile() {
     const auto path = file("keep.ini");
-    writeAll(path, "; comment\r\n[Devices]\r\nCOM1=/dev/ttyUSB0\r\n\r\n[Graph]\r\n"
-                   "scalex=60\r\nOther=1\r\n[Tail]\r\nZ=9\r\n");
+    writeAll(
+        path,
+        "; comment\r\n[Devices]\r\nCOM1=/dev/ttyUSB0\r\n\r\n[Graph]\r\nscalex=60\r\nOther=1\r\n[Tail]\r\nZ=9\r\n");
     ProfileFile ini(path);
     ini.writeInteger("Graph", "ScaleX", 120);
     ini.writeString("Graph", "Titulek", "Nový");
     ini.writeString("Serial", "BaudRate", "19200");
-    QCOMPARE(readAll(path), std::string("; comment\n[Devices]\nCOM1=/dev/ttyUSB0\n\n[Graph]\n"
-                                        "ScaleX=120\nOther=1\nTitulek=Nový\n[Tail]\nZ=9\n"
-                                        "[Serial]\nBaudRate=19200\n"));
+    QCOMPARE(
+        readAll(path),
+        std::string(
+            "; comment\n[Devices]\nCOM1=/dev/ttyUSB0\n\n[Graph]\nScaleX=120\nOther=1\nTitulek=Nový\n[Tail]\nZ=9\n[Serial]\nBaudRate=19200\n"));
     QCOMPARE(ini.readString("devices", "com1", ""), std::string("/dev/ttyUSB0"));
   }
 

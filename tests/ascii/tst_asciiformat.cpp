@@ -191,23 +191,18 @@ void AsciiFormatTest::lineEnds() {
 }
 
 void AsciiFormatTest::columnsOfShortAndLongLines() {
-  const std::string data = "    12:00:00    1\r\n"
-                           "\r\n"
-                           "    12:00:00         0.1      12.500 and more text\r\n"
-                           "  1:00\r\n";
+  const std::string data =
+      "    12:00:00    1\r\n\r\n    12:00:00         0.1      12.500 and more text\r\n  1:00\r\n";
   AsciiLineReader reader{std::string_view(data)};
-  QCOMPARE(readAll(reader), std::string("    12:00:00/    1/"
-                                        "|//"
-                                        "|    12:00:00/         0.1/      12.500"
-                                        "|  1:00//"));
+  QCOMPARE(readAll(reader),
+           std::string("    12:00:00/    1/|//|    12:00:00/         0.1/      12.500|  1:00//"));
 }
 
 void AsciiFormatTest::windows1250Lines() {
   // "Napětí" in Windows-1250 (ě = 0xEC, í = 0xED), then a line that happens to be valid
   // UTF-8 (0xC3 0xA1) but belongs to the same Windows-1250 file.
-  const std::string data = "    12:00:00         0.1      Nap\xEC"
-                           "t\xED\r\n"
-                           "    12:00:06         0.2      \xC3\xA1\r\n";
+  const std::string data =
+      "    12:00:00         0.1      Nap\xECt\xED\r\n    12:00:06         0.2      \xC3\xA1\r\n";
   AsciiLineReader reader{std::string_view(data)};
   AsciiRecordTexts texts;
   QVERIFY(reader.readLine(texts));
@@ -266,8 +261,7 @@ void AsciiFormatTest::utf8Validation() {
   QVERIFY(!isValidUtf8("\xF4\x90\x80\x80")); // beyond U+10FFFF
   QVERIFY(!isValidUtf8("\xC4"));             // cut short
   QVERIFY(!isValidUtf8("\x9A"));             // stray continuation
-  QVERIFY(!isValidUtf8("Nap\xEC"
-                       "t\xED"));
+  QVERIFY(!isValidUtf8("Nap\xECt\xED"));
 
   Utf8Validator split;
   split.feed("Nap\xC4");

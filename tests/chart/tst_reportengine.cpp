@@ -319,8 +319,7 @@ void TestReportEngine::headerCaptionWrapsInItsBox() {
   Report& report = form.Report1();
   constexpr double kDots = 8.0;
   const QString longCaption = QString::fromUtf8(
-      "TABULKA  NAMĚŘENÝCH  HODNOT:  AKUMULÁTOR  12 V  44 Ah  ZE  DNE  8. 12. 2026  ZKOUŠKA  "
-      "KAPACITY  Č.  3");
+      "TABULKA  NAMĚŘENÝCH  HODNOT:  AKUMULÁTOR  12 V  44 Ah  ZE  DNE  8. 12. 2026  ZKOUŠKA  KAPACITY  Č.  3");
   const ReportElement& caption = elementOf(report, "HlavickaRepLabel");
   const QFont font = reportFont(caption.font, kDots);
   const QFontMetricsF metrics(font);

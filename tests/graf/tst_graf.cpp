@@ -1,6 +1,540 @@
+#include "../app/scripteddialogs.h"
+#include "form1.h"
+#include "form3.h"
+#include "form7.h"
+#include "numbertext.h"
+#include "radiogroup.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QFontMetricsF>
+#include <QImage>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <functional>
+
+using kelvor::ChartAxis;
+using kelvor::ChartEngine;
+using kelvor::MeasurementTable;
+using kelvor::TForm1;
+using kelvor::TForm3;
+using kelvor::TForm7;
+
+namespace {
+
+// Also notes the limits and presets the boxes were opened with.
+class RecordingDialogs : public ScriptedDialogs {
+public:
+  std::vector<int> textLimits;
+  std::vector<kelvor::TColor> colorPresets;
+
+  std::optional<QString> inputText(const QString& caption, const QString& prompt,
+                                   const QString& initial, int maxLength) override {
+    textLimits.push_back(maxLength);
+    return ScriptedDialogs::inputText(caption, prompt, initial, maxLength);
+  }
+  kelvor::TColor chooseColor(kelvor::TColor initial) override {
+    colorPresets.push_back(initial);
+    return ScriptedDialogs::chooseColor(initial);
+  }
+};
+
+// A main window with its report form and interval window, started over a folder of its own.
+struct Window {
+  RecordingDialogs* dialogs = nullptr;
+  std::unique_ptr<TForm1> form;
+  std::unique_ptr<TForm3> form3;
+  std::unique_ptr<TForm7> form7;
+
+  explicit Window(const QString& folder) {
+    auto scripted = std::make_unique<RecordingDialogs>();
+    dialogs = scripted.get();
+    form = std::make_unique<TForm1>(kelvor::FileLocations::forExecutableDir(folder),
+                                    std::move(scripted));
+    form->FormCreate();
+    form3 = std::make_unique<TForm3>();
+    form7 =
+        std::make_unique<TForm7>(form->selectKey("Zacatek"), form->selectKey("Konec"), form.get());
+    form->attachForms(form3.get(), form7.get());
+  }
+  ~Window() {
+    form7.reset();
+    form.reset();
+  }
+  Window(const Window&) = delete;
+  Window& operator=(const Window&) = delete;
+
+  ChartEngine& chart() { return form->chartReport.chart(); }
+};
+
+struct Fixture {
+  QTemporaryDir dir;
+  std::unique_ptr<Window> window;
+
+  explicit Fixture(const QByteArray& ini) {
+    QFile file(dir.filePath(QStringLiteral("Kelvor.ini")));
+    file.open(QIODevice::WriteOnly);
+    file.write(ini);
+    file.close();
+    start();
+  }
+  void start() { window = std::make_unique<Window>(dir.path()); }
+  void restart() {
+    window->form->FormDestroy();
+    window.reset();
+    start();
+  }
+
+  TForm1& form() { return *window->form; }
+  RecordingDialogs& dialogs() { return *window->dialogs; }
+  ChartEngine& chart() { return window->chart(); }
+  QStringList iniLines() const {
+    QFile file(dir.filePath(QStringLiteral("Kelvor.ini")));
+    file.open(QIODevice::ReadOnly);
+    return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+  }
+};
+
+std::string minutesText(int index, int doba) {
+  return kelvor::formatFixed(index * doba / 60.0, 6, 1);
+}
+
+// A discharge curve sagging from 12.6 V, stored as the measuring cycle stores it.
+std::string voltageText(int index) {
+  return kelvor::formatFixed(12.6 - 0.002 * index - (index % 7) * 0.01, 6, 3);
+}
+
+void appendRecords(MeasurementTable& table, int count, int doba,
+                   const std::function<std::string(int)>& voltage = voltageText) {
+  MeasurementTable::Batch batch(table);
+  MeasurementTable::ViewSuspension suspended(table);
+  const int first = table.recordCount();
+  for (int i = first; i < first + count; ++i) {
+    table.append();
+    table.setTime((8 * 3600 + i * doba) % kelvor::kSecondsPerDay);
+    table.setMinutes(minutesText(i, doba));
+    table.setVoltage(voltage(i));
+    table.post();
+  }
+  batch.commit();
+}
+
+bool sameAxis(const ChartAxis& a, const ChartAxis& b) {
+  return a.minimum == b.minimum && a.maximum == b.maximum && a.increment == b.increment &&
+         a.title == b.title;
+}
+
+// The size of ReportChart1 in chart pixels (a chart pixel is 1/96 inch).
+QSizeF reportChartSize() {
+  return QSizeF(272.1, 183.9) * (96.0 / 25.4);
+}
+
+// Answers the preview window that `run` opens, noting its title and page count, and closes it.
+struct PreviewSeen {
+  QString title;
+  int pages = -1;
+};
+PreviewSeen closePreviewOpenedBy(const std::function<void()>& run) {
+  PreviewSeen seen;
+  QTimer poll;
+  poll.setInterval(20);
+  QObject::connect(&poll, &QTimer::timeout, [&seen, &poll] {
+    auto* dialog = qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget());
+    if (!dialog || !dialog->isVisible())
+      return;
+    poll.stop();
+    seen.title = dialog->windowTitle();
+    if (const auto* preview = dialog->findChild<QPrintPreviewWidget*>())
+      seen.pages = preview->pageCount();
+    dialog->reject();
+  });
+  poll.start();
+  run();
+  return seen;
+}
+
+// Listens to the table as a bound view does; on the notification that ends the re-read's
+// suspension it stores one more record and asks for another re-read.
+class RereadRequester : public kelvor::TableListener {
+public:
+  explicit RereadRequester(TForm1& form) : m_form(form) { m_form.Table1.addListener(this); }
+  ~RereadRequester() { m_form.Table1.removeListener(this); }
+  RereadRequester(const RereadRequester&) = delete;
+  RereadRequester& operator=(const RereadRequester&) = delete;
+
+  bool sawHourglass = false;
+  bool requested = false;
+
+  void tableChanged() override {
+    if (requested)
+      return;
+    requested = true;
+    const QCursor* cursor = QApplication::overrideCursor();
+    sawHourglass = cursor && cursor->shape() == Qt::WaitCursor;
+    appendRecords(m_form.Table1, 1, 6);
+    m_form.chartReread();
+  }
+
+private:
+  TForm1& m_form;
+};
+
+} // namespace
+
 class TestGraf : public QObject {
   Q_OBJECT
+
+private slots:
+  void timeAxisSpansTheRecordsOfScaleX() {
+    Fixture f("[Graph]\nScaleX=120\nScaleY=15\n[Ukladani]\nDoba=36\n");
+    QCOMPARE(f.chart().bottomAxis().minimum, 0.0);
+    QCOMPARE(f.chart().bottomAxis().maximum, 200.0);
+    f.form().Sca_X_600->trigger();
+    QCOMPARE(f.form().ScaleX, 600);
+    QVERIFY(f.form().Sca_X_600->isChecked());
+    QVERIFY(!f.form().Sca_X_120->isChecked());
+    QCOMPARE(f.chart().bottomAxis().maximum, 1000.0);
+    QCOMPARE(f.chart().bottomAxis().minimum, 0.0);
+    f.form().Sca_X_060->trigger();
+    QCOMPARE(f.chart().bottomAxis().maximum, 100.0);
+    f.form().Sca_X_300Click();
+    QCOMPARE(f.chart().bottomAxis().maximum, 500.0);
+    QVERIFY(f.form().Sca_X_300->isChecked() && !f.form().Sca_X_060->isChecked());
+  }
+
+  void voltageAxisFollowsScaleY() {
+    Fixture f("[Graph]\nScaleX=60\nScaleY=15\n[Ukladani]\nDoba=6\n");
+    f.form().Sca_Y_03->trigger();
+    QCOMPARE(f.form().ScaleY, 3);
+    QVERIFY(f.form().Sca_Y_03->isChecked() && !f.form().Sca_Y_15->isChecked());
+    QCOMPARE(f.chart().leftAxis().minimum, 10.0);
+    QCOMPARE(f.chart().leftAxis().maximum, 13.0);
+    QCOMPARE(f.chart().leftAxis().increment, 0.5);
+    f.form().Sca_Y_15->trigger();
+    QCOMPARE(f.form().ScaleY, 15);
+    QCOMPARE(f.chart().leftAxis().minimum, 0.0);
+    QCOMPARE(f.chart().leftAxis().maximum, 15.0);
+    QCOMPARE(f.chart().leftAxis().increment, 2.5);
+
+    // A value of no item leaves the axis as the last choice set it.
+    f.form().Sca_Y_03Click();
+    const ChartAxis before = f.chart().leftAxis();
+    f.form().ScaleY = 7;
+    f.form().RedrawScreen();
+    QVERIFY(sameAxis(f.chart().leftAxis(), before));
+  }
+
+  void anUnknownScaleYKeepsTheDesignedAxis() {
+    Fixture f("[Graph]\nScaleX=60\nScaleY=7\n[Ukladani]\nDoba=6\n");
+    QVERIFY(sameAxis(f.chart().leftAxis(), ChartEngine().leftAxis()));
+    QVERIFY(!f.form().Sca_Y_03->isChecked() && !f.form().Sca_Y_15->isChecked());
+  }
+
+  void aNewStorageIntervalWaitsForTheNextRedraw() {
+    Fixture f("[Graph]\nScaleX=120\nScaleY=15\nTitulek=T\n[Ukladani]\nDoba=36\n");
+    QCOMPARE(f.chart().bottomAxis().maximum, 200.0);
+    f.form().DobaUkladani->setItemIndex(0);
+    QCOMPARE(int(f.form().cycle.Doba), 6);
+    QCOMPARE(f.chart().bottomAxis().maximum, 200.0);
+    f.dialogs().textAnswers = {QStringLiteral("T")};
+    f.form().Titulek_GrafuClick();
+    QCOMPARE(f.chart().bottomAxis().maximum, 1200.0);
+  }
+
+  void onlyTheFirstSixHundredAndOneOfSevenHundredPointsLieOnTheAxis() {
+    Fixture f("[Graph]\nScaleX=60\nScaleY=3\n[Ukladani]\nDoba=6\n");
+    appendRecords(f.form().Table1, 700, 6);
+    f.form().chartReread();
+    const kelvor::ChartSeries& series = f.chart().series();
+    QCOMPARE(f.chart().bottomAxis().maximum, 600.0);
+    QCOMPARE(series.count(), std::size_t(700));
+    for (std::size_t i = 0; i < series.count(); ++i) {
+      QCOMPARE(series.x(i), double(i));
+      QCOMPARE(series.y(i), kelvor::strToFloat(voltageText(int(i))));
+    }
+    const auto [first, last] = f.chart().visibleRange();
+    QCOMPARE(first, std::size_t(0));
+    QCOMPARE(last, std::size_t(601));
+  }
+
+  void aBadVoltageStopsTheRereadAtItsRecord_data() {
+    QTest::addColumn<QString>("voltage");
+    QTest::newRow("letters") << QStringLiteral("12,5V");
+    QTest::newRow("two points") << QStringLiteral("1.2.3");
+    QTest::newRow("empty") << QString();
+  }
+  void aBadVoltageStopsTheRereadAtItsRecord() {
+    QFETCH(QString, voltage);
+    Fixture f("[Graph]\nScaleX=60\nScaleY=3\n[Ukladani]\nDoba=6\n");
+    constexpr int kBadRecord = 3;
+    MeasurementTable& table = f.form().Table1;
+    appendRecords(table, 6, 6, [&voltage](int i) {
+      return i == kBadRecord ? voltage.toStdString() : voltageText(i);
+    });
+    table.moveTo(5);
+
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      f.dialogs().messages.clear();
+      f.form().chartReread();
+      QCOMPARE(f.chart().series().count(), std::size_t(kBadRecord));
+      QCOMPARE(f.chart().series().y(kBadRecord - 1),
+               kelvor::strToFloat(voltageText(kBadRecord - 1)));
+      QCOMPARE(f.dialogs().messages.size(), std::size_t(1));
+      QCOMPARE(f.dialogs().messages[0].text,
+               QLatin1Char('\'') + voltage +
+                   QStringLiteral("' is not a valid floating point value"));
+      QCOMPARE(f.dialogs().messages[0].icon, kelvor::OperatorDialogs::Icon::Error);
+      QVERIFY(!table.controlsDisabled());
+      QCOMPARE(table.recNo(), 5);
+      QVERIFY(!QApplication::overrideCursor());
+    }
+
+    table.moveTo(kBadRecord);
+    table.edit();
+    table.setVoltage("12.000");
+    table.post();
+    f.dialogs().messages.clear();
+    f.form().chartReread();
+    QCOMPARE(f.chart().series().count(), std::size_t(6));
+    QVERIFY(f.dialogs().messages.empty());
+    QCOMPARE(table.recNo(), kBadRecord);
+  }
+
+  void aRecordBeingAppendedIsStoredAndDrawn() {
+    Fixture f("[Graph]\nScaleX=60\nScaleY=3\n[Ukladani]\nDoba=6\n");
+    MeasurementTable& table = f.form().Table1;
+    appendRecords(table, 4, 6);
+    table.append();
+    table.setMinutes(minutesText(4, 6));
+    table.setVoltage("11.500");
+    f.form().chartReread();
+    QCOMPARE(table.state(), kelvor::TableState::Browse);
+    QCOMPARE(table.recordCount(), 5);
+    QCOMPARE(table.recNo(), 4);
+    QCOMPARE(f.chart().series().count(), std::size_t(5));
+    QCOMPARE(f.chart().series().y(4), 11.5);
+  }
+
+  void anEmptyTableGivesAChartWithoutPoints() {
+    Fixture f("[Graph]\nScaleX=60\nScaleY=15\nTitulek=PRAZDNY\n[Ukladani]\nDoba=6\n");
+    appendRecords(f.form().Table1, 3, 6);
+    f.form().chartReread();
+    QCOMPARE(f.chart().series().count(), std::size_t(3));
+    f.dialogs().yesNoAnswers = {true};
+    f.form().Vymazat_dataClick();
+    QCOMPARE(f.form().Table1.recordCount(), 0);
+    QCOMPARE(f.chart().series().count(), std::size_t(0));
+    QCOMPARE(f.chart().visibleRange(), std::make_pair(std::size_t(0), std::size_t(0)));
+    QCOMPARE(f.chart().firstTitleLine(), QStringLiteral("PRAZDNY"));
+    QCOMPARE(f.chart().bottomAxis().maximum, 600.0);
+    QVERIFY(f.dialogs().messages.empty());
+  }
+
+  void cancelledDialogsChangeNothing() {
+    Fixture f(
+        "[Graph]\nScaleX=120\nScaleY=3\nTitulek=NABIJENI\nBarva=clLime\n[Ukladani]\nDoba=36\n");
+    appendRecords(f.form().Table1, 20, 36);
+    f.form().chartReread();
+    QCOMPARE(f.chart().series().color(), kelvor::clLime);
+    const ChartAxis bottom = f.chart().bottomAxis();
+    const ChartAxis left = f.chart().leftAxis();
+
+    f.form().Barva_KrivkyClick();
+    QCOMPARE(f.dialogs().colorPresets, std::vector<kelvor::TColor>{kelvor::clLime});
+    f.dialogs().textAnswers = {QString()};
+    f.form().Titulek_GrafuClick();
+
+    QCOMPARE(f.chart().series().color(), kelvor::clLime);
+    QCOMPARE(f.chart().firstTitleLine(), QStringLiteral("NABIJENI"));
+    QCOMPARE(f.form().Titulek, QStringLiteral("NABIJENI"));
+    QVERIFY(sameAxis(f.chart().bottomAxis(), bottom));
+    QVERIFY(sameAxis(f.chart().leftAxis(), left));
+    QCOMPARE(f.chart().series().count(), std::size_t(20));
+  }
+
+  void anAcceptedColourIsDrawnAndSaved_data() {
+    QTest::addColumn<kelvor::TColor>("color");
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("named") << kelvor::clRed << QStringLiteral("Barva=clRed");
+    QTest::newRow("unnamed") << kelvor::rgbColor(0x12, 0x34, 0x56)
+                             << QStringLiteral("Barva=$00563412");
+  }
+  void anAcceptedColourIsDrawnAndSaved() {
+    QFETCH(kelvor::TColor, color);
+    QFETCH(QString, stored);
+    Fixture f("[Graph]\nScaleX=60\nScaleY=15\nBarva=clBlue\n[Ukladani]\nDoba=6\n");
+    f.dialogs().colorAnswers = {color};
+    f.form().Barva_Krivky->trigger();
+    QCOMPARE(f.chart().series().color(), color);
+    f.form().FormDestroy();
+    QVERIFY2(f.iniLines().contains(stored), qPrintable(f.iniLines().join(QLatin1Char(' '))));
+    f.restart();
+    QCOMPARE(f.chart().series().color(), color);
+  }
+
+  void chartChoicesSurviveARestart() {
+    Fixture f("[Graph]\nScaleX=60\nScaleY=15\nTitulek=STARY\n[Ukladani]\nDoba=18\n");
+    f.form().Sca_X_300->trigger();
+    f.form().Sca_Y_03->trigger();
+    f.dialogs().textAnswers = {QStringLiteral("NOVY")};
+    f.form().Titulek_GrafuClick();
+    const ChartAxis bottom = f.chart().bottomAxis();
+    const ChartAxis left = f.chart().leftAxis();
+    QCOMPARE(bottom.maximum, 1000.0);
+    f.restart();
+    QVERIFY(f.form().Sca_X_300->isChecked());
+    QVERIFY(f.form().Sca_Y_03->isChecked());
+    QVERIFY(sameAxis(f.chart().bottomAxis(), bottom));
+    QVERIFY(sameAxis(f.chart().leftAxis(), left));
+    QCOMPARE(f.chart().firstTitleLine(), QStringLiteral("NOVY"));
+  }
+
+  void aBarvaThatNamesNoColourGivesBlue() {
+    Fixture f("[Graph]\nScaleX=60\nScaleY=15\nBarva=Zelena\n[Ukladani]\nDoba=6\n");
+    QCOMPARE(f.chart().series().color(), kelvor::clBlue);
+    Fixture lime("[Graph]\nScaleX=60\nScaleY=15\nBarva=cllime\n[Ukladani]\nDoba=6\n");
+    QCOMPARE(lime.chart().series().color(), kelvor::clLime);
+  }
+
+  void theTitleBoxOffersThePresentTitle() {
+    Fixture f("[Graph]\nScaleX=60\nScaleY=15\nTitulek=PUVODNI\n[Ukladani]\nDoba=6\n");
+    QCOMPARE(f.chart().firstTitleLine(), QStringLiteral("PUVODNI"));
+    f.chart().setFirstTitleLine(QStringLiteral("NA GRAFU"));
+    f.dialogs().textAnswers = {QString()};
+    f.form().Titulek_Grafu->trigger();
+    QCOMPARE(f.dialogs().questions.size(), std::size_t(1));
+    QCOMPARE(f.dialogs().questions[0].title, QStringLiteral("TITULEK  GRAFU:"));
+    QCOMPARE(f.dialogs().questions[0].text,
+             QStringLiteral("Zadejte  titulek [ 30 znaků ]:|NA GRAFU"));
+    QCOMPARE(f.dialogs().textLimits, std::vector<int>{255});
+  }
+
+  void aFortyCharacterTitleIsShownWhole() {
+    Fixture f("[Graph]\nScaleX=60\nScaleY=15\nTitulek=KRATKY\n[Ukladani]\nDoba=6\n");
+    const QString title = QStringLiteral("VYBÍJENÍ  AKUMULÁTORU  NiCd  600 mAh  Č7");
+    QCOMPARE(title.size(), 40);
+    f.dialogs().textAnswers = {title};
+    f.form().Titulek_GrafuClick();
+    QCOMPARE(f.form().Titulek, title);
+    QCOMPARE(f.chart().firstTitleLine(), title);
+    QCOMPARE(f.chart().titleLines().size(), 1);
+
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(27);
+    font.setBold(true);
+    font.setUnderline(true);
+    const kelvor::ChartLayout layout = f.chart().layout(reportChartSize());
+    QVERIFY(QFontMetricsF(font).horizontalAdvance(title) <= layout.title.width());
+
+    f.form().FormDestroy();
+    QVERIFY(f.iniLines().contains(QStringLiteral("Titulek=") + title));
+  }
+
+  void pointLabelsKeepTheirLeadingBlanks() {
+    Fixture f("[Graph]\nScaleX=60\nScaleY=3\n[Ukladani]\nDoba=60\n");
+    appendRecords(f.form().Table1, 30, 60);
+    f.form().chartReread();
+    const kelvor::ChartSeries& series = f.chart().series();
+    QCOMPARE(series.count(), std::size_t(30));
+    for (std::size_t i = 0; i < series.count(); ++i)
+      QCOMPARE(std::string(series.label(i)), minutesText(int(i), 60));
+    const auto labels = f.chart().bottomLabels(f.chart().layout(reportChartSize()));
+    QVERIFY(!labels.empty());
+    for (const kelvor::ChartAxisLabel& label : labels)
+      QVERIFY2(label.text.startsWith(QStringLiteral("  ")), qPrintable(label.text));
+  }
+
+  void aRereadAskedForDuringARereadReturnsAtOnce() {
+    Fixture f("[Graph]\nScaleX=60\nScaleY=3\n[Ukladani]\nDoba=6\n");
+    appendRecords(f.form().Table1, 10, 6);
+    RereadRequester requester(f.form());
+    f.form().chartReread();
+    QVERIFY(requester.requested);
+    QVERIFY(requester.sawHourglass);
+    QCOMPARE(f.form().Table1.recordCount(), 11);
+    QCOMPARE(f.chart().series().count(), std::size_t(10));
+    QVERIFY(!QApplication::overrideCursor());
+    f.form().chartReread();
+    QCOMPARE(f.chart().series().count(), std::size_t(11));
+  }
+
+  void theHeaderBoxSetsTheReportHeader() {
+    Fixture f(
+        "[Tabulka]\nHlavickaTab=ULOZENA\n[Graph]\nScaleX=60\nScaleY=15\n[Ukladani]\nDoba=6\n");
+    const QString designed = QString::fromUtf8(kelvor::kDesignedTableHeader);
+    QCOMPARE(f.window->form3->headerCaption(), designed);
+
+    f.dialogs().textAnswers = {QString()};
+    f.form().Hlavicka_Tabulky->trigger();
+    QCOMPARE(f.dialogs().questions.back().title, QStringLiteral("HLAVIČKA  TABULKY  NAHOŘE:"));
+    QCOMPARE(f.dialogs().questions.back().text,
+             QStringLiteral("Zadejte  hlavičku [ Max. 30 znaků ]:|ULOZENA"));
+    QCOMPARE(f.window->form3->headerCaption(), designed);
+    QCOMPARE(f.form().HlavickaTab, QStringLiteral("ULOZENA"));
+    QCOMPARE(f.dialogs().textLimits, std::vector<int>{255});
+
+    const QString header = QStringLiteral("ZKOUŠKA  ČLÁNKU  Č. 7");
+    f.dialogs().textAnswers = {header};
+    f.form().Hlavicka_TabulkyClick();
+    QCOMPARE(f.form().HlavickaTab, header);
+    QCOMPARE(f.window->form3->headerCaption(), header);
+
+    f.restart();
+    QCOMPARE(f.window->form3->headerCaption(), designed);
+    f.dialogs().textAnswers = {QString()};
+    f.form().Hlavicka_TabulkyClick();
+    QCOMPARE(f.dialogs().questions.back().text,
+             QStringLiteral("Zadejte  hlavičku [ Max. 30 znaků ]:|") + header);
+    QCOMPARE(f.window->form3->headerCaption(), designed);
+  }
+
+  void thePreviewsOpenWithTheirTitles() {
+    Fixture f("[Graph]\nScaleX=60\nScaleY=3\n[Ukladani]\nDoba=6\n");
+    appendRecords(f.form().Table1, 60, 6);
+    f.form().chartReread();
+    const PreviewSeen chart = closePreviewOpenedBy([&f] { f.form().Tisk_Grafu->trigger(); });
+    QCOMPARE(chart.title, QString::fromUtf8(kelvor::kChartReportTitle));
+    QCOMPARE(chart.pages, 1);
+    const PreviewSeen table = closePreviewOpenedBy([&f] { f.form().Tisk_tabulky->trigger(); });
+    QCOMPARE(table.title, QString::fromUtf8(kelvor::kTableReportTitle));
+    QVERIFY(table.pages > 1);
+    const PreviewSeen chartByButton =
+        closePreviewOpenedBy([&f] { f.form().SpeedButton3->click(); });
+    QCOMPARE(chartByButton.title, chart.title);
+    const PreviewSeen tableByButton =
+        closePreviewOpenedBy([&f] { f.form().SpeedButton1->click(); });
+    QCOMPARE(tableByButton.title, table.title);
+    QCOMPARE(tableByButton.pages, table.pages);
+    QVERIFY(f.dialogs().messages.empty());
+  }
+
+  // Renders the GRAF page as the operator sees it; KELVOR_GRAF_PNG names a file to keep it.
+  void theGrafPageDrawsTheLine() {
+    Fixture f(
+        "[Graph]\nScaleX=60\nScaleY=3\nTitulek=VYBÍJENÍ  AKUMULÁTORU\nBarva=clRed\n[Ukladani]\nDoba=6\n[Sheet]\nStranka=GRAF\n");
+    appendRecords(f.form().Table1, 400, 6);
+    f.form().chartReread();
+    f.form().resize(1280, 800);
+    f.form().show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f.form()));
+    const QImage page = f.form().GRAF->grab().toImage();
+    if (const QByteArray path = qgetenv("KELVOR_GRAF_PNG"); !path.isEmpty())
+      QVERIFY(page.save(QString::fromLocal8Bit(path)));
+    int reddish = 0;
+    for (int y = 0; y < page.height(); ++y)
+      for (int x = 0; x < page.width(); ++x) {
+        const QColor pixel = page.pixelColor(x, y);
+        reddish += pixel.red() > 200 && pixel.green() < 80 && pixel.blue() < 80;
+      }
+    QVERIFY2(reddish > 200, qPrintable(QString::number(reddish)));
+  }
 };
+
 QTEST_MAIN(TestGraf)
 #include "tst_graf.moc"

@@ -173,9 +173,9 @@ void TestInstrumentCore::commandTable() {
   QCOMPARE(commands.size(), table.size());
   QCOMPARE(buttons.size(), table.size());
   QCOMPARE(findServiceCommand(kVyrCis)->buttonName, std::string_view("Button1"));
-  QCOMPARE(q(findServiceCommand(kZerMem)->hint),
-           QString::fromUtf8("Příkaz  pro  mazání  paměti  EEprom  -  Vaše  data  budou  "
-                             "zničena  !!!"));
+  QCOMPARE(
+      q(findServiceCommand(kZerMem)->hint),
+      QString::fromUtf8("Příkaz  pro  mazání  paměti  EEprom  -  Vaše  data  budou  zničena  !!!"));
   QVERIFY(q(findServiceCommand(kValMem)->hint).endsWith(QLatin1String("EEprom ")));
   QVERIFY(!findServiceCommand("#val-dir"));
   QVERIFY(!findServiceCommand("@W03EA36"));

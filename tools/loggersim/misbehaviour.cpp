@@ -11,8 +11,8 @@ namespace {
 
 // Line noise that carries no digit, sign or point, so it never reads as a number, and no
 // terminator, so a reply keeps its length.
-constexpr std::string_view kNoiseBytes = "!\"#$%&'()*/:;<=>?@[\\]^_`{|}~ABCDEFGHIJKLMNOPQRSTUVWXYZ"
-                                         "abcdefghijklmnopqrstuvwxyz\x7f\x80\x9f\xa5\xe4\xfe";
+constexpr std::string_view kNoiseBytes =
+    "!\"#$%&'()*/:;<=>?@[\\]^_`{|}~ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz\x7f\x80\x9f\xa5\xe4\xfe";
 
 void garble(std::string& bytes, std::mt19937& random) {
   std::uniform_int_distribution<std::size_t> pick(0, kNoiseBytes.size() - 1);
