@@ -101,6 +101,18 @@ KeyPlace findKey(const std::vector<std::string>& lines, std::string_view section
   return place;
 }
 
+// Reading trims a value and strips one pair of enclosing quotes, so a value with blanks at
+// its ends (a masked edit's text such as "   . ") or in quotes of its own is written in
+// quotes: it then reads back exactly as written.
+std::string quotedIfNeeded(std::string_view value) {
+  const bool blankAtEnd =
+      !value.empty() && (kBlanks.find(value.front()) != std::string_view::npos ||
+                         kBlanks.find(value.back()) != std::string_view::npos);
+  if (blankAtEnd || stripQuotes(value).size() != value.size())
+    return "\"" + std::string(value) + "\"";
+  return std::string(value);
+}
+
 std::string unableToWrite(const std::filesystem::path& path) {
   std::string text = "Unable to write to %s";
   return text.replace(text.find("%s"), 2, path.string());
@@ -142,7 +154,7 @@ void ProfileFile::writeString(std::string_view section, std::string_view key,
                               std::string_view value) {
   std::vector<std::string> lines = readLines();
   const KeyPlace place = findKey(lines, section, key);
-  std::string entry = std::string(key) + "=" + std::string(value);
+  std::string entry = std::string(key) + "=" + quotedIfNeeded(value);
   if (place.keyLine) {
     lines[*place.keyLine] = std::move(entry);
   } else if (place.sectionLine) {

@@ -35,7 +35,9 @@ public:
   // Decimal, or hexadecimal after "0x"/"0X"; anything else yields `fallback`.
   long long readInteger(std::string_view section, std::string_view key, long long fallback) const;
 
-  // Throws ProfileWriteError "Unable to write to <file>" when the file cannot be replaced.
+  // A value that reading would change (blanks at its ends, enclosing quotes) is written in
+  // quotes, so it reads back as written. Throws ProfileWriteError "Unable to write to
+  // <file>" when the file cannot be replaced.
   void writeString(std::string_view section, std::string_view key, std::string_view value);
   void writeInteger(std::string_view section, std::string_view key, long long value);
 

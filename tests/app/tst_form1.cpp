@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -223,6 +224,14 @@ private slots:
         kelvor::longHint(kelvor::hintOf(f.form->Vyber_Intervalu)),
         QStringLiteral(
             "Tato  část  programu  je  určena  pro  výběr  zajímavého  intervalu  z  tabulky"));
+  }
+
+  void theHelpKeyOpensTheContextOfTheActiveWindow() {
+    Fixture f("");
+    f.form->show();
+    QApplication::setActiveWindow(f.form.get());
+    QTest::keyClick(f.form->PageControl1, Qt::Key_F1);
+    QCOMPARE(f.form->helpViewer()->currentAnchor(), QStringLiteral("ctx10"));
   }
 
   void helpOpensTheContents() {

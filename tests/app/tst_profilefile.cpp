@@ -106,6 +106,19 @@ private slots:
     QCOMPARE(ini.readString("devices", "com1", ""), std::string("/dev/ttyUSB0"));
   }
 
+  void valuesReadBackExactlyAsWritten() {
+    const auto path = file("roundtrip.ini");
+    ProfileFile ini(path);
+    const std::string values[] = {"   . ", "  1.000000000", "   0.0", "\"quoted\"",
+                                  "'x'",   "plain",         "",       "a \"b\" c"};
+    for (const std::string& value : values) {
+      ini.writeString("Select", "Zacatek", value);
+      QCOMPARE(ini.readString("Select", "Zacatek", "fallback"), value);
+    }
+    ini.writeString("Convertor", "KonstStr", "  1.5        ");
+    QVERIFY(readAll(path).find("KonstStr=\"  1.5        \"\n") != std::string::npos);
+  }
+
   void eachWriteReplacesTheFileWhole() {
     const auto path = file("atomic.ini");
     writeAll(path, "[A]\nK=old\n");

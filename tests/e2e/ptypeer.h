@@ -8,6 +8,8 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <utility>
+
 // The far end of a pseudo-terminal, played by the test itself: it sees the exact bytes the
 // program writes and answers with whatever bytes a case needs.
 class PtyPeer {
