@@ -128,18 +128,28 @@ std::string_view fieldName(Field field) {
   return {};
 }
 
+// Twelve characters; a byte that belongs to no UTF-8 sequence counts as a character of its
+// own. Characters of four bytes could overrun the record's space, so the text is also kept
+// within it, cut before the character that would not fit.
 std::string_view cutFieldText(std::string_view text) {
-  constexpr std::size_t kMaxCharacterBytes = 4;
-  if (text.size() <= StoredRecord::kTextSize)
-    return text;
-  std::size_t cut = StoredRecord::kTextSize;
-  // Back off to the start of the character the cut falls into; bytes that are no UTF-8 at
-  // all are cut where they stand.
-  while (cut > StoredRecord::kTextSize - kMaxCharacterBytes && isContinuationByte(text[cut]))
-    --cut;
-  if (isContinuationByte(text[cut]))
-    cut = StoredRecord::kTextSize;
-  return text.substr(0, cut);
+  std::size_t characters = 0;
+  std::size_t lastStart = 0;
+  int pending = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (pending > 0 && isContinuationByte(text[i])) {
+      --pending;
+    } else {
+      if (characters == StoredRecord::kTextCharacters)
+        return text.substr(0, i);
+      ++characters;
+      lastStart = i;
+      pending = byte >= 0xF0U ? 3 : byte >= 0xE0U ? 2 : byte >= 0xC0U ? 1 : 0;
+    }
+    if (i + 1 > StoredRecord::kTextSize)
+      return text.substr(0, lastStart);
+  }
+  return text;
 }
 
 std::string timeToStorageText(int secondsOfDay) {

@@ -8,10 +8,13 @@
 namespace kelvor {
 
 // One stored measurement record as the table keeps it in memory: a million of them must fit
-// in a few tens of megabytes, so the texts live in fixed arrays beside their lengths.
+// in well under a hundred megabytes, so the texts live in fixed arrays beside their lengths.
+// A text holds at most 12 characters; 36 bytes keep twelve characters of up to three UTF-8
+// bytes, which covers every character of the Windows-1250 files the program reads.
 struct StoredRecord {
   static constexpr std::int32_t kNoTime = -1;
-  static constexpr std::size_t kTextSize = 12;
+  static constexpr std::size_t kTextCharacters = 12;
+  static constexpr std::size_t kTextSize = 36;
 
   std::int64_t rowid = 0;
   std::int32_t time = kNoTime; // seconds of the day

@@ -431,7 +431,7 @@ void TestMeasurementTable::leadingBlanksAndCutKeptThroughReopen() {
     table.setVoltage("  12345678901234");
     table.post();
     table.append();
-    table.setMinutes("12345678901č"); // "č" would straddle the 12th byte
+    table.setMinutes("12345678901čx"); // twelve characters kept, "č" among them
     table.setVoltage("");
     table.post();
   }
@@ -441,10 +441,16 @@ void TestMeasurementTable::leadingBlanksAndCutKeptThroughReopen() {
   QCOMPARE(table.minutes(), std::string("   1.5"));
   QCOMPARE(table.voltage(), std::string("  1234567890"));
   table.next();
-  QCOMPARE(table.minutes(), std::string("12345678901"));
-  QCOMPARE(cutFieldText("1234567890čč"), std::string_view("1234567890č"));
+  QCOMPARE(table.minutes(), std::string("12345678901č"));
+  QCOMPARE(cutFieldText("1234567890čč"), std::string_view("1234567890čč"));
+  QCOMPARE(cutFieldText("      Napětíx"), std::string_view("      Napětí"));
   QCOMPARE(cutFieldText("\x80\x80\x80\x80\x80\x80\x80\x80\x80\x80\x80\x80\x80").size(),
            std::size_t(12));
+  // Twelve characters of four bytes do not fit the record's 36 bytes: nine of them do.
+  std::string wide;
+  for (int i = 0; i < 12; ++i)
+    wide += "\xF0\x9F\x94\x8B";
+  QCOMPARE(cutFieldText(wide).size(), std::size_t(36));
 }
 
 void TestMeasurementTable::appendingRecordStoredAtClose() {
