@@ -191,8 +191,13 @@ bool TForm1::FormCloseQuery() {
                              OperatorDialogs::Icon::None);
 }
 
+void TForm1::closeWithoutQuestion() {
+  m_closeWithoutQuestion = true;
+  close();
+}
+
 void TForm1::closeEvent(QCloseEvent* event) {
-  if (FormCloseQuery())
+  if (m_closeWithoutQuestion || FormCloseQuery())
     event->accept();
   else
     event->ignore();

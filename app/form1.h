@@ -101,6 +101,9 @@ public:
   static int secondsOfItem(int item);
   static int rowsOfItem(int item);
 
+  // Ends the run without the close question (a logout, a closed terminal, Ctrl-C).
+  void closeWithoutQuestion();
+
   // Menu handlers.
   void Konec_ProgramuClick();
   void N5Click();
@@ -305,6 +308,7 @@ private:
   QActionGroup* m_timeAxisGroup = nullptr;
   QActionGroup* m_voltageAxisGroup = nullptr;
   bool m_rereading = false;
+  bool m_closeWithoutQuestion = false;
 
   bool m_destroyed = false;
 };

@@ -4,6 +4,7 @@
 #include "form3.h"
 #include "form7.h"
 #include "settingskeys.h"
+#include "shutdownsignals.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -28,6 +29,9 @@ int main(int argc, char** argv) {
   kelvor::TForm7 form7(form1.selectKey(kelvor::settings::kZacatek),
                        form1.selectKey(kelvor::settings::kKonec), &form1);
   form1.attachForms(&form3, &form7);
+  kelvor::ShutdownSignals shutdownSignals;
+  QObject::connect(&shutdownSignals, &kelvor::ShutdownSignals::shutdownRequested, &form1,
+                   &kelvor::TForm1::closeWithoutQuestion);
   form1.show();
   const int result = QApplication::exec();
   form1.FormDestroy();
