@@ -11,6 +11,7 @@
 
 #include <QMainWindow>
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -260,6 +261,7 @@ private:
   void createSerialLine();
   void createTimers();
   void bindChartToTable();
+  void showRestingLook(const QColor& background, const QString& caption);
   void showSwitchedOffLook();
   void showReadingLook();
   void showNoReplyLook();
@@ -290,6 +292,12 @@ private:
   void writeFirstSettings();
   void readSettings();
   void writeSettings();
+  struct ScaleItem {
+    QAction* item;
+    int* value;
+    int setting;
+  };
+  std::array<ScaleItem, 6> scaleItems();
   void markScaleItems();
   void showStoredPage();
   void takeShutdownValues();

@@ -141,16 +141,20 @@ void TForm1::FormCreate() {
   SerialLine1->setActive(true);
 }
 
+// Each scale item with the value it stands for and the value it sets.
+std::array<TForm1::ScaleItem, 6> TForm1::scaleItems() {
+  return {{{Sca_X_060, &ScaleX, 60},
+           {Sca_X_120, &ScaleX, 120},
+           {Sca_X_300, &ScaleX, 300},
+           {Sca_X_600, &ScaleX, 600},
+           {Sca_Y_15, &ScaleY, 15},
+           {Sca_Y_03, &ScaleY, 3}}};
+}
+
 void TForm1::markScaleItems() {
-  const std::pair<QAction*, int> timeItems[] = {
-      {Sca_X_060, 60}, {Sca_X_120, 120}, {Sca_X_300, 300}, {Sca_X_600, 600}};
-  for (const auto& [item, minutes] : timeItems)
-    if (minutes == ScaleX)
-      item->setChecked(true);
-  if (ScaleY == 3)
-    Sca_Y_03->setChecked(true);
-  if (ScaleY == 15)
-    Sca_Y_15->setChecked(true);
+  for (const ScaleItem& scale : scaleItems())
+    if (*scale.value == scale.setting)
+      scale.item->setChecked(true);
 }
 
 void TForm1::showStoredPage() {
@@ -160,15 +164,9 @@ void TForm1::showStoredPage() {
 }
 
 void TForm1::takeShutdownValues() {
-  const std::pair<QAction*, int> timeItems[] = {
-      {Sca_X_060, 60}, {Sca_X_120, 120}, {Sca_X_300, 300}, {Sca_X_600, 600}};
-  for (const auto& [item, minutes] : timeItems)
-    if (item->isChecked())
-      ScaleX = minutes;
-  if (Sca_Y_03->isChecked())
-    ScaleY = 3;
-  if (Sca_Y_15->isChecked())
-    ScaleY = 15;
+  for (const ScaleItem& scale : scaleItems())
+    if (scale.item->isChecked())
+      *scale.value = scale.setting;
   Barva = QString::fromStdString(colorToString(chartReport.chart().series().color()));
   Stranka = PageControl1->currentWidget()->objectName();
   if (PocetRadkuGroup->itemIndex() >= 0)

@@ -71,18 +71,20 @@ void TForm1::Timer3Timer() {
     Timer3->stop();
 }
 
-void TForm1::showSwitchedOffLook() {
-  setLabelLook(VoltageLabel, QColor(0, 128, 0), QStringLiteral("VYPNUTO"));
+// The looks without a reading differ only in the label's colour and caption.
+void TForm1::showRestingLook(const QColor& background, const QString& caption) {
+  setLabelLook(VoltageLabel, background, caption);
   NeedleMeter1->setValue(10.0f);
   LevelMeter1->setPosition(0);
   TimeLabel->clear();
 }
 
+void TForm1::showSwitchedOffLook() {
+  showRestingLook(QColor(0, 128, 0), QStringLiteral("VYPNUTO"));
+}
+
 void TForm1::showNoReplyLook() {
-  setLabelLook(VoltageLabel, QColor(255, 0, 0), QStringLiteral("CHYBA"));
-  NeedleMeter1->setValue(10.0f);
-  LevelMeter1->setPosition(0);
-  TimeLabel->clear();
+  showRestingLook(QColor(255, 0, 0), QStringLiteral("CHYBA"));
 }
 
 void TForm1::showReadingLook() {
