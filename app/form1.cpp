@@ -23,6 +23,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <cstdio>
 #include <map>
 
 namespace kelvor {
@@ -138,6 +139,12 @@ bool TForm1::runCommand(const std::function<void()>& command) {
 }
 
 void TForm1::showError(const QString& message) {
+  // After a shutdown signal nobody may be there to click a message away (a logout, a closed
+  // terminal), and a box would hold the program alive; the message goes to the error stream.
+  if (m_closeWithoutQuestion) {
+    std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+    return;
+  }
   m_dialogs->showMessage(kApplicationTitle, message, OperatorDialogs::Icon::Error);
 }
 

@@ -125,7 +125,7 @@ EditMask::Edit EditMask::eraseBackward(std::string_view shapedText, std::size_t 
   if (from > to)
     std::swap(from, to);
   if (from != to)
-    return Edit{unfilled(shapedText, from, to), from};
+    return Edit{unfilled(shapedText, from, to), std::min(from, length())};
   std::string text = shape(shapedText);
   std::size_t pos = std::min(from, text.size());
   while (pos > 0 && isLiteral(pos - 1))
@@ -141,7 +141,7 @@ EditMask::Edit EditMask::eraseForward(std::string_view shapedText, std::size_t f
   if (from > to)
     std::swap(from, to);
   if (from != to)
-    return Edit{unfilled(shapedText, from, to), from};
+    return Edit{unfilled(shapedText, from, to), std::min(from, length())};
   std::string text = shape(shapedText);
   const std::size_t pos = nextDataPosition(from);
   if (pos < text.size())

@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cstdio>
 #include <fstream>
+#include <limits>
 
 namespace kelvor {
 namespace {
@@ -113,6 +114,30 @@ std::string quotedIfNeeded(std::string_view value) {
   return std::string(value);
 }
 
+// Where a value cut to `limit` bytes ends: before a UTF-8 character the cut would split, so
+// the rest of the value is still read as UTF-8 and not taken for Windows-1250 as a whole.
+std::size_t cutBeforeSplitCharacter(std::string_view value, std::size_t limit) {
+  if (value.size() <= limit)
+    return value.size();
+  const auto byteAt = [value](std::size_t i) { return static_cast<unsigned char>(value[i]); };
+  const auto isContinuation = [&byteAt](std::size_t i) { return (byteAt(i) & 0xC0U) == 0x80U; };
+  // The lead byte of a character split by the cut lies at most three bytes before it.
+  for (std::size_t back = 1; back <= 3 && back <= limit; ++back) {
+    const std::size_t start = limit - back;
+    if (isContinuation(start))
+      continue;
+    const unsigned char lead = byteAt(start);
+    const std::size_t length = lead >= 0xF0U ? 4 : lead >= 0xE0U ? 3 : lead >= 0xC0U ? 2 : 1;
+    if (start + length <= limit || start + length > value.size())
+      return limit;
+    for (std::size_t i = start + 1; i < start + length; ++i)
+      if (!isContinuation(i))
+        return limit;
+    return start;
+  }
+  return limit;
+}
+
 std::string unableToWrite(const std::filesystem::path& path) {
   std::string text = "Unable to write to %s";
   return text.replace(text.find("%s"), 2, path.string());
@@ -131,6 +156,12 @@ std::vector<std::string> ProfileFile::readLines() const {
       line.pop_back();
     lines.push_back(std::move(line));
   }
+  // Editors that mark a file as UTF-8 put a byte-order mark before the first section; left in
+  // place, it would hide that section and every key in it. Every mark goes: one left behind
+  // would be taken off by the read after the next write, and change what the file says.
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  while (!lines.empty() && lines.front().starts_with(kByteOrderMark))
+    lines.front().erase(0, kByteOrderMark.size());
   return lines;
 }
 
@@ -141,7 +172,7 @@ std::string ProfileFile::readString(std::string_view section, std::string_view k
   if (!place.keyLine)
     return std::string(fallback.substr(0, kValueBufferSize - 1));
   const std::string_view value = stripQuotes(keyLine(lines[*place.keyLine])->value);
-  return std::string(value.substr(0, kValueBufferSize - 1));
+  return std::string(value.substr(0, cutBeforeSplitCharacter(value, kValueBufferSize - 1)));
 }
 
 long long ProfileFile::readInteger(std::string_view section, std::string_view key,
@@ -212,11 +243,16 @@ std::optional<long long> parseProfileInteger(std::string_view text) {
   }
   if (t.empty())
     return std::nullopt;
-  long long value = 0;
-  const auto [ptr, ec] = std::from_chars(t.data(), t.data() + t.size(), value, base);
+  // Read as a magnitude: an unsigned reading takes no second sign ("--5" is not a number),
+  // and the lowest value, one beyond the highest positive, still reads back as written.
+  unsigned long long magnitude = 0;
+  const auto [ptr, ec] = std::from_chars(t.data(), t.data() + t.size(), magnitude, base);
   if (ec != std::errc() || ptr != t.data() + t.size())
     return std::nullopt;
-  return negative ? -value : value;
+  constexpr auto kHighest = static_cast<unsigned long long>(std::numeric_limits<long long>::max());
+  if (magnitude > kHighest + (negative ? 1 : 0))
+    return std::nullopt;
+  return negative ? static_cast<long long>(0 - magnitude) : static_cast<long long>(magnitude);
 }
 
 } // namespace kelvor

@@ -132,8 +132,16 @@ int AsciiFileWriter::create(const std::string& path) {
   if (isOpen())
     static_cast<void>(close());
   m_buffer.clear();
-  m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  return m_fd < 0 ? errno : 0;
+  // Without O_NONBLOCK a pipe that nobody reads would keep open() waiting for ever.
+  m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666);
+  if (m_fd < 0)
+    return errno;
+  if (::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+    const int error = errno;
+    static_cast<void>(close());
+    return error;
+  }
+  return 0;
 }
 
 int AsciiFileWriter::writeLine(std::string_view time, std::string_view minutes,
@@ -331,15 +339,22 @@ AsciiFileReader::~AsciiFileReader() {
 int AsciiFileReader::open(const std::string& path) {
   close();
   m_lines = AsciiLineReader(fileSource());
-  m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // O_NONBLOCK keeps a pipe without a writer from blocking open(); only ordinary files are
+  // read, as a device such as /dev/zero never ends and would keep the import going for ever.
+  m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (m_fd < 0)
     return errno;
   struct stat info {};
-  if (::fstat(m_fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+  int error = ::fstat(m_fd, &info) == 0 ? 0 : errno;
+  if (error == 0 && S_ISDIR(info.st_mode))
+    error = EISDIR;
+  else if (error == 0 && !S_ISREG(info.st_mode))
+    error = EACCES;
+  else if (error == 0 && ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) & ~O_NONBLOCK) != 0)
+    error = errno;
+  if (error != 0)
     close();
-    return EISDIR;
-  }
-  return 0;
+  return error;
 }
 
 void AsciiFileReader::close() {
@@ -493,7 +508,7 @@ int strToTime(std::string_view text, const TimeTextFormat& format) {
 }
 
 std::string notAValidTimeMessage(std::string_view text) {
-  return "'" + std::string(text) + "' is not a valid time";
+  return "'" + textForMessage(text) + "' is not a valid time";
 }
 
 } // namespace kelvor

@@ -129,7 +129,8 @@ public:
   AsciiFileReader(const AsciiFileReader&) = delete;
   AsciiFileReader& operator=(const AsciiFileReader&) = delete;
 
-  // 0, or the errno why the file cannot be read (EISDIR for a folder). Reading starts afresh.
+  // 0, or the errno why the file cannot be read (EISDIR for a folder, EACCES for a device, a
+  // pipe or anything else that is not an ordinary file). Reading starts afresh.
   [[nodiscard]] int open(const std::string& path);
   bool readLine(AsciiRecordTexts& texts) { return m_lines.readLine(texts); }
   int error() const { return m_lines.error(); }

@@ -125,7 +125,19 @@ std::string formatFixed(double value, int width, int decimals) {
 }
 
 std::string notAValidFloatMessage(std::string_view text) {
-  return "'" + std::string(text) + "' is not a valid floating point value";
+  return "'" + textForMessage(text) + "' is not a valid floating point value";
+}
+
+std::string textForMessage(std::string_view text) {
+  std::string shown;
+  shown.reserve(text.size());
+  for (const char c : text) {
+    if (c == '\0')
+      shown += "\u2400";
+    else
+      shown += c;
+  }
+  return shown;
 }
 
 } // namespace kelvor

@@ -34,4 +34,8 @@ std::string formatFixed(double value, int width, int decimals);
 
 std::string notAValidFloatMessage(std::string_view text);
 
+// A text as a message quotes it: a zero byte would end the message where it stands (message
+// boxes take C strings), so it is shown as the symbol for NUL, U+2400.
+std::string textForMessage(std::string_view text);
+
 } // namespace kelvor

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <fstream>
+#include <limits>
 #include <sstream>
 
 using kelvor::ProfileFile;
@@ -69,6 +70,37 @@ private slots:
     QCOMPARE(ini.readInteger("N", "blank", 5), 5LL);
     QCOMPARE(ini.readInteger("N", "spaced", 5), 600LL);
     QCOMPARE(ini.readInteger("N", "huge", 5), 5LL);
+  }
+
+  void integersTakeOneSignAndTheWholeRange() {
+    const auto path = file("range.ini");
+    writeAll(path, "[N]\ntwice=--5\nmixed=+-5\nhexsign=0x-5\nlow=-9223372036854775809\n");
+    ProfileFile ini(path);
+    QCOMPARE(ini.readInteger("N", "twice", 7), 7LL);
+    QCOMPARE(ini.readInteger("N", "mixed", 7), 7LL);
+    QCOMPARE(ini.readInteger("N", "hexsign", 7), 7LL);
+    QCOMPARE(ini.readInteger("N", "low", 7), 7LL);
+    for (const long long value : {std::numeric_limits<long long>::min(),
+                                  std::numeric_limits<long long>::max(), -1LL, 0LL}) {
+      ini.writeInteger("N", "value", value);
+      QCOMPARE(ini.readInteger("N", "value", 7), value);
+    }
+    QCOMPARE(kelvor::parseProfileInteger("-0x8000000000000000"),
+             std::optional<long long>(std::numeric_limits<long long>::min()));
+    QCOMPARE(kelvor::parseProfileInteger("0x8000000000000000"), std::nullopt);
+  }
+
+  void aRepeatedByteOrderMarkDoesNotChangeMeaningOnRewrite() {
+    const auto path = file("marks.ini");
+    const std::string marks = "\xEF\xBB\xBF\xEF\xBB\xBF";
+    writeAll(path, marks + "[Devices]\nCOM1=/dev/ttyUSB0\n");
+    ProfileFile ini(path);
+    QCOMPARE(ini.readString("Devices", "COM1", "fallback"), std::string("/dev/ttyUSB0"));
+    ini.writeString("Devices", "COM2", "/dev/ttyUSB1");
+    QCOMPARE(ini.readString("Devices", "COM1", "fallback"), std::string("/dev/ttyUSB0"));
+    QCOMPARE(ini.readString("Devices", "COM2", "fallback"), std::string("/dev/ttyUSB1"));
+    ini.writeString("Devices", "COM2", "/dev/ttyUSB2");
+    QCOMPARE(ini.readString("Devices", "COM2", "fallback"), std::string("/dev/ttyUSB2"));
   }
 
   void valuesAreTrimmedAndLoseOnePairOfQuotes() {

@@ -1,3 +1,4 @@
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -50,6 +51,30 @@ private slots:
                             "BaudRate=", "Doba=", "Minuty=", "KonstStr=", "PocetRadku="})
       QVERIFY2(written.contains(QLatin1String(key)), key);
     QVERIFY(written.contains(QStringLiteral("COM2=/nonexistent/ttyKELVOR")));
+  }
+
+  // With no one at the screen, a settings write that fails must not leave the program
+  // waiting on a message box: it reports on its error stream and ends.
+  void aFailedWriteAfterASignalDoesNotWaitForAClick() {
+    QTemporaryDir dir;
+    const QString program = dir.filePath(QStringLiteral("kelvor"));
+    QVERIFY(QFile::copy(QStringLiteral(KELVOR_EXECUTABLE), program));
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("Kelvor.ini")));
+
+    QProcess kelvor;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    kelvor.setProcessEnvironment(environment);
+    kelvor.start(program, {});
+    QVERIFY(kelvor.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dir.filePath(QStringLiteral("Kelvor/Kelvor.db"))),
+                             20000);
+    QTest::qWait(1500);
+    QCOMPARE(::kill(static_cast<pid_t>(kelvor.processId()), SIGTERM), 0);
+    QVERIFY(kelvor.waitForFinished(20000));
+    QCOMPARE(kelvor.exitStatus(), QProcess::NormalExit);
+    const QString errors = QString::fromLocal8Bit(kelvor.readAllStandardError());
+    QVERIFY2(errors.contains(QStringLiteral("Unable to write to ")), qPrintable(errors));
   }
 };
 

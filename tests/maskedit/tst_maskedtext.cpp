@@ -205,6 +205,16 @@ void MaskedTextTest::backspaceAndDelete() {
   QCOMPARE(edit.text, std::string("123.4"));
   edit = bound.eraseForward("123.4", 2, 5);
   QCOMPARE(edit.text, std::string("12 . "));
+
+  // A stale selection past the end erases nothing and leaves the caret on the text.
+  edit = bound.eraseBackward("123.4", 7, 9);
+  QCOMPARE(edit.text, std::string("123.4"));
+  QCOMPARE(edit.caret, std::size_t{5});
+  edit = bound.eraseForward("123.4", 9, 4);
+  QCOMPARE(edit.text, std::string("123. "));
+  QCOMPARE(edit.caret, std::size_t{4});
+  edit = bound.eraseForward("123.4", 6, 8);
+  QCOMPARE(edit.caret, std::size_t{5});
 }
 
 void MaskedTextTest::requiredDigitsAndEscapedLiterals() {

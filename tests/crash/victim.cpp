@@ -1,0 +1,170 @@
+#include "victim.h"
+
+#include "../app/scripteddialogs.h"
+#include "form1.h"
+#include "form3.h"
+#include "form7.h"
+#include "maskedit.h"
+#include "serialline.h"
+#include "settingskeys.h"
+#include "victimprotocol.h"
+
+#include <QElapsedTimer>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QTimer>
+
+#include <sys/prctl.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <memory>
+
+namespace victim {
+namespace {
+
+using kelvor::TForm1;
+
+// One line on standard output in one write, so that a kill never leaves half a line and
+// nothing waits in a buffer when the kill comes.
+void report(const QString& line) {
+  const QByteArray bytes = line.toUtf8() + '\n';
+  qsizetype written = 0;
+  while (written < bytes.size()) {
+    const ssize_t n = ::write(STDOUT_FILENO, bytes.constData() + written,
+                              static_cast<std::size_t>(bytes.size() - written));
+    if (n <= 0)
+      ::_exit(2);
+    written += n;
+  }
+}
+
+// The answers of a scripted operator; every message the program shows is passed on to the
+// parent, which treats it as a failure of the run.
+class ReportingDialogs : public ScriptedDialogs {
+public:
+  void showMessage(const QString& title, const QString& text, Icon icon) override {
+    report(QLatin1String(kMessage) +
+           QString(text).replace(QLatin1Char('\n'), QLatin1String(" / ")));
+    ScriptedDialogs::showMessage(title, text, icon);
+  }
+};
+
+// The main window with its report form and interval window, wired as the program entry
+// wires them, in the folder the parent prepared.
+struct Program {
+  explicit Program(const QString& folder) {
+    auto scripted = std::make_unique<ReportingDialogs>();
+    dialogs = scripted.get();
+    form = std::make_unique<TForm1>(kelvor::FileLocations::forExecutableDir(folder),
+                                    std::move(scripted));
+    form->FormCreate();
+    form3 = std::make_unique<kelvor::TForm3>();
+    form7 = std::make_unique<kelvor::TForm7>(form->selectKey(kelvor::settings::kZacatek),
+                                             form->selectKey(kelvor::settings::kKonec), form.get());
+    form->attachForms(form3.get(), form7.get());
+  }
+
+  ScriptedDialogs* dialogs = nullptr;
+  std::unique_ptr<TForm1> form;
+  std::unique_ptr<kelvor::TForm3> form3;
+  std::unique_ptr<kelvor::TForm7> form7;
+};
+
+QString storedLine(const kelvor::MeasurementTable& table) {
+  const QChar sep = kFieldSeparator;
+  const kelvor::MeasurementRecord last = table.record(table.recordCount() - 1);
+  const QString time =
+      last.time ? QString::fromStdString(kelvor::timeToStorageText(*last.time)) : QString();
+  return QLatin1String(kStored) + QString::number(table.recordCount()) + sep + time + sep +
+         QString::fromStdString(last.minutes) + sep + QString::fromStdString(last.voltage);
+}
+
+// Ticks the measuring cycle by hand, one present-value command as soon as the previous reply
+// has been stored, and reports every store.
+[[noreturn]] void measure(Program& program) {
+  TForm1& form = *program.form;
+  if (!form.SerialLine1->Active()) {
+    report(QLatin1String(kFailed) + QStringLiteral("the port did not open"));
+    ::_exit(3);
+  }
+  form.Mereni_ZapnutoClick();
+  form.Timer1->stop();
+  form.Timer2->stop();
+  // The pane shows a reply before the reply is stored, so the parent can aim at the store.
+  QObject::connect(form.TerminalMemo, &QPlainTextEdit::textChanged,
+                   [] { report(QLatin1String(kReply)); });
+  report(QLatin1String(kMeasuring));
+  for (;;) {
+    const int before = form.Table1.recordCount();
+    form.Timer1Timer();
+    const bool stored = QTest::qWaitFor(
+        [&form, before] {
+          return form.Table1.recordCount() > before &&
+                 form.Table1.state() == kelvor::TableState::Browse;
+        },
+        3000);
+    if (stored)
+      report(storedLine(form.Table1));
+  }
+}
+
+void import(Program& program, const QString& file) {
+  program.dialogs->fileAnswers = {file};
+  report(QLatin1String(kImporting));
+  QElapsedTimer clock;
+  clock.start();
+  program.form->Import_ASCIIClick();
+  report(QLatin1String(kDone) + QString::number(program.form->Table1.recordCount()) +
+         QLatin1Char(' ') + QString::number(clock.elapsed()));
+}
+
+// The confirmation box takes the activation from the interval window, which writes its two
+// texts to the settings file, then the passes run.
+void select(Program& program, const QString& zacatek, const QString& konec) {
+  kelvor::TForm7& window = *program.form7;
+  window.ZacatekEdit->setText(zacatek);
+  window.KonecEdit->setText(konec);
+  program.dialogs->yesNoAnswers = {true};
+  report(QLatin1String(kWritingSettings) + QLatin1Char(' ') + window.ZacatekEdit->text() +
+         kFieldSeparator + window.KonecEdit->text());
+  QElapsedTimer clock;
+  clock.start();
+  window.FormDeactivate();
+  report(QLatin1String(kSelecting) + QLatin1Char(' ') + QString::number(clock.elapsed()));
+  program.form->SelectButtonClick();
+  report(QLatin1String(kDone) + QString::number(program.form->Table1.recordCount()) +
+         QLatin1Char(' ') + QString::number(clock.elapsed()));
+}
+
+} // namespace
+
+bool isVictimCall(const QStringList& arguments) {
+  return arguments.size() >= 4 && arguments[1] == QLatin1String(kVictimSwitch);
+}
+
+// Arguments: <executable> -victim <role> <folder> [operands of the role].
+int runVictim(const QStringList& arguments) {
+  // A victim outlives no parent: a test that fails or is stopped takes it along.
+  ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+  const QString role = arguments[2];
+  const QString folder = arguments[3];
+  const QStringList operands = arguments.mid(4);
+  Program program(folder);
+  report(QLatin1String(kReady));
+  if (role == QLatin1String(kMeasure)) {
+    measure(program);
+  } else if (role == QLatin1String(kImport) && operands.size() == 1) {
+    import(program, operands[0]);
+  } else if (role == QLatin1String(kSelect) && operands.size() == 2) {
+    select(program, operands[0], operands[1]);
+  } else {
+    report(QLatin1String(kFailed) + QStringLiteral("unknown role ") + role);
+    return 3;
+  }
+  // The parent kills the process; until then it holds its state as a running program would.
+  for (;;)
+    ::pause();
+}
+
+} // namespace victim

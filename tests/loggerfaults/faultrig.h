@@ -1,0 +1,73 @@
+#pragma once
+
+#include "form1.h"
+#include "loopprobe.h"
+#include "scripteddialogs.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+// The whole settings file of an operator measuring on COM2 at `baud`, storing every reading.
+inline QByteArray measuringSettings(const QString& device, int baud) {
+  return "[Devices]\nCOM2=" + device.toLocal8Bit() +
+         "\n[Serial]\nSerialPort=COM2\nBaudRate=" + QByteArray::number(baud) +
+         "\n[Ukladani]\nDoba=6\nMinuty=   0.0\n[Sheet]\nStranka=METERS\n"
+         "[Graph]\nScaleX=60\nScaleY=15\nTitulek=Zkouška\nBarva=clBlue\n"
+         "[Tabulka]\nHlavickaTab=Baterie\n[Convertor]\nKonstStr=\"  1.000000000\"\n"
+         "[Transfer]\nPocetRadku=100\n";
+}
+
+// A main window started and shown in a folder of its own, as the program starts it.
+struct FaultRig {
+  // The measuring timers run this many times faster than designed, so that a test sees many
+  // of the program's own ticks; their ratio, which the watchdog depends on, stays as it is.
+  static constexpr int kTimeLapse = 5;
+
+  QTemporaryDir dir;
+  ScriptedDialogs* dialogs = nullptr;
+  std::unique_ptr<kelvor::TForm1> form;
+
+  // `prepare` runs on the folder before the program starts in it.
+  explicit FaultRig(const QByteArray& ini,
+                    const std::function<void(const QTemporaryDir&)>& prepare = {}) {
+    QFile file(dir.filePath(QStringLiteral("Kelvor.ini")));
+    if (file.open(QIODevice::WriteOnly))
+      file.write(ini);
+    file.close();
+    if (prepare)
+      prepare(dir);
+    auto scripted = std::make_unique<ScriptedDialogs>();
+    dialogs = scripted.get();
+    form = std::make_unique<kelvor::TForm1>(kelvor::FileLocations::forExecutableDir(dir.path()),
+                                            std::move(scripted));
+    form->FormCreate();
+    form->show();
+  }
+
+  void switchOnTimeLapsed() const {
+    form->Mereni_ZapnutoClick();
+    form->Timer1->setInterval(form->Timer1->interval() / kTimeLapse);
+    form->Timer2->setInterval(form->Timer2->interval() / kTimeLapse);
+  }
+  // Milliseconds of the given number of watchdog seconds, as the rig's timers count them.
+  static int watchdogMs(int seconds) { return seconds * 1000 / kTimeLapse; }
+  static int tickMs() { return 6000 / kTimeLapse; }
+
+  QStringList terminalLines() const {
+    const QString text = form->TerminalMemo->toPlainText();
+    return text.isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));
+  }
+  int records() const { return form->Table1.viewRecordCount(); }
+  kelvor::MeasurementRecord record(int index) const { return form->Table1.record(index); }
+  QString caption() const { return form->VoltageLabel->text(); }
+
+  bool waitForRecords(int count, int timeoutMs) const {
+    return waitUntil([this, count] { return records() >= count; }, timeoutMs);
+  }
+};
