@@ -1,3 +1,4 @@
+#include "benchprogram.h"
 #include "chartview.h"
 #include "form1.h"
 #include "levelmeter.h"
@@ -24,6 +25,7 @@
 #include <vector>
 
 using namespace kelvor;
+using namespace kelvor::bench;
 
 namespace {
 
@@ -43,46 +45,6 @@ public:
   std::optional<QString> saveFileName(const QStringList&) override { return std::nullopt; }
   std::optional<QString> openFileName() override { return std::nullopt; }
 };
-
-// The logger's end of a pseudo-terminal: the benchmark writes its replies there.
-class LoggerEnd {
-public:
-  LoggerEnd() {
-    m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (m_master >= 0 && ::grantpt(m_master) == 0 && ::unlockpt(m_master) == 0)
-      if (const char* name = ::ptsname(m_master))
-        m_path = name;
-  }
-  ~LoggerEnd() {
-    if (m_master >= 0)
-      ::close(m_master);
-  }
-  LoggerEnd(const LoggerEnd&) = delete;
-  LoggerEnd& operator=(const LoggerEnd&) = delete;
-
-  const std::string& path() const { return m_path; }
-  bool write(const std::string& bytes) const {
-    return ::write(m_master, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
-  }
-  // Drops what the program sent, so the terminal's buffer never fills.
-  void drain() const {
-    char buffer[256];
-    while (::read(m_master, buffer, sizeof buffer) > 0) {
-    }
-  }
-
-private:
-  int m_master = -1;
-  std::string m_path;
-};
-
-// A present-value reply of exactly ClusterSize bytes, so the port hands it on as soon as it
-// has arrived instead of waiting out the line's quiet time.
-std::string presentValueReply(double volts) {
-  std::string reply = "U[V]:   " + formatFixed(volts, 8, 4);
-  reply.resize(25, ' ');
-  return reply + '\r';
-}
 
 void fillTable(const QString& file, int records) {
   MeasurementTable table;

@@ -1,4 +1,4 @@
-#include "../tests/app/scripteddialogs.h"
+#include "benchprogram.h"
 #include "chartview.h"
 #include "filelocations.h"
 #include "form1.h"
@@ -33,6 +33,7 @@
 #include <vector>
 
 using namespace kelvor;
+using namespace kelvor::bench;
 
 // The figures a user feels once the table holds a long run: start-up, a stored reading, a
 // clearing and the memory the window takes, each on a table of state.range(0) records.
@@ -73,46 +74,6 @@ fs::path measuredTable(int count) {
   return file;
 }
 
-// The logger's end of a pseudo-terminal, so the program opens its port as with a logger
-// attached, and the stored-reading figure can send replies.
-class LoggerEnd {
-public:
-  LoggerEnd() {
-    m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (m_master >= 0 && ::grantpt(m_master) == 0 && ::unlockpt(m_master) == 0)
-      if (const char* name = ::ptsname(m_master))
-        m_path = name;
-  }
-  ~LoggerEnd() {
-    if (m_master >= 0)
-      ::close(m_master);
-  }
-  LoggerEnd(const LoggerEnd&) = delete;
-  LoggerEnd& operator=(const LoggerEnd&) = delete;
-
-  const std::string& path() const { return m_path; }
-  bool write(const std::string& bytes) const {
-    return ::write(m_master, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
-  }
-  // Drops the program's commands, so the terminal's buffer never fills.
-  void drain() const {
-    char buffer[256];
-    while (::read(m_master, buffer, sizeof buffer) > 0) {
-    }
-  }
-
-private:
-  int m_master = -1;
-  std::string m_path;
-};
-
-// A present-value reply of exactly the port's cluster size, handed on as soon as it arrives.
-std::string presentValueReply(double volts) {
-  std::string reply = "U[V]:   " + formatFixed(volts, 8, 4);
-  reply.resize(25, ' ');
-  return reply + '\r';
-}
-
 // A program folder as a user leaves it after two months of measuring: the table, and the
 // settings with the chart page up, the port on the logger and the 6 s interval.
 fs::path programFolder(const fs::path& table, const std::string& loggerDevice) {
@@ -131,32 +92,6 @@ fs::path programFolder(const fs::path& table, const std::string& loggerDevice) {
   ini.writeString(settings::kSheet, settings::kStranka, "GRAF");
   return folder;
 }
-
-// The program's windows built as its start-up builds them, answering from a script.
-struct Program {
-  explicit Program(const fs::path& folder) {
-    auto scripted = std::make_unique<ScriptedDialogs>();
-    dialogs = scripted.get();
-    form = std::make_unique<TForm1>(
-        FileLocations::forExecutableDir(QString::fromStdString(folder.string())),
-        std::move(scripted));
-    form->FormCreate();
-    form7 = std::make_unique<TForm7>(form->selectKey(settings::kZacatek),
-                                     form->selectKey(settings::kKonec), form.get());
-    form->attachForms(&form3, form7.get());
-  }
-
-  bool showedError() const {
-    return std::any_of(dialogs->messages.begin(), dialogs->messages.end(), [](const auto& shown) {
-      return shown.icon == OperatorDialogs::Icon::Error;
-    });
-  }
-
-  ScriptedDialogs* dialogs = nullptr;
-  std::unique_ptr<TForm1> form;
-  TForm3 form3;
-  std::unique_ptr<TForm7> form7;
-};
 
 // Watches a window's first paint. The paint event reaches the window before its children
 // draw; the window counts as painted when the event loop runs again after that event, once

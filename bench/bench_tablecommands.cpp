@@ -1,5 +1,5 @@
-#include "../tests/app/scripteddialogs.h"
 #include "asciiformat.h"
+#include "benchprogram.h"
 #include "form1.h"
 #include "form3.h"
 #include "form7.h"
@@ -21,6 +21,7 @@
 #include <string>
 
 using namespace kelvor;
+using namespace kelvor::bench;
 
 namespace {
 
@@ -110,34 +111,6 @@ fs::path programFolder(const fs::path& table = {}) {
     fs::copy_file(table, folder / "Kelvor" / "Kelvor.db");
   return folder;
 }
-
-// The main window with its interval window, answering from a script.
-struct Program {
-  explicit Program(const fs::path& folder) {
-    auto scripted = std::make_unique<ScriptedDialogs>();
-    dialogs = scripted.get();
-    form = std::make_unique<TForm1>(
-        FileLocations::forExecutableDir(QString::fromStdString(folder.string())),
-        std::move(scripted));
-    form->FormCreate();
-    form7 = std::make_unique<TForm7>(form->selectKey(settings::kZacatek),
-                                     form->selectKey(settings::kKonec), form.get());
-    form->attachForms(&form3, form7.get());
-  }
-
-  // The first error the program showed, empty when none.
-  std::string error() const {
-    for (const auto& shown : dialogs->messages)
-      if (shown.icon == OperatorDialogs::Icon::Error)
-        return shown.text.toStdString();
-    return {};
-  }
-
-  ScriptedDialogs* dialogs = nullptr;
-  std::unique_ptr<TForm1> form;
-  TForm3 form3;
-  std::unique_ptr<TForm7> form7;
-};
 
 void BM_ExportAscii(benchmark::State& state) {
   const auto count = static_cast<int>(state.range(0));

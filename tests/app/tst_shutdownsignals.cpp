@@ -11,6 +11,22 @@
 class TestShutdownSignals : public QObject {
   Q_OBJECT
 
+  // Runs a copy of the program in `dir` (its settings file lies beside the executable) and
+  // waits until its main window is up.
+  static void startAndWaitForTheWindow(QProcess& kelvor, const QTemporaryDir& dir) {
+    const QString program = dir.filePath(QStringLiteral("kelvor"));
+    QVERIFY(QFile::copy(QStringLiteral(KELVOR_EXECUTABLE), program));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    kelvor.setProcessEnvironment(environment);
+    kelvor.start(program, {});
+    QVERIFY(kelvor.waitForStarted());
+    // The table is opened as the main window is built; the window is up soon after.
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dir.filePath(QStringLiteral("Kelvor/Kelvor.db"))),
+                             20000);
+    QTest::qWait(1500);
+  }
+
 private slots:
   void signalsRunTheShutdown_data() {
     QTest::addColumn<int>("signal");
@@ -22,24 +38,15 @@ private slots:
   void signalsRunTheShutdown() {
     QFETCH(int, signal);
     QTemporaryDir dir;
-    // The settings file lies beside the executable, so the program runs from a copy.
-    const QString program = dir.filePath(QStringLiteral("kelvor"));
-    QVERIFY(QFile::copy(QStringLiteral(KELVOR_EXECUTABLE), program));
     QFile ini(dir.filePath(QStringLiteral("Kelvor.ini")));
     QVERIFY(ini.open(QIODevice::WriteOnly));
     ini.write("[Sheet]\nStranka=GRAF\n[Devices]\nCOM2=/nonexistent/ttyKELVOR\n");
     ini.close();
 
     QProcess kelvor;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    kelvor.setProcessEnvironment(environment);
-    kelvor.start(program, {});
-    QVERIFY(kelvor.waitForStarted());
-    // The table is opened as the main window is built; the window is up soon after.
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dir.filePath(QStringLiteral("Kelvor/Kelvor.db"))),
-                             20000);
-    QTest::qWait(1500);
+    startAndWaitForTheWindow(kelvor, dir);
+    if (QTest::currentTestFailed())
+      return;
     QCOMPARE(::kill(static_cast<pid_t>(kelvor.processId()), signal), 0);
     QVERIFY(kelvor.waitForFinished(20000));
     QCOMPARE(kelvor.exitStatus(), QProcess::NormalExit);
@@ -57,19 +64,12 @@ private slots:
   // waiting on a message box: it reports on its error stream and ends.
   void aFailedWriteAfterASignalDoesNotWaitForAClick() {
     QTemporaryDir dir;
-    const QString program = dir.filePath(QStringLiteral("kelvor"));
-    QVERIFY(QFile::copy(QStringLiteral(KELVOR_EXECUTABLE), program));
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("Kelvor.ini")));
 
     QProcess kelvor;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    kelvor.setProcessEnvironment(environment);
-    kelvor.start(program, {});
-    QVERIFY(kelvor.waitForStarted());
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dir.filePath(QStringLiteral("Kelvor/Kelvor.db"))),
-                             20000);
-    QTest::qWait(1500);
+    startAndWaitForTheWindow(kelvor, dir);
+    if (QTest::currentTestFailed())
+      return;
     QCOMPARE(::kill(static_cast<pid_t>(kelvor.processId()), SIGTERM), 0);
     QVERIFY(kelvor.waitForFinished(20000));
     QCOMPARE(kelvor.exitStatus(), QProcess::NormalExit);

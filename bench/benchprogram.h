@@ -1,0 +1,91 @@
+#pragma once
+
+#include "../tests/app/scripteddialogs.h"
+#include "filelocations.h"
+#include "form1.h"
+#include "form3.h"
+#include "form7.h"
+#include "numbertext.h"
+#include "settingskeys.h"
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace kelvor::bench {
+
+// The logger's end of a pseudo-terminal: the program opens its port as with a logger
+// attached, and a benchmark writes the logger's replies there.
+class LoggerEnd {
+public:
+  LoggerEnd() {
+    m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (m_master >= 0 && ::grantpt(m_master) == 0 && ::unlockpt(m_master) == 0)
+      if (const char* name = ::ptsname(m_master))
+        m_path = name;
+  }
+  ~LoggerEnd() {
+    if (m_master >= 0)
+      ::close(m_master);
+  }
+  LoggerEnd(const LoggerEnd&) = delete;
+  LoggerEnd& operator=(const LoggerEnd&) = delete;
+
+  const std::string& path() const { return m_path; }
+  bool write(const std::string& bytes) const {
+    return ::write(m_master, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+  }
+  // Drops what the program sent, so the terminal's buffer never fills.
+  void drain() const {
+    char buffer[256];
+    while (::read(m_master, buffer, sizeof buffer) > 0) {
+    }
+  }
+
+private:
+  int m_master = -1;
+  std::string m_path;
+};
+
+// A present-value reply of exactly ClusterSize bytes, so the port hands it on as soon as it
+// has arrived instead of waiting out the line's quiet time.
+inline std::string presentValueReply(double volts) {
+  std::string reply = "U[V]:   " + formatFixed(volts, 8, 4);
+  reply.resize(25, ' ');
+  return reply + '\r';
+}
+
+// The program's windows built as its start-up builds them, answering from a script.
+struct Program {
+  explicit Program(const std::filesystem::path& folder) {
+    auto scripted = std::make_unique<ScriptedDialogs>();
+    dialogs = scripted.get();
+    form = std::make_unique<TForm1>(
+        FileLocations::forExecutableDir(QString::fromStdString(folder.string())),
+        std::move(scripted));
+    form->FormCreate();
+    form7 = std::make_unique<TForm7>(form->selectKey(settings::kZacatek),
+                                     form->selectKey(settings::kKonec), form.get());
+    form->attachForms(&form3, form7.get());
+  }
+
+  // The first error the program showed, empty when none.
+  std::string error() const {
+    for (const auto& shown : dialogs->messages)
+      if (shown.icon == OperatorDialogs::Icon::Error)
+        return shown.text.toStdString();
+    return {};
+  }
+  bool showedError() const { return !error().empty(); }
+
+  ScriptedDialogs* dialogs = nullptr;
+  std::unique_ptr<TForm1> form;
+  TForm3 form3;
+  std::unique_ptr<TForm7> form7;
+};
+
+} // namespace kelvor::bench
