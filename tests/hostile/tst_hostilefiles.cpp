@@ -1,4 +1,6 @@
 #include "../app/scripteddialogs.h"
+#include "../support/filebytes.h"
+#include "../support/tablerows.h"
 #include "asciiformat.h"
 #include "form1.h"
 #include "form3.h"
@@ -114,34 +116,7 @@ std::vector<MeasurementRecord> measuredRecords(int count) {
 void createTable(const QString& file, const std::vector<MeasurementRecord>& records) {
   MeasurementTable table;
   table.open(file.toStdString());
-  MeasurementTable::Batch batch(table);
-  for (const MeasurementRecord& record : records) {
-    table.append();
-    table.setTime(record.time);
-    table.setMinutes(record.minutes);
-    table.setVoltage(record.voltage);
-  }
-  table.first();
-  batch.commit();
-}
-
-QString rowText(const MeasurementRecord& record) {
-  const std::string time = record.time ? timeToStorageText(*record.time) : std::string("-");
-  return QString::fromStdString(time + '|' + record.minutes + '|' + record.voltage);
-}
-
-QStringList rowTexts(const std::vector<MeasurementRecord>& records) {
-  QStringList rows;
-  for (const MeasurementRecord& record : records)
-    rows << rowText(record);
-  return rows;
-}
-
-QStringList rowTexts(const MeasurementTable& table) {
-  QStringList rows;
-  for (int i = 0; i < table.recordCount(); ++i)
-    rows << rowText(table.record(i));
-  return rows;
+  appendRecords(table, records);
 }
 
 // A file line of the three columns, each right-aligned in 12 characters.
@@ -161,16 +136,6 @@ QByteArray randomBytes(std::size_t count, unsigned seed) {
     while (c == kAsciiEndOfFile);
   }
   return out;
-}
-
-QByteArray readFile(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes) {
-  QFile file(path);
-  return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 qint64 statusKilobytes(const char* field) {

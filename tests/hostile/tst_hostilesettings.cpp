@@ -1,4 +1,5 @@
 #include "../app/scripteddialogs.h"
+#include "../support/filebytes.h"
 #include "asciiformat.h"
 #include "form1.h"
 #include "profilefile.h"
@@ -70,16 +71,6 @@ QByteArray randomBytes(std::size_t count, unsigned seed) {
   for (char& c : out)
     c = static_cast<char>(byte(generator));
   return out;
-}
-
-QByteArray readFile(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes) {
-  QFile file(path);
-  return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 // True once the process has its own handler for `signal`: the program installs its shutdown

@@ -1,4 +1,5 @@
 #include "../app/scripteddialogs.h"
+#include "../support/tablerows.h"
 #include "asciiformat.h"
 #include "form1.h"
 #include "form3.h"
@@ -110,39 +111,6 @@ std::vector<MeasurementRecord> measuredRecords(int first, int count) {
   for (int n = first; n < first + count; ++n)
     records.push_back(measured(n));
   return records;
-}
-
-// Appends the records in one transaction, so large tables are quick to prepare.
-void appendRecords(MeasurementTable& table, const std::vector<MeasurementRecord>& records) {
-  MeasurementTable::Batch batch(table);
-  for (const MeasurementRecord& record : records) {
-    table.append();
-    if (record.time)
-      table.setTime(record.time);
-    table.setMinutes(record.minutes);
-    table.setVoltage(record.voltage);
-  }
-  table.first();
-  batch.commit();
-}
-
-QString rowText(const MeasurementRecord& record) {
-  const std::string time = record.time ? timeToStorageText(*record.time) : std::string("-");
-  return QString::fromStdString(time + '|' + record.minutes + '|' + record.voltage);
-}
-
-QStringList rowTexts(const std::vector<MeasurementRecord>& records) {
-  QStringList rows;
-  for (const MeasurementRecord& record : records)
-    rows << rowText(record);
-  return rows;
-}
-
-QStringList rowTexts(const MeasurementTable& table) {
-  QStringList rows;
-  for (int i = 0; i < table.recordCount(); ++i)
-    rows << rowText(table.record(i));
-  return rows;
 }
 
 std::string column(const std::string& text) {
