@@ -6,6 +6,7 @@
 #include "form7.h"
 #include "helpviewer.h"
 #include "hints.h"
+#include "loggerprotocol.h"
 #include "qteventhandoff.h"
 #include "resourceinit.h"
 #include "serialline.h"
@@ -94,7 +95,8 @@ void TForm1::openTable() {
 }
 
 // SerialLine1 as designed: COM2 at 19 200 baud, a cluster per 26 bytes, every report
-// passed; only the receive-cluster event is bound.
+// passed; only the receive-cluster event is bound. Clusters end at the replies' carriage
+// return, so read-out rows that come back to back are still one cluster each.
 void TForm1::createSerialLine() {
   m_handoff = std::make_shared<QtEventHandoff>();
   SerialLine1 = std::make_unique<TSerialLine>(m_handoff);
@@ -110,6 +112,7 @@ void TForm1::createSerialLine() {
   SerialLine1->setBaudRate(19200);
   SerialLine1->setRTOCharDelayTime(570);
   SerialLine1->setClusterSize(26);
+  SerialLine1->setClusterTerminator(kTerminator);
   SerialLine1->setWTOCharDelayTime(570);
   SerialLine1->setErrorNoise(255);
   SerialLine1->setOnRxClusterEvent([this](TSerialLine*) { SerialLine1RxClusterEvent(); });

@@ -7,7 +7,9 @@
 #include "measuringcycle.h"
 #include "numbertext.h"
 #include "rxcluster.h"
+#include "terminatorcut.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -61,10 +63,12 @@ void checkWrittenNumber(const std::string& written, double value, int decimals) 
   KELVOR_FUZZ_CHECK(std::abs(*back - value) <= tolerance);
 }
 
-void presentValue(kelvor::MeasuringCycle& cycle, const std::string& field) {
-  const auto voltage = kelvor::readPresentValue(field);
+void presentValue(kelvor::MeasuringCycle& cycle, const kelvor::ReplyField& reply) {
+  const auto voltage = kelvor::presentValueOf(reply);
   if (!voltage)
     return;
+  // Only a whole reply whose field is a clean number is a reading.
+  KELVOR_FUZZ_CHECK(reply.terminated && kelvor::isCleanDecimal(reply.field));
   KELVOR_FUZZ_CHECK(std::isfinite(*voltage));
   const double minutes = cycle.NextMinutes;
   const bool storeDue = cycle.acceptPresentValue(*voltage);
@@ -80,7 +84,11 @@ void presentValue(kelvor::MeasuringCycle& cycle, const std::string& field) {
   }
 }
 
-void readoutRow(kelvor::MeasuringCycle& cycle) {
+void readoutRow(kelvor::MeasuringCycle& cycle, const kelvor::ReplyField& reply) {
+  if (!kelvor::isStorableReadoutRow(reply))
+    return;
+  KELVOR_FUZZ_CHECK(reply.terminated && reply.field.size() == kFieldLength);
+  KELVOR_FUZZ_CHECK(kelvor::parseFloat(reply.field).has_value());
   const double minutes = cycle.ReadoutMinutes;
   const std::string& text = cycle.prepareReadoutRow();
   KELVOR_FUZZ_CHECK(text.size() >= 12);
@@ -101,11 +109,11 @@ void receiveCluster(kelvor::MeasuringCycle& cycle, const std::string& command,
   if (command == kelvor::kValDir) {
     KELVOR_FUZZ_CHECK(reply.kind == kelvor::ReplyKind::PresentValue);
     checkField(reply, text, kPresentValueOffset);
-    presentValue(cycle, reply.field);
+    presentValue(cycle, reply);
   } else if (command == kelvor::kValMul) {
     KELVOR_FUZZ_CHECK(reply.kind == kelvor::ReplyKind::ReadoutRow);
     checkField(reply, text, kReadoutRowOffset);
-    readoutRow(cycle);
+    readoutRow(cycle, reply);
   } else {
     KELVOR_FUZZ_CHECK(reply.kind == kelvor::ReplyKind::ShowOnly);
     KELVOR_FUZZ_CHECK(reply.field.empty());
@@ -124,9 +132,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   cycle.StoreSeconds = static_cast<std::uint16_t>(input.byte() << 8);
   cycle.resumeMinutes("", input.byte());
 
-  // What arrives is cut into clusters after each terminator, as the logger ends its replies;
-  // a last piece without one is a reply cut short.
-  while (!input.empty())
-    receiveCluster(cycle, command, input.textThrough(kelvor::kTerminator));
+  // What arrives comes in cuts of any size, which the port splits after each terminator; a
+  // cut without any terminator comes whole, and nothing is lost, repeated or reordered.
+  kelvor::TerminatorCut cut;
+  std::string arrived;
+  std::string delivered;
+  while (!input.empty()) {
+    const std::size_t size = input.byte();
+    const std::string_view bytes = input.textUntil('\0', size);
+    arrived += bytes;
+    for (const std::string& piece : cut.cut(bytes, kelvor::kTerminator)) {
+      const std::size_t terminators =
+          static_cast<std::size_t>(std::count(piece.begin(), piece.end(), kelvor::kTerminator));
+      KELVOR_FUZZ_CHECK(terminators == 0 || (terminators == 1 && piece.back() == '\r'));
+      delivered += piece;
+      receiveCluster(cycle, command, piece);
+    }
+    KELVOR_FUZZ_CHECK(cut.held() == arrived.size() - delivered.size());
+  }
+  KELVOR_FUZZ_CHECK(delivered + cut.whole({}) == arrived);
   return 0;
 }

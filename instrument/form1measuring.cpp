@@ -94,7 +94,7 @@ void TForm1::showReadingLook() {
   TimeLabel->setText(TimeFormat().format(secondsOfDayNow()));
 }
 
-// A field without any number in it is no reading: storing it would put a false 0 V into
+// A field that is no clean number is no reading: storing it would put a false value into
 // the table, so it changes neither the display nor the counters.
 void TForm1::handlePresentValue(const std::string& field) {
   const std::optional<double> voltage = readPresentValue(field);

@@ -1,3 +1,4 @@
+#include "asciiformat.h"
 #include "form1.h"
 #include "loggerprotocol.h"
 #include "serialline.h"
@@ -6,11 +7,31 @@
 #include <QPlainTextEdit>
 #include <QScrollBar>
 
+#include <array>
+
 namespace kelvor {
 namespace {
 
+constexpr unsigned char kFirstHighLetter = 0xA0;
+
+// The letters a Czech logger sends above 0x9F, as Windows-1250 has them.
+const std::array<QChar, 0x100 - kFirstHighLetter>& windows1250Letters() {
+  static const auto letters = [] {
+    std::array<QChar, 0x100 - kFirstHighLetter> table{};
+    for (std::size_t i = 0; i < table.size(); ++i) {
+      const char byte = static_cast<char>(kFirstHighLetter + i);
+      const QString letter = QString::fromStdString(windows1250ToUtf8(std::string_view(&byte, 1)));
+      table[i] = letter.isEmpty() ? QChar(QChar::ReplacementCharacter) : letter.front();
+    }
+    return table;
+  }();
+  return letters;
+}
+
 // The terminal shows every byte: control characters as their visible symbols, so a
-// reply's terminator and any noise on the line can be seen.
+// reply's terminator and any noise on the line can be seen; the bytes 0x80 to 0x9F (the
+// eight-bit control range, which noise hits as often as any other) as their code in angle
+// brackets; the others as the Windows-1250 letters they stand for.
 QString terminalText(const std::string& bytes) {
   QString text;
   text.reserve(static_cast<qsizetype>(bytes.size()));
@@ -20,8 +41,12 @@ QString terminalText(const std::string& bytes) {
       text += QChar(0x2400 + code);
     else if (code == 0x7F)
       text += QChar(0x2421);
-    else
+    else if (code < 0x80)
       text += QChar::fromLatin1(byte);
+    else if (code < kFirstHighLetter)
+      text += QChar(0x27E8) + QString::number(code, 16).toUpper() + QChar(0x27E9);
+    else
+      text += windows1250Letters()[code - kFirstHighLetter];
   }
   return text;
 }
@@ -48,10 +73,12 @@ void TForm1::SerialLine1RxClusterEvent() {
   cycle.replyReceived();
   const std::string text = SerialLine1->ReadClusterAsText();
   appendTerminalLine(text);
+  // Only a whole reply with a clean number in its field counts; anything else was shown
+  // and changes nothing more.
   const ReplyField reply = cutReplyField(LastCommand.toLatin1().toStdString(), text);
-  if (reply.kind == ReplyKind::PresentValue)
+  if (presentValueOf(reply))
     handlePresentValue(reply.field);
-  else if (reply.kind == ReplyKind::ReadoutRow)
+  else if (isStorableReadoutRow(reply))
     handleReadoutRow(reply.field);
 }
 

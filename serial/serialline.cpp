@@ -180,6 +180,17 @@ void TSerialLine::setQueueSize(std::uint16_t& field, std::uint16_t value, std::u
     ProcessError(place, error, "Error can not set Quesize", 0);
 }
 
+std::optional<char> TSerialLine::ClusterTerminator() const {
+  const int terminator = m_clusterTerminator.load();
+  if (terminator < 0)
+    return std::nullopt;
+  return static_cast<char>(terminator);
+}
+
+void TSerialLine::setClusterTerminator(std::optional<char> value) {
+  m_clusterTerminator.store(value ? static_cast<unsigned char>(*value) : -1);
+}
+
 void TSerialLine::setRxQueueSize(std::uint16_t value) {
   setQueueSize(m_rxQueueSize, value, 101);
 }
@@ -258,6 +269,15 @@ void TSerialLine::Reactivate(bool Reopen) {
 
 void TSerialLine::closePort() {
   ProcessError(100, 0, "Msg start deactivating Port", 2);
+  if (m_reconnecting.exchange(false)) {
+    // The hung-up device is closed already; only the retries end.
+    m_active.store(false);
+    WaitWorkerIdle(kCloseWaits);
+    m_dtrState = false;
+    m_rtsState = false;
+    m_comHandle.store(kNoHandle);
+    return;
+  }
   if (const std::uint32_t error = m_device->setEventMask(0); error != kStatusOk)
     ProcessError(101, error, "Error disabling CommEvents", 0);
   m_active.store(false);
@@ -280,11 +300,17 @@ void TSerialLine::openPort() {
   std::uint32_t handle = kNoHandle;
   const std::uint32_t error = m_device->open(devicePathForPort(m_commPort, m_deviceMap), handle);
   m_comHandle.store(error == kStatusOk ? handle : kNoHandle);
+  if (error == kStatusOk)
+    m_openGeneration.fetch_add(1);
   m_active.store(error == kStatusOk);
   if (error != kStatusOk) {
     ProcessError(112, error, "Error reopening Port", 0);
     return;
   }
+  configureOpenedDevice();
+}
+
+void TSerialLine::configureOpenedDevice() {
   if (const std::uint32_t queueError = m_device->setupQueues(m_rxQueueSize, m_txQueueSize);
       queueError != kStatusOk)
     ProcessError(111, queueError, "Error setup Queuesize", 0);
@@ -292,6 +318,30 @@ void TSerialLine::openPort() {
   setDTRState(true);
   setRTSState(true);
   EnableCommEvents();
+}
+
+// The device hung up (its other end closed, the adapter pulled out): its descriptor is
+// closed at once, and the worker asks for retryOpen once a second from now on.
+void TSerialLine::dropHungUpDevice() {
+  if (!m_active.load() || m_reconnecting.load())
+    return;
+  m_device->setEventMask(0);
+  m_device->close();
+  m_comHandle.store(kNoHandle);
+  m_reconnecting.store(true);
+}
+
+// The same path, the same settings; a failed attempt waits quietly for the next one.
+void TSerialLine::retryOpen() {
+  if (!m_active.load() || !m_reconnecting.load())
+    return;
+  std::uint32_t handle = kNoHandle;
+  if (m_device->open(devicePathForPort(m_commPort, m_deviceMap), handle) != kStatusOk)
+    return;
+  m_comHandle.store(handle);
+  m_openGeneration.fetch_add(1);
+  m_reconnecting.store(false);
+  configureOpenedDevice();
 }
 
 void TSerialLine::EnableCommEvents() {

@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 namespace kelvor {
@@ -94,6 +95,11 @@ public:
   void setRTOExtraDelayTime(std::uint16_t value);
   std::uint16_t ClusterSize() const { return m_clusterSize.load(); }
   void setClusterSize(std::uint16_t value) { m_clusterSize.store(value); }
+  // Off by default. When set, each cut is split after every terminator byte into one cluster
+  // per reply; the bytes after the last terminator wait for the next cut. The cut moments
+  // stay those of the cut rule, the held bytes counting as waiting ones.
+  std::optional<char> ClusterTerminator() const;
+  void setClusterTerminator(std::optional<char> value);
   std::uint16_t RxQueueSize() const { return m_rxQueueSize; }
   void setRxQueueSize(std::uint16_t value);
   std::uint16_t TxQueueSize() const { return m_txQueueSize; }
@@ -130,6 +136,9 @@ public:
   void setThreadQuietMode(bool value) { m_threadQuietMode.store(value); }
   bool AutoReadRequest() const { return m_autoReadRequest; }
   void setAutoReadRequest(bool value) { m_autoReadRequest = value; }
+  // True while the device has hung up and the port tries to open the same path again, once
+  // a second. Active stays True meanwhile; closing the port or a new CommPort ends it.
+  bool Reconnecting() const { return m_reconnecting.load(); }
 
   // Events.
   void setOnCommEvent(TNotifyEvent handler) { OnCommEvent.bind(std::move(handler)); }
@@ -168,6 +177,10 @@ private:
   void Reactivate(bool Reopen);
   void closePort();
   void openPort();
+  void configureOpenedDevice();
+  // Worker hand-offs on the event-loop thread after a hang-up.
+  void dropHungUpDevice();
+  void retryOpen();
   void EnableCommEvents();
   void ApplyLineSettings();
   void AdjustCharDelays();
@@ -205,6 +218,7 @@ private:
   std::atomic<std::uint32_t> m_rtoCharDelayTime{1100};
   std::atomic<std::uint16_t> m_rtoExtraDelayTime{250};
   std::atomic<std::uint16_t> m_clusterSize{3072};
+  std::atomic<int> m_clusterTerminator{-1};
   std::uint16_t m_rxQueueSize = 4096;
   std::uint16_t m_txQueueSize = 4096;
   std::atomic<std::uint32_t> m_wtoCharDelayTime{1100};
@@ -248,6 +262,9 @@ private:
       OnProcessError;
 
   std::atomic<bool> m_destroying{false};
+  std::atomic<bool> m_reconnecting{false};
+  // Counts the openings, so bytes held from an earlier opening are never delivered.
+  std::atomic<std::uint32_t> m_openGeneration{0};
   std::atomic<bool> m_workerBusy{false};
   std::atomic<bool> m_workerFinished{false};
   std::int32_t m_platformFamily = -1;

@@ -2,6 +2,7 @@
 
 #include "serialline.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 
@@ -10,6 +11,8 @@ namespace kelvor {
 namespace {
 
 constexpr std::uint32_t kActiveWait = 75;
+// After a hang-up the same path is tried again this often.
+constexpr std::uint32_t kReopenInterval = 1000;
 constexpr std::uint32_t kIdleSleep = 200;
 constexpr std::uint32_t kReceiveErrors = 0x1F;
 constexpr std::uint32_t kStateFlagBits = 0x7F;
@@ -51,6 +54,10 @@ void TWorkThread::Execute() {
 
 void TWorkThread::activePass() {
   m_port.m_workerBusy.store(true);
+  if (m_port.m_reconnecting.load()) {
+    reconnectPass();
+    return;
+  }
   if (m_port.m_active.load())
     CheckLineStatus();
   CheckSendDone();
@@ -61,6 +68,40 @@ void TWorkThread::activePass() {
   waitForCompletions();
   if (!m_port.m_active.load())
     windDown();
+  else if (m_port.m_device->hasHungUp())
+    takeUpHangup();
+}
+
+// The descriptor of a hung-up device is closed at once (on the event-loop thread, which owns
+// opening and closing); a send still pending ends there, aborted, and is finished here.
+void TWorkThread::takeUpHangup() {
+  m_port.m_handoff->runOnEventThread([this] { m_port.dropHungUpDevice(); });
+  if (!m_port.m_reconnecting.load())
+    return;
+  m_readPending = false;
+  m_waitPending = false;
+  m_readBuffer.reset();
+  m_terminatorCut.drop();
+  CheckSendDone();
+  m_lastReopenTick = m_port.m_clock->tickCount();
+}
+
+// Sleeps in short steps, so that closing the port is noticed as quickly as in any pass, and
+// asks for one opening attempt a second: a few wake-ups a second and no busy waiting.
+void TWorkThread::reconnectPass() {
+  if (!m_port.m_active.load()) {
+    m_running = false;
+    return;
+  }
+  const std::uint32_t waited = m_port.m_clock->tickCount() - m_lastReopenTick;
+  if (waited < kReopenInterval) {
+    m_port.m_clock->sleep(std::min(kActiveWait, kReopenInterval - waited));
+    return;
+  }
+  m_lastReopenTick = m_port.m_clock->tickCount();
+  m_port.m_handoff->runOnEventThread([this] { m_port.retryOpen(); });
+  if (!m_port.m_reconnecting.load())
+    m_lastEmptyTick = m_port.m_clock->tickCount();
 }
 
 void TWorkThread::idlePass() {
@@ -123,8 +164,10 @@ void TWorkThread::windDown() {
     if (const std::uint32_t error = device.signalCompletion(Completion::Wait); error != kStatusOk)
       DeferError(1101, error, "Error resetting Overlapped Event", 0);
   }
-  if (!m_readPending && !m_waitPending && !m_port.m_sendInProgress.load())
+  if (!m_readPending && !m_waitPending && !m_port.m_sendInProgress.load()) {
     m_running = false;
+    m_terminatorCut.drop();
+  }
 }
 
 void TWorkThread::CheckLineStatus() {
@@ -210,8 +253,10 @@ void TWorkThread::resetSendCompletion() {
 // Waiting bytes are cut when ClusterSize of them wait, on request, while the last poll shows
 // a receive error, or once they have waited longer than their own length takes to arrive
 // plus RTOExtraDelayTime, counted from when the queue was last seen empty.
+// Bytes held back after a cluster terminator count as waiting ones.
 void TWorkThread::TryCutCluster() {
-  const std::uint32_t waiting = m_port.m_commStateInQueue.load();
+  const std::uint32_t queued = m_port.m_commStateInQueue.load();
+  const std::uint32_t waiting = queued + heldBytes();
   const std::uint32_t errors = m_port.m_commError.load();
   const std::uint32_t now = m_port.m_clock->tickCount();
   if (waiting == 0) {
@@ -225,8 +270,14 @@ void TWorkThread::TryCutCluster() {
                             (errors & kReceiveErrors) == 0;
   if (leaveWaiting)
     return;
-  m_readBuffer = std::make_unique<char[]>(waiting);
-  const IoResult result = m_port.m_device->startRead(m_readBuffer.get(), waiting);
+  if (queued == 0) { // only held bytes, whose time has come
+    m_port.m_readRequest.store(false);
+    QueueCluster(0);
+    m_lastEmptyTick = m_port.m_clock->tickCount();
+    return;
+  }
+  m_readBuffer = std::make_unique<char[]>(queued);
+  const IoResult result = m_port.m_device->startRead(m_readBuffer.get(), queued);
   if (result.status == kStatusOk) {
     m_port.m_readRequest.store(false);
     QueueCluster(result.count);
@@ -303,11 +354,35 @@ void TWorkThread::DispatchCommEvents() {
     raise(m_port.OnCommEvent);
 }
 
+std::uint32_t TWorkThread::heldBytes() {
+  if (m_heldGeneration != m_port.m_openGeneration.load()) {
+    m_terminatorCut.drop();
+    m_heldGeneration = m_port.m_openGeneration.load();
+  }
+  return static_cast<std::uint32_t>(m_terminatorCut.held());
+}
+
 void TWorkThread::QueueCluster(std::uint32_t count) {
   if (m_port.m_destroying.load())
     return;
-  auto cluster = std::make_unique<TRxCluster>(m_readBuffer.get(), static_cast<std::int32_t>(count),
-                                              m_port.m_commError.load());
+  const std::uint32_t errors = m_port.m_commError.load();
+  const std::string_view fresh(m_readBuffer.get(), count);
+  const int terminator = m_port.m_clusterTerminator.load();
+  if (terminator < 0 && m_terminatorCut.held() == 0) {
+    queueOne(fresh, errors);
+    return;
+  }
+  if (terminator < 0) {
+    queueOne(m_terminatorCut.whole(fresh), errors);
+    return;
+  }
+  for (const std::string& piece : m_terminatorCut.cut(fresh, static_cast<char>(terminator)))
+    queueOne(piece, errors);
+}
+
+void TWorkThread::queueOne(std::string_view bytes, std::uint32_t errors) {
+  auto cluster =
+      std::make_unique<TRxCluster>(bytes.data(), static_cast<std::int32_t>(bytes.size()), errors);
   {
     std::lock_guard lock(m_port.m_clusterLock);
     m_port.m_clusterQueue.push_back(std::move(cluster));

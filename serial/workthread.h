@@ -1,6 +1,7 @@
 #pragma once
 
 #include "serialevent.h"
+#include "terminatorcut.h"
 
 #include <atomic>
 #include <cstdint>
@@ -36,6 +37,8 @@ private:
   void idlePass();
   void waitForCompletions();
   void windDown();
+  void takeUpHangup();
+  void reconnectPass();
   void CheckLineStatus();
   void CheckSendDone();
   void finishSend(std::uint32_t written);
@@ -46,6 +49,8 @@ private:
   void FinishEventWait();
   void DispatchCommEvents();
   void QueueCluster(std::uint32_t count);
+  void queueOne(std::string_view bytes, std::uint32_t errors);
+  std::uint32_t heldBytes();
   void raise(const TEvent<TSerialLine*>& event);
   void RunOnEventThread(const std::function<void()>& call);
   void DeferError(std::uint32_t Place, std::uint32_t Code, const std::string& Msg,
@@ -68,6 +73,9 @@ private:
   std::uint32_t m_eventMask = 0;
   std::uint32_t m_lastEmptyTick = 0;
   std::unique_ptr<char[]> m_readBuffer;
+  TerminatorCut m_terminatorCut;
+  std::uint32_t m_heldGeneration = 0;
+  std::uint32_t m_lastReopenTick = 0;
 
   std::thread m_thread;
 };

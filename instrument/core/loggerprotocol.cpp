@@ -66,15 +66,51 @@ std::optional<ServiceCommand> findServiceCommand(std::string_view command) {
 ReplyField cutReplyField(std::string_view lastCommand, std::string_view clusterText) {
   const std::string_view reply =
       clusterText.empty() ? clusterText : clusterText.substr(0, clusterText.size() - 1);
+  const bool terminated = !clusterText.empty() && clusterText.back() == kTerminator;
   if (lastCommand == kValDir)
-    return {ReplyKind::PresentValue, cutField(reply, kPresentValueFirst)};
+    return {ReplyKind::PresentValue, cutField(reply, kPresentValueFirst), terminated};
   if (lastCommand == kValMul)
-    return {ReplyKind::ReadoutRow, cutField(reply, kReadoutRowFirst)};
+    return {ReplyKind::ReadoutRow, cutField(reply, kReadoutRowFirst), terminated};
   return {};
 }
 
+bool isCleanDecimal(std::string_view field) {
+  const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+  const std::size_t begin = field.find_first_not_of(' ');
+  if (begin == std::string_view::npos)
+    return false;
+  const std::string_view core = field.substr(begin, field.find_last_not_of(' ') + 1 - begin);
+  std::size_t i = core.front() == '+' || core.front() == '-' ? 1 : 0;
+  const std::size_t wholeStart = i;
+  while (i < core.size() && isDigit(core[i]))
+    ++i;
+  if (i == wholeStart)
+    return false;
+  if (i == core.size())
+    return true;
+  if (core[i] != '.')
+    return false;
+  const std::size_t fractionStart = ++i;
+  while (i < core.size() && isDigit(core[i]))
+    ++i;
+  return i > fractionStart && i == core.size();
+}
+
 std::optional<double> readPresentValue(std::string_view field) {
-  return parseLeadingNumber(field);
+  if (!isCleanDecimal(field))
+    return std::nullopt;
+  return parseFloat(field);
+}
+
+std::optional<double> presentValueOf(const ReplyField& reply) {
+  if (reply.kind != ReplyKind::PresentValue || !reply.terminated)
+    return std::nullopt;
+  return readPresentValue(reply.field);
+}
+
+bool isStorableReadoutRow(const ReplyField& reply) {
+  return reply.kind == ReplyKind::ReadoutRow && reply.terminated &&
+         reply.field.size() == kFieldLength && isCleanDecimal(reply.field);
 }
 
 } // namespace kelvor

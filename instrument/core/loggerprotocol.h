@@ -52,7 +52,8 @@ enum class ReplyKind {
 
 struct ReplyField {
   ReplyKind kind = ReplyKind::ShowOnly;
-  std::string field; // empty for ShowOnly
+  std::string field;       // empty for ShowOnly
+  bool terminated = false; // the cluster ends in the reply terminator
 };
 
 // Cuts the field out of one received cluster (terminator included) as `lastCommand` asks:
@@ -61,8 +62,20 @@ struct ReplyField {
 // characters that are there, possibly none.
 ReplyField cutReplyField(std::string_view lastCommand, std::string_view clusterText);
 
-// The present voltage in a field: its leading number, so blanks after the digits do no
-// harm. A field with no number at all (empty, letters, line noise) is not a reading.
+// A clean decimal number: blanks (spaces) before and after, an optional sign, one or more
+// digits, optionally a point followed by one or more digits; nothing else.
+bool isCleanDecimal(std::string_view field);
+
+// The present voltage in a field, when the field is a clean decimal number; anything else
+// (empty, letters, units, exponents, line noise that begins with a digit) is no reading.
 std::optional<double> readPresentValue(std::string_view field);
+
+// The reading of a present-value reply: a reply that was cut short (no terminator at its
+// end) is no reading even where its field happens to be a number.
+std::optional<double> presentValueOf(const ReplyField& reply);
+
+// A read-out reply is stored only when it ends in its terminator and its field is the whole
+// eight characters of a clean decimal number; the field is then stored as it stands.
+bool isStorableReadoutRow(const ReplyField& reply);
 
 } // namespace kelvor

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <iterator>
 #include <thread>
 
 namespace kelvor {
@@ -23,6 +24,26 @@ void FakeSerialDevice::addPath(const std::string& path) {
   m_paths.insert(path);
 }
 
+void FakeSerialDevice::removePath(const std::string& path) {
+  std::lock_guard lock(m_lock);
+  m_paths.erase(path);
+}
+
+void FakeSerialDevice::hangUp() {
+  std::lock_guard lock(m_lock);
+  if (!m_open)
+    return;
+  m_hungUp = true;
+  m_input.clear();
+  m_arrivals.clear();
+  m_pendingEvents = 0;
+}
+
+bool FakeSerialDevice::hasHungUp() const {
+  std::lock_guard lock(m_lock);
+  return m_open && m_hungUp;
+}
+
 void FakeSerialDevice::setFailure(FakeOp op, std::uint32_t code) {
   std::lock_guard lock(m_lock);
   if (code == 0)
@@ -39,11 +60,53 @@ void FakeSerialDevice::setPlatformFamily(std::int32_t family) {
 std::uint32_t FakeSerialDevice::scheduleArrival(std::uint32_t afterMs, const std::string& bytes) {
   std::lock_guard lock(m_lock);
   const std::uint32_t tick = m_clock->tickCount() + afterMs;
-  const auto later = std::find_if(m_arrivals.begin(), m_arrivals.end(), [&](const Arrival& a) {
-    return static_cast<std::int32_t>(a.tick - tick) > 0;
-  });
-  m_arrivals.insert(later, Arrival{tick, bytes});
+  insertArrival(Arrival{tick, bytes});
   return tick;
+}
+
+std::uint32_t FakeSerialDevice::scheduleAtLineSpeed(std::uint32_t afterMs, const std::string& bytes,
+                                                    std::uint32_t baud, std::uint32_t burstMs) {
+  return scheduleArrivals(atLineSpeed(afterMs, bytes, baud, burstMs));
+}
+
+FakeSerialDevice::Arrivals FakeSerialDevice::atLineSpeed(std::uint32_t afterMs,
+                                                         const std::string& bytes,
+                                                         std::uint32_t baud,
+                                                         std::uint32_t burstMs) {
+  Arrivals arrivals;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    // The byte is complete once its stop bit is on the line; a burst hands over at its end
+    // every byte completed within it.
+    const std::uint64_t doneUs = ((i + 1) * 10'000'000ULL + baud - 1) / std::max(baud, 1U);
+    const std::uint64_t slotUs = std::uint64_t{std::max(burstMs, 1U)} * 1000;
+    const auto handedOver =
+        static_cast<std::uint32_t>((doneUs + slotUs - 1) / slotUs * std::max(burstMs, 1U));
+    if (!arrivals.empty() && arrivals.back().first == afterMs + handedOver)
+      arrivals.back().second += bytes[i];
+    else
+      arrivals.emplace_back(afterMs + handedOver, std::string(1, bytes[i]));
+  }
+  return arrivals;
+}
+
+std::uint32_t FakeSerialDevice::scheduleArrivals(const Arrivals& arrivals) {
+  std::lock_guard lock(m_lock);
+  const std::uint32_t now = m_clock->tickCount();
+  std::uint32_t last = now;
+  for (const auto& [afterMs, bytes] : arrivals) {
+    last = std::max(last, now + afterMs);
+    insertArrival(Arrival{now + afterMs, bytes});
+  }
+  return last;
+}
+
+// Arrivals are kept in tick order; most come after all others, so look from the back.
+void FakeSerialDevice::insertArrival(Arrival arrival) {
+  auto later = m_arrivals.end();
+  while (later != m_arrivals.begin() &&
+         static_cast<std::int32_t>(std::prev(later)->tick - arrival.tick) > 0)
+    --later;
+  m_arrivals.insert(later, std::move(arrival));
 }
 
 void FakeSerialDevice::setModemBits(std::uint32_t bits) {
@@ -253,6 +316,7 @@ std::uint32_t FakeSerialDevice::open(const std::string& path, std::uint32_t& han
   if (m_paths.count(path) == 0)
     return ENOENT;
   m_open = true;
+  m_hungUp = false;
   m_openedPath = path;
   m_eventMask = 0;
   m_pendingEvents = 0;

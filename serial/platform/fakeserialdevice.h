@@ -60,10 +60,25 @@ public:
 
   // Script.
   void addPath(const std::string& path);
+  void removePath(const std::string& path);
+  // The open device hangs up: what was on its way is lost, and it stays hung up until it is
+  // closed and opened again.
+  void hangUp();
   void setFailure(FakeOp op, std::uint32_t code); // 0 takes the failure back
   void setPlatformFamily(std::int32_t family);
   // Gives the tick at which the bytes arrive.
   std::uint32_t scheduleArrival(std::uint32_t afterMs, const std::string& bytes);
+  // Bytes as a UART delivers them at `baud` (one byte per 10 bit times) from afterMs on; with
+  // burstMs > 0 they are handed over in blocks at every burstMs boundary, as a USB adapter
+  // does. Gives the tick of the last arrival.
+  std::uint32_t scheduleAtLineSpeed(std::uint32_t afterMs, const std::string& bytes,
+                                    std::uint32_t baud, std::uint32_t burstMs = 0);
+  // Milliseconds from now, each with the bytes that arrive then.
+  using Arrivals = std::vector<std::pair<std::uint32_t, std::string>>;
+  static Arrivals atLineSpeed(std::uint32_t afterMs, const std::string& bytes, std::uint32_t baud,
+                              std::uint32_t burstMs = 0);
+  // All from one and the same now. Gives the tick of the last arrival.
+  std::uint32_t scheduleArrivals(const Arrivals& arrivals);
   void setModemBits(std::uint32_t bits);
   void injectLineErrors(std::uint32_t errors); // seen by the next status poll only
   void raiseEvents(std::uint32_t mask);
@@ -114,6 +129,7 @@ public:
   IoResult readResult() override;
   IoResult startEventWait() override;
   IoResult eventWaitResult() override;
+  bool hasHungUp() const override;
   std::uint32_t waitForAny(std::span<const Completion> which, std::uint32_t timeoutMs) override;
 
 private:
@@ -125,6 +141,7 @@ private:
   std::uint32_t failureOf(FakeOp op) const;
   std::uint32_t failureOrClosed(FakeOp op) const;
   void deliverDue();
+  void insertArrival(Arrival arrival);
   void signal(Completion which) { m_signalled[static_cast<std::size_t>(which)] = true; }
   void finishWait(std::uint32_t mask);
   void finishWrite(IoResult result);
@@ -137,6 +154,7 @@ private:
   std::map<FakeOp, std::uint32_t> m_failures;
   std::int32_t m_platformFamily = 2;
   bool m_open = false;
+  bool m_hungUp = false;
   std::string m_openedPath;
   std::uint32_t m_nextHandle = 3;
   std::array<bool, 3> m_signalled{};

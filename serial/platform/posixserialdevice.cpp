@@ -21,7 +21,8 @@ namespace {
 using SteadyClock = std::chrono::steady_clock;
 
 // While bytes wait unread, poll() would report them at once on every call; the wait then
-// looks for more arriving at this pace instead.
+// looks for more arriving at this pace instead. A finished send is watched at the same pace
+// until the output queue has drained.
 constexpr int kInputGrowthSliceMs = 2;
 
 bool isHangupError(int error) {
@@ -176,6 +177,7 @@ void PosixSerialDevice::resetForOpen() {
   m_countersSupported = true;
   m_hangup = Hangup::None;
   m_hangupAnnounced = false;
+  m_awaitTxEmpty = false;
   m_write = PendingWrite{};
   m_eventModem = readModemBits();
   readCounters(m_eventCounters);
@@ -455,8 +457,18 @@ void PosixSerialDevice::finishWrite(IoResult result) {
   m_write.result = result;
   m_write.bytes.clear();
   m_signalled[indexOf(Completion::Write)] = true;
-  if (result.status == kStatusOk)
-    m_pendingEvents |= kEventTxEmpty & m_eventMask;
+  // Handed to the kernel is not yet sent: the event waits for the output queue to drain.
+  m_awaitTxEmpty = result.status == kStatusOk && (m_eventMask & kEventTxEmpty) != 0;
+}
+
+bool PosixSerialDevice::outputQueueDrained() {
+  int queued = 0;
+  if (::ioctl(m_fd, TIOCOUTQ, &queued) != 0) {
+    if (isHangupError(errno))
+      noteHangup();
+    return true;
+  }
+  return queued <= 0;
 }
 
 IoResult PosixSerialDevice::writeResult() {
@@ -507,6 +519,10 @@ std::uint32_t PosixSerialDevice::collectEvents() {
   m_pendingEvents = 0;
   if (!isOpen() || m_hangup != Hangup::None)
     return events & m_eventMask;
+  if (m_awaitTxEmpty && outputQueueDrained()) {
+    m_awaitTxEmpty = false;
+    events |= kEventTxEmpty;
+  }
   int waiting = 0;
   if (::ioctl(m_fd, FIONREAD, &waiting) == 0) {
     const auto count = static_cast<std::uint32_t>(std::max(waiting, 0));
@@ -561,6 +577,11 @@ IoResult PosixSerialDevice::eventWaitResult() {
   return {kStatusOk, m_waitMask};
 }
 
+bool PosixSerialDevice::hasHungUp() const {
+  std::lock_guard lock(m_lock);
+  return isOpen() && m_hangup != Hangup::None;
+}
+
 std::uint32_t PosixSerialDevice::waitForAny(std::span<const Completion> which,
                                             std::uint32_t timeoutMs) {
   const auto deadline = SteadyClock::now() + std::chrono::milliseconds(timeoutMs);
@@ -593,7 +614,7 @@ std::uint32_t PosixSerialDevice::waitForAny(std::span<const Completion> which,
         short events = 0;
         if (m_waitPending && m_seenInput == 0)
           events |= POLLIN;
-        if (m_waitPending && m_seenInput > 0)
+        if (m_waitPending && (m_seenInput > 0 || m_awaitTxEmpty))
           slice = std::min(slice, kInputGrowthSliceMs);
         if (m_write.pending)
           events |= POLLOUT;

@@ -51,6 +51,7 @@ public:
   IoResult startEventWait() override;
   IoResult eventWaitResult() override;
 
+  bool hasHungUp() const override;
   std::uint32_t waitForAny(std::span<const Completion> which, std::uint32_t timeoutMs) override;
 
 private:
@@ -88,6 +89,7 @@ private:
   std::uint32_t readModemBits();
   bool readCounters(ErrorCounters& counters);
   std::uint32_t collectEvents();
+  bool outputQueueDrained();
 
   mutable std::mutex m_lock;
   int m_fd = -1;
@@ -109,6 +111,8 @@ private:
   ErrorCounters m_statusCounters;
   Hangup m_hangup = Hangup::None;
   bool m_hangupAnnounced = false;
+  // A finished send whose bytes may still sit in the output queue.
+  bool m_awaitTxEmpty = false;
   PendingWrite m_write;
 };
 

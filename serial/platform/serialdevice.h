@@ -146,6 +146,10 @@ public:
   virtual IoResult startEventWait() = 0;
   virtual IoResult eventWaitResult() = 0;
 
+  // True once the open device has hung up (other end gone, adapter pulled out): it will not
+  // come back under this descriptor.
+  virtual bool hasHungUp() const = 0;
+
   // Waits at most timeoutMs for any of the completions; earlier entries win.
   virtual std::uint32_t waitForAny(std::span<const Completion> which, std::uint32_t timeoutMs) = 0;
 };

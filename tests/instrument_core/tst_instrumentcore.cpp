@@ -48,6 +48,8 @@ private slots:
   void replyIsJudgedByTheLastCommandSent();
   void presentValueReading_data();
   void presentValueReading();
+  void wholeRepliesOnly_data();
+  void wholeRepliesOnly();
   void commandTable();
 
   void storageInterval();
@@ -131,10 +133,18 @@ void TestInstrumentCore::presentValueReading_data() {
   QTest::addColumn<double>("volts");
   QTest::newRow("clean") << QByteArray(" 12.3456") << true << 12.3456;
   QTest::newRow("blanks after digits") << QByteArray("12.5    ") << true << 12.5;
-  QTest::newRow("unit after digits") << QByteArray("  12.50V") << true << 12.5;
-  QTest::newRow("exponent") << QByteArray(" 1.25e1 ") << true << 12.5;
+  QTest::newRow("short") << QByteArray("  12") << true << 12.0;
   QTest::newRow("negative") << QByteArray(" -0.5000") << true << -0.5;
-  QTest::newRow("partial") << QByteArray("  12") << true << 12.0;
+  QTest::newRow("plus sign") << QByteArray(" +12.500") << true << 12.5;
+  QTest::newRow("unit after digits") << QByteArray("  12.50V") << false << 0.0;
+  QTest::newRow("exponent") << QByteArray(" 1.25e1 ") << false << 0.0;
+  QTest::newRow("noise after a digit") << QByteArray("7%&/(ab)") << false << 0.0;
+  QTest::newRow("blank inside") << QByteArray(" 12 .500") << false << 0.0;
+  QTest::newRow("point without fraction") << QByteArray("    12. ") << false << 0.0;
+  QTest::newRow("point without digits before") << QByteArray("    .500") << false << 0.0;
+  QTest::newRow("two points") << QByteArray(" 12.5.00") << false << 0.0;
+  QTest::newRow("tab") << QByteArray("\t12.5000") << false << 0.0;
+  QTest::newRow("NUL after digits") << QByteArray(" 12.500\0", 8) << false << 0.0;
   QTest::newRow("empty") << QByteArray() << false << 0.0;
   QTest::newRow("blanks") << QByteArray("        ") << false << 0.0;
   QTest::newRow("letters") << QByteArray("ERROR   ") << false << 0.0;
@@ -151,6 +161,40 @@ void TestInstrumentCore::presentValueReading() {
   QCOMPARE(value.has_value(), isReading);
   if (isReading)
     QCOMPARE(*value, volts);
+}
+
+void TestInstrumentCore::wholeRepliesOnly_data() {
+  QTest::addColumn<QString>("lastCommand");
+  QTest::addColumn<QByteArray>("cluster");
+  QTest::addColumn<bool>("counts");
+  QTest::newRow("present value") << "#VAL-DIR" << QByteArray("U[V]:    12.5000 \r") << true;
+  QTest::newRow("present value cut short")
+      << "#VAL-DIR" << QByteArray("U[V]:    12.5000 ") << false;
+  QTest::newRow("present value noise") << "#VAL-DIR" << QByteArray("U[V]:   7%&/(ab)\r") << false;
+  QTest::newRow("row") << "#VAL-MUL" << QByteArray("R0001 t=000060 U= 12.7931\r") << true;
+  QTest::newRow("row cut short") << "#VAL-MUL" << QByteArray("R0001 t=000060 U= 12.7931") << false;
+  QTest::newRow("row end of the next") << "#VAL-MUL" << QByteArray(".3356\r") << false;
+  QTest::newRow("row with a short field")
+      << "#VAL-MUL" << QByteArray("R0001 t=000060 U= 12\r") << false;
+  QTest::newRow("row with noise in the field") << "#VAL-MUL"
+                                               << QByteArray("R0001 t=000060 U= 12.79\x8e"
+                                                             "1\r")
+                                               << false;
+  QTest::newRow("two rows run together")
+      << "#VAL-MUL" << QByteArray(".3356\r#VAL-MUL R0001 t=0") << false;
+  QTest::newRow("row under another command")
+      << "@VER-PRG" << QByteArray("R0001 t=000060 U= 12.7931\r") << false;
+}
+
+void TestInstrumentCore::wholeRepliesOnly() {
+  QFETCH(QString, lastCommand);
+  QFETCH(QByteArray, cluster);
+  QFETCH(bool, counts);
+  const ReplyField reply =
+      cutReplyField(lastCommand.toStdString(), std::string_view(cluster.data(), cluster.size()));
+  const bool counted = reply.kind == ReplyKind::PresentValue ? presentValueOf(reply).has_value()
+                                                             : isStorableReadoutRow(reply);
+  QCOMPARE(counted, counts);
 }
 
 void TestInstrumentCore::commandTable() {

@@ -125,7 +125,8 @@ Logger:
   --memory-rows N        readings already in memory (100)
   --no-record            start with recording stopped (as after @DIS-TIM)
   --serial TEXT          serial number for @VYR-CIS
-  --row-gap MS           pause between read-out rows (300)
+  --row-gap MS           pause between read-out rows (0: back to back, each byte at the
+                         line speed, as the logger's firmware sends them)
   --rows-back-to-back N  #VAL-MUL sends N rows without pauses
 Misbehaviour:
   --silent               answer nothing

@@ -10,8 +10,9 @@
 
 namespace kelvor::sim {
 
-// A piece of output that leaves the line after a pause; each read-out row is one piece, so
-// the pauses between rows keep them in separate receive clusters.
+// A piece of output that leaves the line after a pause. Each read-out row is one piece; by
+// default the rows follow each other without any pause, as the logger's firmware loop sends
+// them, and a pause between them is an option.
 struct Chunk {
   std::string bytes;
   std::chrono::milliseconds gapBefore{0};
@@ -31,7 +32,7 @@ struct LoggerSettings {
   unsigned memoryRows = 100;
   bool recording = true;
   std::string serialNumber = "KLV-000123";
-  std::chrono::milliseconds rowGap{300};
+  std::chrono::milliseconds rowGap{0};
   unsigned rowsBackToBack = 0; // 0: read-out rows are paced by rowGap
 };
 
