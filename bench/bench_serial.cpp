@@ -1,5 +1,6 @@
 // The serial engine over a pseudo-terminal: reply latency against the cut rule, receive
-// throughput, and the worker's processor time on an idle and on a hung-up line.
+// throughput, a read-out of rows back to back at the line speed, and the worker's processor
+// time on an idle line, on a hung-up line and while it tries to open a device that is gone.
 #include "platform/posixserialdevice.h"
 #include "queuedeventhandoff.h"
 #include "serialline.h"
@@ -12,8 +13,11 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -130,9 +134,40 @@ void configureAsProgram(TSerialLine& port, const std::string& path) {
   port.setBaudRate(19200);
   port.setRTOCharDelayTime(570);
   port.setClusterSize(26);
+  port.setClusterTerminator('\r');
   port.setWTOCharDelayTime(570);
   port.setErrorNoise(255);
 }
+
+// A link to a pseudo-terminal's slave in a folder of its own, as /dev/serial/by-id/... links
+// to an adapter: removed, the name is gone for good, and no other terminal can take it.
+class BenchLink {
+public:
+  explicit BenchLink(const std::string& target) {
+    char pattern[] = "/tmp/kelvor-bench-XXXXXX";
+    if (::mkdtemp(pattern) != nullptr) {
+      m_dir = pattern;
+      m_path = m_dir + "/usb-adapter";
+      std::filesystem::create_symlink(target, m_path);
+    }
+  }
+  ~BenchLink() {
+    std::error_code ignored;
+    std::filesystem::remove_all(m_dir, ignored);
+  }
+  BenchLink(const BenchLink&) = delete;
+  BenchLink& operator=(const BenchLink&) = delete;
+
+  const std::string& path() const { return m_path; }
+  void remove() {
+    std::error_code ignored;
+    std::filesystem::remove(m_path, ignored);
+  }
+
+private:
+  std::string m_dir;
+  std::string m_path;
+};
 
 void BM_SerialReplyLatency(benchmark::State& state) {
   BenchPty peer;
@@ -149,7 +184,9 @@ void BM_SerialReplyLatency(benchmark::State& state) {
   });
   port.setActive(true);
   handoff->serveFor(300ms);
-  const std::string reply = "V= 12.345 A= 1.234\r\n";
+  if (state.range(0) == 0)
+    port.setClusterTerminator(std::nullopt);
+  const std::string reply = "V= 12.345 A= 1.2345\r";
   const double due = 20 * 570 / 1000.0 + 250;
   std::vector<double> latencies;
   std::vector<double> lateness;
@@ -178,7 +215,86 @@ void BM_SerialReplyLatency(benchmark::State& state) {
   state.counters["after_due_max_ms"] = maximum(lateness);
   state.counters["cut_before_due"] = early;
 }
-BENCHMARK(BM_SerialReplyLatency)->Iterations(100)->UseManualTime()->Unit(benchmark::kMillisecond);
+// Argument 1: with the program's cluster terminator; 0: without it.
+BENCHMARK(BM_SerialReplyLatency)
+    ->Arg(1)
+    ->Arg(0)
+    ->Iterations(100)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+// A read-out row as the logger sends it: 25 characters and the carriage return.
+std::string readoutRow(int index) {
+  char row[32];
+  std::snprintf(row, sizeof row, "R%04d t=%06d U=%8.4f\r", (index + 1) % 10000,
+                index * 60 % 1000000, 12.8 - 0.0007 * index);
+  return row;
+}
+
+// Writes the bytes into the far end no faster than the line speed, 10 bits a byte, from a
+// thread of its own; each step writes what has fallen due.
+void writeAtLineSpeed(BenchPty& peer, const std::string& bytes, std::uint32_t baud) {
+  const auto start = SteadyClock::now();
+  std::size_t sent = 0;
+  while (sent < bytes.size()) {
+    const double elapsed = std::chrono::duration<double>(SteadyClock::now() - start).count();
+    const auto due = std::min(bytes.size(), static_cast<std::size_t>(elapsed * baud / 10.0) + 1);
+    if (due > sent && !peer.write(bytes.data() + sent, due - sent))
+      return;
+    sent = std::max(sent, due);
+    std::this_thread::sleep_for(500us);
+  }
+}
+
+// A thousand read-out rows back to back at 115 200 Bd: every row one exact cluster, and the
+// wall time from the first byte to the last row against the line time of the bytes.
+void BM_SerialReadout1000Rows(benchmark::State& state) {
+  constexpr int kRows = 1000;
+  const auto baud = static_cast<std::uint32_t>(state.range(0));
+  std::string rows;
+  for (int i = 0; i < kRows; ++i)
+    rows += readoutRow(i);
+  const double lineSeconds = static_cast<double>(rows.size()) * 10.0 / baud;
+  BenchPty peer;
+  auto handoff = std::make_shared<QueuedEventHandoff>();
+  TSerialLine port(handoff);
+  configureAsProgram(port, peer.path());
+  port.setBaudRate(baud);
+  std::vector<std::string> clusters;
+  port.setOnRxClusterEvent(
+      [&](TSerialLine* sender) { clusters.push_back(sender->ReadClusterAsText()); });
+  port.setActive(true);
+  handoff->serveFor(300ms);
+  std::vector<double> ratios;
+  for (auto _ : state) {
+    clusters.clear();
+    const auto start = SteadyClock::now();
+    std::thread writer([&] { writeAtLineSpeed(peer, rows, baud); });
+    const bool complete =
+        handoff->serveUntil([&] { return clusters.size() >= kRows; }, std::chrono::seconds(60));
+    const double elapsed = std::chrono::duration<double>(SteadyClock::now() - start).count();
+    writer.join();
+    state.SetIterationTime(elapsed);
+    int exact = 0;
+    for (int i = 0; i < std::min<int>(kRows, static_cast<int>(clusters.size())); ++i)
+      exact += clusters[static_cast<std::size_t>(i)] == readoutRow(i) ? 1 : 0;
+    state.counters["rows_exact"] = exact;
+    if (!complete || exact != kRows || clusters.size() != kRows) {
+      state.SkipWithError("a row was not one exact cluster");
+      break;
+    }
+    ratios.push_back(elapsed / lineSeconds);
+    handoff->serveFor(500ms);
+  }
+  state.counters["line_s"] = lineSeconds;
+  state.counters["wall_over_line_median"] = median(ratios);
+  state.counters["wall_over_line_max"] = maximum(ratios);
+}
+BENCHMARK(BM_SerialReadout1000Rows)
+    ->Arg(115200)
+    ->Iterations(5)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 void BM_SerialThroughput(benchmark::State& state) {
   constexpr std::size_t kTotal = 1 << 20;
@@ -242,11 +358,14 @@ void BM_SerialWorkerCpuIdle(benchmark::State& state) {
 }
 BENCHMARK(BM_SerialWorkerCpuIdle)->Iterations(1)->Unit(benchmark::kMillisecond);
 
+// The far end hangs up and its name is gone (the adapter pulled out for good): the port
+// reports the hang-up once, drops the device and tries the name once a second.
 void BM_SerialWorkerCpuHungUp(benchmark::State& state) {
   BenchPty peer;
+  BenchLink link(peer.path());
   auto handoff = std::make_shared<QueuedEventHandoff>();
   TSerialLine port(handoff);
-  configureAsProgram(port, peer.path());
+  configureAsProgram(port, link.path());
   std::atomic<int> reports{0};
   port.setOnProcessError(
       [&](TSerialLine*, std::uint32_t, std::uint32_t, const std::string&, std::uint8_t noise) {
@@ -256,12 +375,14 @@ void BM_SerialWorkerCpuHungUp(benchmark::State& state) {
   port.setActive(true);
   handoff->serveFor(300ms);
   peer.hangUp();
-  handoff->serveFor(500ms);
+  link.remove();
+  handoff->serveUntil([&] { return port.Reconnecting(); }, 5s);
   double percent = 0;
   for (auto _ : state)
     percent = othersCpuPercent(*handoff, 10s);
   state.counters["worker_cpu_percent"] = percent;
   state.counters["reports"] = reports.load();
+  state.counters["reconnecting"] = port.Reconnecting() ? 1 : 0;
   const auto closeStart = SteadyClock::now();
   port.setActive(false);
   state.counters["close_ms"] =

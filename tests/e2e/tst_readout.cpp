@@ -1,10 +1,12 @@
 #include "form1.h"
 #include "loggerprocess.h"
 #include "numbertext.h"
+#include "ptypeer.h"
 #include "scripteddialogs.h"
 #include "serialline.h"
 
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
@@ -78,6 +80,8 @@ class TestReadout : public QObject {
 private slots:
   void backToBackRowsAreAllStoredExactly_data();
   void backToBackRowsAreAllStoredExactly();
+  void repliesThatAreNoReadingAreOnlyShown();
+  void terminalShowsEveryByte();
 };
 
 void TestReadout::backToBackRowsAreAllStoredExactly_data() {
@@ -124,6 +128,53 @@ void TestReadout::backToBackRowsAreAllStoredExactly() {
   // Nothing more comes, and nothing more is stored.
   QVERIFY(rig.form->SerialLine1->QueuedClusterSize() == -1);
   QCOMPARE(rig.records(), rows);
+}
+
+// Noise that begins with a digit, a reply cut short, a row with noise in its field: each is
+// shown and resets the watchdog, and none changes the display, the counters or the table.
+void TestReadout::repliesThatAreNoReadingAreOnlyShown() {
+  PtyPeer peer;
+  Rig rig(peer.path(), 19200);
+  QVERIFY(rig.form->SerialLine1->Active());
+  int shown = 0;
+  const auto answer = [&](const QByteArray& bytes) {
+    rig.form->cycle.ReplyWatchdog = 15;
+    return peer.reply(bytes) && rig.waitForReplies(++shown, 5000) &&
+           rig.form->cycle.ReplyWatchdog == 0;
+  };
+  rig.form->Timer1Timer();
+  QVERIFY(answer("U[V]:   7%&/(ab)\r"));
+  rig.form->Timer1Timer();
+  QVERIFY(answer("U[V]:    12.50V \r"));
+  QCOMPARE(rig.form->VoltageLabel->text(), QStringLiteral("VYPNUTO"));
+  QCOMPARE(rig.form->cycle.StoreSeconds, std::uint16_t{0});
+  QCOMPARE(rig.terminalLines().last(), QStringLiteral("U[V]:    12.50V \x240D"));
+
+  rig.form->LastCommand = QStringLiteral("#VAL-MUL");
+  QVERIFY(answer("R0001 t=000060 U= 12.7\x8e"
+                 "31\r"));
+  QVERIFY(answer("R0002 t=000120 U=    ab.c\r"));
+  QCOMPARE(rig.records(), 0);
+  QCOMPARE(rig.form->cycle.ReadoutMinutes, 0.0);
+
+  // A clean reply after them is a reading as ever.
+  rig.form->Timer1Timer();
+  QVERIFY(answer("U[V]:    12.5000 \r"));
+  QCOMPARE(rig.form->VoltageLabel->text(), QStringLiteral("12.500"));
+  QCOMPARE(rig.form->cycle.StoreSeconds, std::uint16_t{6});
+}
+
+void TestReadout::terminalShowsEveryByte() {
+  PtyPeer peer;
+  Rig rig(peer.path(), 19200);
+  QVERIFY(peer.reply("\x01\x7f\x80\x8a\x9f\xa0\xe8\xf8\x8e\x9e\xff\r"));
+  QVERIFY(rig.waitForReplies(1, 5000));
+  QCOMPARE(rig.terminalLines().last(), QStringLiteral("\x2401\x2421\x27E8"
+                                                      "80\x27E9\x27E8"
+                                                      "8A\x27E9\x27E8"
+                                                      "9F\x27E9\x00A0\x010D\x0159\x27E8"
+                                                      "8E\x27E9\x27E8"
+                                                      "9E\x27E9\x02D9\x240D"));
 }
 
 QTEST_MAIN(TestReadout)

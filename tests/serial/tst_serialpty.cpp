@@ -129,12 +129,20 @@ void TestSerialPty::sentBytesArriveAtThePeer() {
   PtyRig rig;
   int done = 0;
   rig.port->setOnWriteDone([&](TSerialLine*) { ++done; });
+  // The transmit queue is empty when the bytes have left the output queue.
+  std::vector<int> queuedAtTxEmpty;
+  rig.port->setOnTxQueueEmptyEvent([&](TSerialLine* sender) {
+    int queued = -1;
+    ::ioctl(static_cast<int>(sender->ComHandle()), TIOCOUTQ, &queued);
+    queuedAtTxEmpty.push_back(queued);
+  });
   rig.port->setActive(true);
   const std::string command("E0\0\xff\r\n", 6);
   rig.port->SendText(command);
   QVERIFY(rig.serveUntil([&] { return done == 1; }));
   QCOMPARE(rig.peer.read(command.size()), command);
   QCOMPARE(rig.port->WrittenBytes(), 6u);
+  QVERIFY(rig.serveUntil([&] { return queuedAtTxEmpty.size() == 1; }));
 
   std::string big;
   for (int i = 0; i < 20000; ++i)
@@ -143,6 +151,8 @@ void TestSerialPty::sentBytesArriveAtThePeer() {
   QCOMPARE(rig.peer.read(big.size()), big);
   QVERIFY(rig.serveUntil([&] { return done == 2; }));
   QCOMPARE(rig.port->WrittenBytes(), 20000u);
+  QVERIFY(rig.serveUntil([&] { return queuedAtTxEmpty.size() == 2; }));
+  QCOMPARE(queuedAtTxEmpty, (std::vector<int>{0, 0}));
   QVERIFY(rig.errors.empty());
 }
 
