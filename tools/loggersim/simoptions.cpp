@@ -127,7 +127,7 @@ Logger:
   --serial TEXT          serial number for @VYR-CIS
   --row-gap MS           pause between read-out rows (0: back to back, each byte at the
                          line speed, as the logger's firmware sends them)
-  --rows-back-to-back N  #VAL-MUL sends N rows without pauses
+  --rows-back-to-back N  #VAL-MUL sends N rows without pauses, beyond the memory if need be
 Misbehaviour:
   --silent               answer nothing
   --delay MS             answer late
