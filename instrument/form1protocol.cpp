@@ -28,10 +28,17 @@ const std::array<QChar, 0x100 - kFirstHighLetter>& windows1250Letters() {
   return letters;
 }
 
-// The terminal shows every byte: control characters as their visible symbols, so a
-// reply's terminator and any noise on the line can be seen; the bytes 0x80 to 0x9F (the
-// eight-bit control range, which noise hits as often as any other) as their code in angle
-// brackets; the others as the Windows-1250 letters they stand for.
+// The bytes 0x80 to 0x9F, the eight-bit control range that line noise hits as often as any
+// other: one enclosed letter each, Ⓐ for 0x80 to Ⓩ for 0x99, then ⓐ to ⓕ, so every byte
+// stays one visible character and none of them looks like a digit.
+QChar eightBitControlSymbol(unsigned char code) {
+  const int index = code - 0x80;
+  return index < 26 ? QChar(0x24B6 + index) : QChar(0x24D0 + index - 26);
+}
+
+// The terminal shows every byte, one character each: control characters as their visible
+// symbols, so a reply's terminator and any noise on the line can be seen; the eight-bit
+// controls as above; the others as the Windows-1250 letters they stand for.
 QString terminalText(const std::string& bytes) {
   QString text;
   text.reserve(static_cast<qsizetype>(bytes.size()));
@@ -44,7 +51,7 @@ QString terminalText(const std::string& bytes) {
     else if (code < 0x80)
       text += QChar::fromLatin1(byte);
     else if (code < kFirstHighLetter)
-      text += QChar(0x27E8) + QString::number(code, 16).toUpper() + QChar(0x27E9);
+      text += eightBitControlSymbol(code);
     else
       text += windows1250Letters()[code - kFirstHighLetter];
   }

@@ -173,12 +173,10 @@ void TestReadout::terminalShowsEveryByte() {
   Rig rig(peer.path(), 19200);
   QVERIFY(peer.reply("\x01\x7f\x80\x8a\x9f\xbe\xe8\xf8\x8e\x9e\xff\r"));
   QVERIFY(rig.waitForReplies(1, 5000));
-  QCOMPARE(rig.terminalLines().last(), QStringLiteral("\x2401\x2421\x27E8"
-                                                      "80\x27E9\x27E8"
-                                                      "8A\x27E9\x27E8"
-                                                      "9F\x27E9\x013E\x010D\x0159\x27E8"
-                                                      "8E\x27E9\x27E8"
-                                                      "9E\x27E9\x02D9\x240D"));
+  // 0x80 Ⓐ, 0x8A Ⓚ, 0x9F ⓕ, 0x8E Ⓞ, 0x9E ⓔ; 0xBE ľ, 0xE8 č, 0xF8 ř, 0xFF ˙.
+  QCOMPARE(rig.terminalLines().last(),
+           QStringLiteral("\x2401\x2421\x24B6\x24C0\x24D5\x013E\x010D\x0159\x24C4\x24D4\x02D9"
+                          "\x240D"));
 }
 
 QTEST_MAIN(TestReadout)
