@@ -25,8 +25,10 @@ function(kelvor_test_environment out)
     list(APPEND environment "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
   endif()
   if(KELVOR_SANITIZE MATCHES "thread")
+    # QProcess forks from a process with threads; the child only runs exec, so the tool's
+    # refusal of threads after such a fork does not apply.
     list(APPEND environment
-         "TSAN_OPTIONS=suppressions=${KELVOR_SANITIZER_FILES}/tsan.supp:halt_on_error=1:second_deadlock_stack=1")
+         "TSAN_OPTIONS=suppressions=${KELVOR_SANITIZER_FILES}/tsan.supp:halt_on_error=1:second_deadlock_stack=1:die_after_fork=0")
   endif()
   set(${out} "${environment}" PARENT_SCOPE)
 endfunction()

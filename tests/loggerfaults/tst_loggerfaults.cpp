@@ -47,8 +47,10 @@ constexpr std::int64_t kMiB = 1 << 20;
 const QColor kReadingBlue(0, 0, 255);
 const QColor kNoReplyRed(255, 0, 0);
 const QString kHeldCaption = QStringLiteral("12.500");
+// How a reply's carriage return shows in the terminal pane.
+const QChar kShownReturn(0x240D);
 // How the simulated logger's answer at 12.5 V shows in the terminal pane.
-const QString kHeldReply = QStringLiteral("U[V]:    12.5000 ") + QChar(0x240D);
+const QString kHeldReply = QStringLiteral("U[V]:    12.5000 ") + kShownReturn;
 
 QStringList heldLogger(const QStringList& more = {}) {
   return QStringList{QStringLiteral("--hold-volts"), QStringLiteral("12.5")} + more;
@@ -61,6 +63,18 @@ int ticksMs(int ticks) {
 // The watchdog's 21st second after the last reply, with room for a reply still on its way.
 int noReplyShownMs() {
   return FaultRig::watchdogMs(21) + 2 * FaultRig::tickMs() + 5000;
+}
+
+// Whether `pieces`, glued together, are whole held replies one after another; the last may
+// still be on its way.
+bool arePiecesOfHeldReplies(const QStringList& pieces) {
+  const QString bytes = pieces.join(QString());
+  for (qsizetype at = 0; at < bytes.size(); at += kHeldReply.size())
+    if (!kHeldReply.startsWith(QStringView(bytes).mid(at, kHeldReply.size()))) {
+      qWarning("not a piece of a reply: %s", qPrintable(bytes.mid(at, kHeldReply.size())));
+      return false;
+    }
+  return bytes.size() >= kHeldReply.size();
 }
 
 QColor labelColour(const FaultRig& rig) {
@@ -377,38 +391,39 @@ private slots:
     rig.switchOnTimeLapsed();
     LoopProbe probe(kLoopLateMs);
     probe.start();
-    // Halves 40 ms apart come within the port's cut time: one cluster, one reading.
+    // Halves 40 ms apart come within the port's cut time: one cluster, one reading. On a
+    // loaded machine the simulator's bytes can come with longer pauses anywhere in a reply,
+    // which the port rightly cuts at; such pieces are only shown (the records are checked at
+    // the end), and all pieces together are the logger's replies, byte for byte.
     QVERIFY(rig.waitForRecords(3, ticksMs(3)));
-    for (const QString& reply : rig.terminalLines())
-      QCOMPARE(reply, kHeldReply);
+    QVERIFY(arePiecesOfHeldReplies(rig.terminalLines()));
     checkReadingLook(rig);
 
     // Halves further apart than the cut time are two clusters, and neither holds the
-    // voltage where a reply holds it: nothing is read, nothing stored.
+    // voltage where a reply holds it: nothing is read, nothing stored. A reply already on
+    // its way may still come whole.
     QVERIFY(sim.control("split 600"));
-    const QString firstHalf = kHeldReply.left(9);
-    QVERIFY(waitUntil([&] { return rig.terminalLines().last() == firstHalf; }, ticksMs(2)));
     const int stored = rig.records();
-    const qsizetype halvesFrom = rig.terminalLines().size() - 1;
+    const qsizetype from = rig.terminalLines().size();
+    const auto repliesSince = [&] {
+      return rig.terminalLines().mid(from).join(QString()).count(kShownReturn);
+    };
     bool neverNoReply = true;
     QVERIFY(waitUntil(
         [&] {
           neverNoReply = neverNoReply && rig.caption() != QStringLiteral("CHYBA");
-          return rig.terminalLines().size() - halvesFrom >= 7;
+          return repliesSince() >= 4;
         },
-        ticksMs(4)));
-    const QStringList halves = rig.terminalLines().mid(halvesFrom, 6);
-    for (qsizetype i = 0; i + 1 < halves.size(); i += 2) {
-      QCOMPARE(halves[i], firstHalf);
-      QCOMPARE(halves[i + 1], kHeldReply.mid(9));
-    }
-    QCOMPARE(rig.records(), stored);
+        ticksMs(6)));
+    const QStringList pieces = rig.terminalLines().mid(from);
+    QVERIFY2(pieces.size() >= 2 * repliesSince() - 1,
+             qPrintable(QStringLiteral("%1 clusters").arg(pieces.size())));
+    QVERIFY(rig.records() <= stored + 1);
     QVERIFY(neverNoReply);
     QCOMPARE(rig.caption(), kHeldCaption);
 
     QVERIFY(sim.control("split 0"));
-    QVERIFY(rig.waitForRecords(stored + 2, ticksMs(3)));
-    QCOMPARE(rig.terminalLines().last(), kHeldReply);
+    QVERIFY(rig.waitForRecords(rig.records() + 2, ticksMs(3)));
     checkReadingLook(rig);
     probe.stop();
     checkLoopAnswered(probe);
