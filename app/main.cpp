@@ -9,7 +9,10 @@
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QTimer>
 #include <QTranslator>
+
+#include <cstdio>
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
@@ -33,6 +36,9 @@ int main(int argc, char** argv) {
   QObject::connect(&shutdownSignals, &kelvor::ShutdownSignals::shutdownRequested, &form1,
                    &kelvor::TForm1::closeWithoutQuestion);
   form1.show();
+  // For tests that signal the program: from the loop's first turn on, a signal is handled.
+  if (qEnvironmentVariableIsSet("KELVOR_REPORT_READY"))
+    QTimer::singleShot(0, [] { std::fputs("kelvor: ready\n", stderr); });
   const int result = QApplication::exec();
   form1.FormDestroy();
   return result;

@@ -1,7 +1,40 @@
-# kelvor_add_test(NAME name SOURCES a.cpp ... LIBS lib ... [QT])
-# One executable per module; QT marks a Qt Test executable that runs headless.
+# kelvor_add_test(NAME name SOURCES a.cpp ... LIBS lib ... [QT] [SERIAL] [TIMEOUT seconds]
+#                 [LABELS suite ...])
+# One executable per module; QT marks a Qt Test executable that runs headless. LABELS name the
+# suites a test belongs to (serial, instrument, data, widgets, app, e2e, faults, crash), for
+# `ctest -L` and for the target kelvor-tests-<suite> that builds just them. SERIAL marks a test
+# that drives real lines or processes hard enough that a neighbour would change what it sees,
+# so that `ctest -j` runs it alone.
+
+set(KELVOR_SANITIZER_FILES ${CMAKE_SOURCE_DIR}/tests/sanitizers)
+
+# What every test runs with: headless, a pinned locale, and under the sanitizers their
+# options, their suppressions of Qt's own reports and the long fault runs in short. The
+# programs a test starts inherit it.
+function(kelvor_test_environment out)
+  set(environment "QT_QPA_PLATFORM=offscreen" "LANG=C.UTF-8" "LC_ALL=C.UTF-8")
+  if(KELVOR_SANITIZE)
+    list(APPEND environment "KELVOR_SHORT_FAULT_RUNS=1")
+  endif()
+  if(KELVOR_SANITIZE MATCHES "address")
+    list(APPEND environment
+         "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:detect_stack_use_after_return=0"
+         "LSAN_OPTIONS=suppressions=${KELVOR_SANITIZER_FILES}/lsan.supp:print_suppressions=0")
+  endif()
+  if(KELVOR_SANITIZE MATCHES "undefined")
+    list(APPEND environment "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+  endif()
+  if(KELVOR_SANITIZE MATCHES "thread")
+    # QProcess forks from a process with threads; the child only runs exec, so the tool's
+    # refusal of threads after such a fork does not apply.
+    list(APPEND environment
+         "TSAN_OPTIONS=suppressions=${KELVOR_SANITIZER_FILES}/tsan.supp:halt_on_error=1:second_deadlock_stack=1:die_after_fork=0")
+  endif()
+  set(${out} "${environment}" PARENT_SCOPE)
+endfunction()
+
 function(kelvor_add_test)
-  cmake_parse_arguments(T "QT" "NAME;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "QT;SERIAL" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS})
   if(T_QT)
@@ -11,7 +44,22 @@ function(kelvor_add_test)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
-  set_tests_properties(${T_NAME} PROPERTIES
-    TIMEOUT ${T_TIMEOUT}
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LANG=C.UTF-8;LC_ALL=C.UTF-8")
+  if(KELVOR_SANITIZE)
+    # Every memory access checked: the same work takes several times as long.
+    math(EXPR T_TIMEOUT "${T_TIMEOUT} * 3")
+  endif()
+  kelvor_test_environment(environment)
+  set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${environment}")
+  if(T_LABELS)
+    set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}")
+  endif()
+  if(T_SERIAL)
+    set_tests_properties(${T_NAME} PROPERTIES RUN_SERIAL ON)
+  endif()
+  foreach(label IN LISTS T_LABELS)
+    if(NOT TARGET kelvor-tests-${label})
+      add_custom_target(kelvor-tests-${label})
+    endif()
+    add_dependencies(kelvor-tests-${label} ${T_NAME})
+  endforeach()
 endfunction()

@@ -1,4 +1,5 @@
 #include "../e2e/loggerprocess.h"
+#include "../support/faultruns.h"
 #include "leftoverchecks.h"
 #include "profilefile.h"
 #include "programfolder.h"
@@ -27,7 +28,11 @@ namespace keys = kelvor::settings;
 
 namespace {
 
-constexpr int kRuns = 20;
+// Kills of each kind. In short (under the sanitizers) a few runs still reach aimed and random
+// moments.
+int killRuns() {
+  return faultRunLength(20, 4);
+}
 constexpr int kImportLines = 100000;
 constexpr int kRecordsBeforeImport = 1000;
 constexpr int kSelectionRecords = 100000;
@@ -182,7 +187,7 @@ void TestKillRecovery::killWhileMeasuring() {
   int stores = 0;
   int inFlight = 0;
   int betweenReplyAndReport = 0;
-  for (int run = 0; run < kRuns; ++run) {
+  for (int run = 0; run < killRuns(); ++run) {
     // Every other run is aimed at the store that follows a reply; the rest fall anywhere.
     const bool aimed = run % 2 == 1;
     const int replies = aimedReplies(random);
@@ -225,8 +230,8 @@ void TestKillRecovery::killWhileMeasuring() {
   }
   qInfo("measuring: %d runs, %d stores reported, %d runs killed between a reply and the report "
         "of its store, %d such stores found in the file, %zu records at the end",
-        kRuns, stores, betweenReplyAndReport, inFlight, before.size());
-  QVERIFY(stores >= kRuns / 2);
+        killRuns(), stores, betweenReplyAndReport, inFlight, before.size());
+  QVERIFY(stores >= killRuns() / 2);
 }
 
 // An import of 100 000 lines runs in one transaction after 1000 records: a kill leaves it
@@ -292,7 +297,7 @@ void TestKillRecovery::killDuringImport() {
   }
 
   wholeImports = 0;
-  for (int run = 0; run < kRuns; ++run) {
+  for (int run = 0; run < killRuns(); ++run) {
     const qint64 moment = importing.drawMoment(random);
     const QString context = runContext(m_seed, run, moment);
     const QString folder = base.filePath(QStringLiteral("run"));
@@ -311,7 +316,7 @@ void TestKillRecovery::killDuringImport() {
   }
   qInfo("import of %d lines took %lld ms (median); %d runs killed: %d left it whole, %d left "
         "none of it",
-        kImportLines, importing.median(), kRuns, wholeImports, kRuns - wholeImports);
+        kImportLines, importing.median(), killRuns(), wholeImports, killRuns() - wholeImports);
 }
 
 // The interval window writes its bounds to the settings file, then the two passes delete in
@@ -399,7 +404,7 @@ void TestKillRecovery::killDuringIntervalSelection() {
   std::uniform_int_distribution<int> konecBounds(0, 9999);
   int selections = 0;
   std::vector<int> settingsStages(3, 0);
-  for (int run = 0; run < kRuns; ++run) {
+  for (int run = 0; run < killRuns(); ++run) {
     const qint64 moment =
         run % 4 == 0 ? momentWithin(random, writingBounds.median()) : selecting.drawMoment(random);
     const int zacatek = zacatekBounds(random);
@@ -426,7 +431,7 @@ void TestKillRecovery::killDuringIntervalSelection() {
   qInfo("medians: writing the bounds %lld ms, with the selection in %d records %lld ms; %d runs "
         "killed: %d left the selection done; settings file before the bounds %d, with one %d, "
         "with both %d",
-        writingBounds.median(), kSelectionRecords, selecting.median(), kRuns, selections,
+        writingBounds.median(), kSelectionRecords, selecting.median(), killRuns(), selections,
         settingsStages[0], settingsStages[1], settingsStages[2]);
 }
 

@@ -1,12 +1,11 @@
 #pragma once
 
+#include "../support/controlchannel.h"
+
 #include <QByteArray>
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 // The simulated logger as a child process: its pseudo-terminal's path, and its control FIFO
 // for changing its behaviour while it runs.
@@ -35,17 +34,8 @@ public:
   // The terminal the program is to open; empty when the simulator did not start.
   const QString& path() const { return m_path; }
 
-  // One control line, such as "hold 9" or "silent on".
-  bool control(const QByteArray& line) {
-    const int fd = ::open(fifoPath().toLocal8Bit().constData(), O_WRONLY | O_NONBLOCK);
-    if (fd < 0)
-      return false;
-    const QByteArray text = line + '\n';
-    const bool written = ::write(fd, text.constData(), static_cast<std::size_t>(text.size())) ==
-                         static_cast<ssize_t>(text.size());
-    ::close(fd);
-    return written;
-  }
+  // One control line, such as "hold 9" or "silent on"; true once the simulator obeys it.
+  bool control(const QByteArray& line) { return m_control.send(line); }
 
 private:
   QString fifoPath() const { return m_dir.filePath(QStringLiteral("control")); }
@@ -53,4 +43,5 @@ private:
   QTemporaryDir m_dir;
   QProcess m_process;
   QString m_path;
+  ControlChannel m_control{fifoPath()};
 };

@@ -282,11 +282,10 @@ private slots:
 
     // The cable is pulled: the command goes out, nothing comes back.
     QVERIFY(sim.control("silent on"));
-    QTest::qWait(200);
     rig.form->Timer1Timer();
+    QVERIFY(rig.sendSettled());
     for (int second = 1; second <= 20; ++second)
       rig.form->Timer2Timer();
-    QTest::qWait(600);
     QCOMPARE(rig.form->VoltageLabel->text(), QStringLiteral("12.500"));
     QCOMPARE(rig.labelColour(), kReadingBlue);
     rig.form->Timer2Timer();
@@ -304,7 +303,6 @@ private slots:
     checkNoReplyLook(rig);
 
     QVERIFY(sim.control("silent off"));
-    QTest::qWait(200);
     QVERIFY(rig.timedReading());
     QCOMPARE(rig.form->VoltageLabel->text(), QStringLiteral("12.500"));
     QCOMPARE(rig.labelColour(), kReadingBlue);
@@ -353,7 +351,6 @@ private slots:
     // The present-value reply must not run into the last row, or the two would share one
     // cluster.
     QVERIFY(sim.control("delay 700"));
-    QTest::qWait(100);
     const int linesAtTick = static_cast<int>(rig.terminalLines().size());
     const int recordsAtTick = rig.records();
     rig.form->Timer1Timer();
@@ -486,9 +483,8 @@ private slots:
     QCOMPARE(rig.form->Gauge2->Progress(), 0);
     QCOMPARE(rig.form->Table1.recNo(), 0);
     const int stored = rig.records();
-    // The rows still coming are only shown.
+    // The rows still coming are only shown; the last of the four has come with its line.
     QVERIFY(rig.waitForReplies(4 - stored, 5000));
-    QTest::qWait(100);
     QCOMPARE(rig.records(), stored);
   }
 
@@ -525,10 +521,13 @@ private slots:
         rig.dialogs->questions[0].text,
         QStringLiteral(
             "Opravdu  chcete  vymazat  z  paměti  EEprom  \nvšechna  Vaše  pracně  naměřená  DATA ???"));
-    QTest::qWait(300);
-    QVERIFY(peer.take().isEmpty());
     QCOMPARE(rig.form->PrikazEdit->text(), QStringLiteral("@KAL-KON"));
     QCOMPARE(rig.form->LastCommand, QStringLiteral("@KAL-KON"));
+    // The next command sent is the first thing on the line: "No" sent nothing before it.
+    serviceButton(rig, "Ver_Prg_Button")->click();
+    QVERIFY(peer.waitForBytes(9));
+    QCOMPARE(peer.take(), onTheLine("@VER-PRG"));
+    QVERIFY(rig.sendSettled());
 
     rig.dialogs->yesNoAnswers = {true};
     rig.form->Zer_Mem_Button->click();

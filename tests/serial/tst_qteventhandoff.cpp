@@ -12,6 +12,38 @@
 using namespace kelvor;
 using namespace std::chrono_literals;
 
+namespace {
+
+// Counts the hand-offs a worker has begun, so a test can tell that the worker waits in one.
+class WatchedHandoff : public EventHandoff {
+public:
+  void runOnEventThread(const std::function<void()>& call) override {
+    ++m_begun;
+    m_inner.runOnEventThread(call);
+  }
+  void serveUntil(const std::function<bool()>& done) override { m_inner.serveUntil(done); }
+
+  int begun() const { return m_begun.load(); }
+
+private:
+  std::atomic<int> m_begun{0};
+  QtEventHandoff m_inner;
+};
+
+// Polls `condition` without running the event loop, for at most `timeout`.
+template <typename Condition>
+bool pollWithoutTheLoop(Condition condition, std::chrono::seconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() >= deadline)
+      return false;
+    std::this_thread::sleep_for(1ms);
+  }
+  return true;
+}
+
+} // namespace
+
 class TestQtEventHandoff : public QObject {
   Q_OBJECT
 
@@ -106,16 +138,17 @@ void TestQtEventHandoff::destroyingThePortNeverDeadlocks() {
   auto fake = std::make_unique<FakeSerialDevice>(clock);
   FakeSerialDevice* device = fake.get();
   device->addPath("/dev/ttyS1");
-  auto port =
-      std::make_unique<TSerialLine>(std::make_shared<QtEventHandoff>(), std::move(fake), clock);
+  auto handoff = std::make_shared<WatchedHandoff>();
+  auto port = std::make_unique<TSerialLine>(handoff, std::move(fake), clock);
   int stats = 0;
   port->setOnCommStat([&](TSerialLine*) { ++stats; });
   port->setActive(true);
   QVERIFY(QTest::qWaitFor([&] { return device->isWaitPending(); }, 5000));
   const int before = stats;
+  const int handoffsBefore = handoff->begun();
   device->scheduleArrival(5, "x");
-  // The event loop does not run: the worker now waits in the hand-off of OnCommStat.
-  std::this_thread::sleep_for(50ms);
+  // The event loop does not run: the worker comes to wait in a hand-off and stays there.
+  QVERIFY(pollWithoutTheLoop([&] { return handoff->begun() > handoffsBefore; }, 30s));
   QCOMPARE(stats, before);
   port.reset();
   QVERIFY(stats > before);

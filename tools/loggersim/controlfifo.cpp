@@ -6,6 +6,8 @@
 
 #include <array>
 #include <cerrno>
+#include <cstdio>
+#include <fstream>
 #include <stdexcept>
 #include <system_error>
 
@@ -30,6 +32,20 @@ ControlFifo::ControlFifo(std::string path) : m_path(std::move(path)) {
     throw std::runtime_error(m_path + " exists and is not a FIFO");
   }
   m_keepOpen = ::open(m_path.c_str(), O_WRONLY | O_NONBLOCK);
+  // An acknowledgement left by an earlier simulator on this FIFO must not count for this one.
+  ::unlink((m_path + ".ack").c_str());
+}
+
+void ControlFifo::acknowledge(const std::string& line, bool obeyed) {
+  ++m_taken;
+  const std::string ackPath = m_path + ".ack";
+  const std::string written = ackPath + ".new";
+  {
+    std::ofstream file(written, std::ios::trunc);
+    file << m_taken << ' ' << (obeyed ? "ok" : "unknown") << ' ' << line << '\n';
+  }
+  // Renamed into place, so a reader never sees half a line.
+  std::rename(written.c_str(), ackPath.c_str());
 }
 
 ControlFifo::~ControlFifo() {
@@ -39,6 +55,7 @@ ControlFifo::~ControlFifo() {
     ::close(m_read);
   if (m_created)
     ::unlink(m_path.c_str());
+  ::unlink((m_path + ".ack").c_str());
 }
 
 std::vector<std::string> ControlFifo::readLines() {

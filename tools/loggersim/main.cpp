@@ -182,7 +182,9 @@ private:
 
   std::optional<int> takeControlLines() {
     for (const std::string& line : m_fifo->readLines()) {
-      switch (applyControl(line, m_how, m_logger)) {
+      const ControlResult result = applyControl(line, m_how, m_logger);
+      m_fifo->acknowledge(line, result != ControlResult::Unknown);
+      switch (result) {
       case ControlResult::Quit:
         return 0;
       case ControlResult::HangUp:

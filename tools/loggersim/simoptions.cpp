@@ -141,7 +141,8 @@ characters 18 to 25, from the read pointer, as many as 03F0/03F1 say and the mem
 Unknown commands: "ERR".
 
 Control lines (FIFO): silent on|off, noise on|off, delay MS, split MS, hangup-after N,
-hold V|off, rows-back-to-back N, hangup, quit.
+hold V|off, rows-back-to-back N, hangup, quit. Each line taken is acknowledged in PATH.ack,
+rewritten whole: "COUNT ok|unknown LINE", COUNT the lines taken so far.
 Signals: SIGUSR1 toggles silence, SIGUSR2 hangs up.
 )";
 }
