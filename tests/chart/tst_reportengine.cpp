@@ -8,6 +8,8 @@
 #include <QImage>
 #include <QPainter>
 #include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -115,6 +117,7 @@ private slots:
   void emptyTablePrintsNothing();
   void chartReportAsDesigned();
   void previewShowsTheReportTitle();
+  void printingFromThePreviewPrintsThePreparedPages();
 };
 
 void TestReportEngine::tableReportAsDesigned() {
@@ -423,6 +426,44 @@ void TestReportEngine::previewShowsTheReportTitle() {
   form.preview(source);
   poll.stop();
   QCOMPARE(seenTitle, form.Report1().title());
+}
+
+void TestReportEngine::printingFromThePreviewPrintsThePreparedPages() {
+  // A source that gains rows while the preview is open, as the table does while measuring.
+  class GrowingRows : public ReportDataSource {
+  public:
+    int count = 25;
+    int rowCount() const override { return count; }
+    QString fieldText(int row, const QString& fieldName) const override {
+      return fieldName + QString::number(row);
+    }
+  };
+  TForm3 form;
+  GrowingRows source;
+  const int prepared = static_cast<int>(form.Report1().layout(source).pages.size());
+  QVERIFY(prepared >= 2);
+  QTemporaryDir dir;
+  const QString fileName = dir.filePath(QStringLiteral("printed.pdf"));
+  int previewPages = 0;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* dialog = qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget());
+    auto* pages = dialog ? dialog->findChild<QPrintPreviewWidget*>() : nullptr;
+    if (pages == nullptr || pages->pageCount() == 0)
+      return;
+    previewPages = pages->pageCount();
+    source.count = 400;
+    dialog->printer()->setOutputFileName(fileName);
+    pages->print();
+    dialog->reject();
+  });
+  poll.start(50);
+  form.preview(source);
+  poll.stop();
+  QCOMPARE(previewPages, prepared);
+  QCOMPARE(pdfPageCount(fileName), prepared);
+  // Opened again, the preview prepares the rows as they are now.
+  QVERIFY(static_cast<int>(form.Report1().layout(source).pages.size()) > 5 * prepared);
 }
 
 QTEST_MAIN(TestReportEngine)
