@@ -362,12 +362,14 @@ void TestTableViews::gridEditsWaitForPostAndCancelDrops() {
   // Types a new voltage into the current record's cell, as an operator does.
   const auto typeVoltage = [&](const char* text) {
     grid.setCurrentIndex(model.index(table.recNo(), 2));
-    QTest::keyClick(grid.viewport(), Qt::Key_F2);
+    QTest::keyClick(&grid, Qt::Key_F2);
     QWidget* editor = QApplication::focusWidget();
     QVERIFY(editor != nullptr && editor != &grid);
     QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClicks(editor, QString::fromLatin1(text));
     QTest::keyClick(editor, Qt::Key_Return);
+    // The delegate stores the editor's text once the key press is done.
+    QCoreApplication::processEvents();
   };
 
   typeVoltage("5.5");
