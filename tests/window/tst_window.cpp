@@ -280,6 +280,18 @@ public:
         milliseconds);
   }
 
+  // A window of the program other than the main window, once one is shown (a dialog).
+  bool waitForDialog() {
+    return waitFor(
+        [this] {
+          for (const auto& window : windowsOf(pid()))
+            if (window.first != m_mainWindow)
+              return true;
+          return false;
+        },
+        20000);
+  }
+
   // Closes the program through its menu, answering yes; true when it ended by itself.
   bool quitByMenu() {
     closeMenus();
@@ -414,6 +426,38 @@ private slots:
     QVERIFY(waitFor([&] { return readTable(rig.tableFile()).rows == 0; }, 20000));
     QVERIFY(rig.quitByMenu());
     QVERIFY(rig.settings().contains("Minuty=0.0") || rig.settings().contains("Minuty=\"0.0\""));
+  }
+
+  void exportAndImportThroughTheFileDialogs() {
+    Rig rig;
+    QVERIFY(rig.isReady());
+    rig.writeSettings(QStringLiteral("TABULKA"));
+    rig.writeTable({QStringLiteral("12.000"), QStringLiteral("11.900"), QStringLiteral("11.800")});
+    rig.start();
+    QVERIFY(rig.waitForMainWindow());
+    QTemporaryDir files;
+    const QString exported = files.filePath(QStringLiteral("mereni.dat"));
+
+    keys({QStringLiteral("alt+s"), QStringLiteral("e")});
+    QVERIFY(rig.waitForDialog());
+    typeText(exported);
+    keys({QStringLiteral("Return")});
+    QVERIFY(rig.waitForWindowNamed(QStringLiteral("Program  Kelvor")));
+    keys({QStringLiteral("Return")});
+    QFile file(exported);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    QCOMPARE(lines.size(), 4);
+    QCOMPARE(lines[1], QByteArray("    08:00:06         0.1      11.900\r"));
+
+    rig.activate();
+    keys({QStringLiteral("alt+s"), QStringLiteral("i")});
+    QVERIFY(rig.waitForDialog());
+    typeText(exported);
+    keys({QStringLiteral("Return")});
+    QVERIFY(waitFor([&] { return readTable(rig.tableFile()).rows == 6; }, 20000));
+    QCOMPARE(readTable(rig.tableFile()).voltages[4], QStringLiteral("      11.900"));
+    QVERIFY(rig.quitByMenu());
   }
 
   void aSilentLoggerTurnsTheLabelRedAfterTwentyOneSeconds() {
