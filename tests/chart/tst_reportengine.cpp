@@ -49,6 +49,22 @@ private:
 
 const QDate kPrintDate(2026, 12, 8);
 
+// Pixels that are mostly of one primary colour, so that smoothed edges count as well.
+int countMostly(const QImage& image, int channel) {
+  int count = 0;
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) {
+      const QRgb pixel = image.pixel(x, y);
+      const int values[] = {qRed(pixel), qGreen(pixel), qBlue(pixel)};
+      bool mostly = values[channel] > 150;
+      for (int other = 0; other < 3; ++other)
+        mostly = mostly && (other == channel || values[other] < 110);
+      count += mostly ? 1 : 0;
+    }
+  }
+  return count;
+}
+
 QString czechDate(const QDate& date) {
   return date.toString(QStringLiteral("dd.MM.yyyy"));
 }
@@ -118,6 +134,7 @@ private slots:
   void chartReportAsDesigned();
   void previewShowsTheReportTitle();
   void printingFromThePreviewPrintsThePreparedPages();
+  void theChartPreviewKeepsTheChartItOpenedWith();
 };
 
 void TestReportEngine::tableReportAsDesigned() {
@@ -464,6 +481,41 @@ void TestReportEngine::printingFromThePreviewPrintsThePreparedPages() {
   QCOMPARE(pdfPageCount(fileName), prepared);
   // Opened again, the preview prepares the rows as they are now.
   QVERIFY(static_cast<int>(form.Report1().layout(source).pages.size()) > 5 * prepared);
+}
+
+void TestReportEngine::theChartPreviewKeepsTheChartItOpenedWith() {
+  ChartReport report;
+  for (int i = 0; i < 60; ++i)
+    report.chart().series().addPoint(i, 5.0 + i / 10.0, "");
+  const RowsSource source(60);
+  int blueBefore = -1;
+  int blueAfter = -1;
+  int redAfter = -1;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* dialog = qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget());
+    auto* pages = dialog ? dialog->findChild<QPrintPreviewWidget*>() : nullptr;
+    if (pages == nullptr || pages->pageCount() == 0)
+      return;
+    poll.stop();
+    const auto grab = [pages] {
+      return pages->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    };
+    blueBefore = countMostly(grab(), 2);
+    // The chart changes while the preview is open, as a new reading would change it.
+    report.chart().series().setColor(clRed);
+    pages->updatePreview();
+    const QImage after = grab();
+    blueAfter = countMostly(after, 2);
+    redAfter = countMostly(after, 0);
+    dialog->reject();
+  });
+  poll.start(50);
+  report.preview(source);
+  poll.stop();
+  QVERIFY(blueBefore > 50);
+  QCOMPARE(blueAfter, blueBefore);
+  QCOMPARE(redAfter, 0);
 }
 
 QTEST_MAIN(TestReportEngine)
