@@ -37,7 +37,7 @@ public:
                      [this] { passOn(m_master, m_logger, &m_sent); });
     m_fromLogger = std::make_unique<QSocketNotifier>(m_logger, QSocketNotifier::Read);
     QObject::connect(m_fromLogger.get(), &QSocketNotifier::activated,
-                     [this] { passOn(m_logger, m_master, nullptr); });
+                     [this] { passOn(m_logger, m_master, &m_received); });
   }
 
   ~PtyRelay() {
@@ -65,6 +65,8 @@ public:
     return lines;
   }
   qsizetype count(const QByteArray& command) const { return commands().count(command); }
+  // The replies that reached the program so far (each ends with a carriage return).
+  qsizetype replyCount() const { return m_received.count('\r'); }
 
 private:
   static void passOn(int from, int to, QByteArray* log) {
@@ -89,6 +91,7 @@ private:
   int m_keepOpen = -1;
   QString m_programTerminal;
   QByteArray m_sent;
+  QByteArray m_received;
   std::unique_ptr<QSocketNotifier> m_fromProgram;
   std::unique_ptr<QSocketNotifier> m_fromLogger;
 };

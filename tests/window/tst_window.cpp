@@ -82,6 +82,13 @@ QImage screenshot() {
       QImage::Format_RGB32);
 }
 
+// Keeps the screen for a look after a failure; returns where it lies.
+QString savedScreen(const QString& name) {
+  const QString file = QDir::temp().filePath(QStringLiteral("kelvor_window_%1.png").arg(name));
+  screenshot().save(file);
+  return QStringLiteral("screen saved in ") + file;
+}
+
 int countColour(const QImage& image, QRgb colour) {
   int count = 0;
   for (int y = 0; y < image.height(); ++y) {
@@ -357,8 +364,13 @@ private slots:
     QCOMPARE(readTable(rig.tableFile()).voltages.front(), QStringLiteral("12.345"));
     QVERIFY(waitFor([] { return countColour(screenshot(), kBlue) > kLabelPixels; }, 20000));
 
+    // Switched off right after a reply, so that no reply is on its way (a reply that arrives
+    // after the switch is still shown).
+    const qsizetype replies = rig.relay->replyCount();
+    QVERIFY(waitFor([&] { return rig.relay->replyCount() > replies; }, 30000));
     keys({QStringLiteral("alt+m"), QStringLiteral("v")});
-    QVERIFY(waitFor([] { return countColour(screenshot(), kOffGreen) > kLabelPixels; }, 20000));
+    QVERIFY2(waitFor([] { return countColour(screenshot(), kOffGreen) > kLabelPixels; }, 20000),
+             qPrintable(savedScreen(QStringLiteral("measuring-off"))));
     QVERIFY(rig.quitByMenu());
     QVERIFY(rig.settings().contains("HlavickaTab="));
   }
@@ -470,7 +482,8 @@ private slots:
     QElapsedTimer sinceOn;
     sinceOn.start();
     QVERIFY(waitFor([&] { return rig.relay->count("#VAL-DIR") >= 1; }, 20000));
-    QVERIFY(waitFor([] { return countColour(screenshot(), kErrorRed) > kLabelPixels; }, 60000));
+    QVERIFY2(waitFor([] { return countColour(screenshot(), kErrorRed) > kLabelPixels; }, 60000),
+             qPrintable(savedScreen(QStringLiteral("watchdog"))));
     QVERIFY2(sinceOn.elapsed() >= 20000, qPrintable(QString::number(sinceOn.elapsed())));
     QVERIFY(rig.quitByMenu());
   }
