@@ -287,23 +287,36 @@ public:
         milliseconds);
   }
 
-  // A window of the program other than the main window, once one is shown (a dialog).
-  bool waitForDialog() {
-    return waitFor(
-        [this] {
-          for (const auto& window : windowsOf(pid()))
-            if (window.first != m_mainWindow)
-              return true;
-          return false;
-        },
-        20000);
+  // A window of the program other than the main window is shown (a dialog).
+  bool hasDialog() {
+    for (const auto& window : windowsOf(pid()))
+      if (window.first != m_mainWindow)
+        return true;
+    return false;
   }
+
+  // Chooses a menu item by its mnemonics until `done` shows that it took effect: on a loaded
+  // machine a key can reach the window before the menu is open, and then it does nothing.
+  bool menuCommand(const QString& menu, const QString& item, const std::function<bool()>& done,
+                   int milliseconds = 10000) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      activate();
+      keys({menu});
+      keys({item});
+      if (waitFor(done, milliseconds))
+        return true;
+      closeMenus();
+    }
+    return false;
+  }
+
+  bool hasQuestion() { return waitForWindowNamed(QStringLiteral("Program  Kelvor"), 0); }
 
   // Closes the program through its menu, answering yes; true when it ended by itself.
   bool quitByMenu() {
     closeMenus();
-    keys({QStringLiteral("alt+s"), QStringLiteral("k")});
-    if (!waitForWindowNamed(QStringLiteral("Program  Kelvor")))
+    if (!menuCommand(QStringLiteral("alt+s"), QStringLiteral("k"),
+                     [this] { return hasQuestion(); }))
       return false;
     keys({QStringLiteral("Return")});
     return m_program.waitForFinished(20000) && m_program.exitStatus() == QProcess::NormalExit;
@@ -358,7 +371,8 @@ private slots:
     QVERIFY(rig.waitForMainWindow());
     QVERIFY(countColour(screenshot(), kOffGreen) > kLabelPixels);
 
-    keys({QStringLiteral("alt+m"), QStringLiteral("z")});
+    QVERIFY(rig.menuCommand(QStringLiteral("alt+m"), QStringLiteral("z"),
+                            [&] { return rig.relay->count("#VAL-DIR") >= 1; }));
     QVERIFY(waitFor([&] { return rig.relay->count("#VAL-DIR") >= 2; }, 30000));
     QVERIFY(waitFor([&] { return readTable(rig.tableFile()).rows >= 1; }, 30000));
     QCOMPARE(readTable(rig.tableFile()).voltages.front(), QStringLiteral("12.345"));
@@ -368,8 +382,8 @@ private slots:
     // after the switch is still shown).
     const qsizetype replies = rig.relay->replyCount();
     QVERIFY(waitFor([&] { return rig.relay->replyCount() > replies; }, 30000));
-    keys({QStringLiteral("alt+m"), QStringLiteral("v")});
-    QVERIFY2(waitFor([] { return countColour(screenshot(), kOffGreen) > kLabelPixels; }, 20000),
+    QVERIFY2(rig.menuCommand(QStringLiteral("alt+m"), QStringLiteral("v"),
+                             [] { return countColour(screenshot(), kOffGreen) > kLabelPixels; }),
              qPrintable(savedScreen(QStringLiteral("measuring-off"))));
     QVERIFY(rig.quitByMenu());
     QVERIFY(rig.settings().contains("HlavickaTab="));
@@ -425,15 +439,15 @@ private slots:
     rig.writeTable({QStringLiteral("12.000"), QStringLiteral("11.900"), QStringLiteral("11.800")});
     rig.start();
     QVERIFY(rig.waitForMainWindow());
-    keys({QStringLiteral("alt+t"), QStringLiteral("v")});
-    QVERIFY(rig.waitForWindowNamed(QStringLiteral("Program  Kelvor")));
+    QVERIFY(rig.menuCommand(QStringLiteral("alt+t"), QStringLiteral("v"),
+                            [&] { return rig.hasQuestion(); }));
     keys({QStringLiteral("Escape")});
     QVERIFY(waitFor([&] { return !rig.waitForWindowNamed(QStringLiteral("Program  Kelvor"), 0); },
                     10000));
     QCOMPARE(readTable(rig.tableFile()).rows, 3);
 
-    keys({QStringLiteral("alt+t"), QStringLiteral("v")});
-    QVERIFY(rig.waitForWindowNamed(QStringLiteral("Program  Kelvor")));
+    QVERIFY(rig.menuCommand(QStringLiteral("alt+t"), QStringLiteral("v"),
+                            [&] { return rig.hasQuestion(); }));
     keys({QStringLiteral("Return")});
     QVERIFY(waitFor([&] { return readTable(rig.tableFile()).rows == 0; }, 20000));
     QVERIFY(rig.quitByMenu());
@@ -450,8 +464,8 @@ private slots:
     QTemporaryDir files;
     const QString exported = files.filePath(QStringLiteral("mereni.dat"));
 
-    keys({QStringLiteral("alt+s"), QStringLiteral("e")});
-    QVERIFY(rig.waitForDialog());
+    QVERIFY(rig.menuCommand(QStringLiteral("alt+s"), QStringLiteral("e"),
+                            [&] { return rig.hasDialog(); }));
     typeText(exported);
     keys({QStringLiteral("Return")});
     QVERIFY(rig.waitForWindowNamed(QStringLiteral("Program  Kelvor")));
@@ -462,9 +476,8 @@ private slots:
     QCOMPARE(lines.size(), 4);
     QCOMPARE(lines[1], QByteArray("    08:00:06         0.1      11.900\r"));
 
-    rig.activate();
-    keys({QStringLiteral("alt+s"), QStringLiteral("i")});
-    QVERIFY(rig.waitForDialog());
+    QVERIFY(rig.menuCommand(QStringLiteral("alt+s"), QStringLiteral("i"),
+                            [&] { return rig.hasDialog(); }));
     typeText(exported);
     keys({QStringLiteral("Return")});
     QVERIFY(waitFor([&] { return readTable(rig.tableFile()).rows == 6; }, 20000));
@@ -478,13 +491,15 @@ private slots:
     rig.writeSettings(QStringLiteral("METERS"));
     rig.start();
     QVERIFY(rig.waitForMainWindow());
-    keys({QStringLiteral("alt+m"), QStringLiteral("z")});
-    QElapsedTimer sinceOn;
-    sinceOn.start();
-    QVERIFY(waitFor([&] { return rig.relay->count("#VAL-DIR") >= 1; }, 20000));
+    // The first command leaves 6 s after measuring is switched on.
+    QVERIFY(rig.menuCommand(QStringLiteral("alt+m"), QStringLiteral("z"),
+                            [&] { return rig.relay->count("#VAL-DIR") >= 1; }));
+    QElapsedTimer sinceFirstCommand;
+    sinceFirstCommand.start();
     QVERIFY2(waitFor([] { return countColour(screenshot(), kErrorRed) > kLabelPixels; }, 60000),
              qPrintable(savedScreen(QStringLiteral("watchdog"))));
-    QVERIFY2(sinceOn.elapsed() >= 20000, qPrintable(QString::number(sinceOn.elapsed())));
+    QVERIFY2(sinceFirstCommand.elapsed() >= 14000,
+             qPrintable(QString::number(sinceFirstCommand.elapsed())));
     QVERIFY(rig.quitByMenu());
   }
 
