@@ -1,6 +1,7 @@
 #include "form1.h"
 
 #include "applicationtitle.h"
+#include "chartview.h"
 #include "dbgrid.h"
 #include "form3.h"
 #include "form7.h"
@@ -19,13 +20,17 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 #include <QScreen>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <cmath>
 #include <cstdio>
 #include <map>
+#include <set>
+#include <vector>
 
 namespace kelvor {
 namespace {
@@ -246,39 +251,117 @@ void TForm1::showHelpForFocus() {
   m_helpViewer->showContext(context != 0 ? context : kHelpContext);
 }
 
+namespace {
+
+// The highlighted item that opened a submenu, and the popup it stands in (none for the
+// menu bar).
+struct OpeningItem {
+  QAction* item = nullptr;
+  const QMenu* popup = nullptr;
+};
+
+OpeningItem openingItemOf(const QMenu* menu, const QMenuBar* bar) {
+  if (bar != nullptr && bar->activeAction() != nullptr && bar->activeAction()->menu() == menu)
+    return {bar->activeAction(), nullptr};
+  for (QWidget* widget : QApplication::topLevelWidgets()) {
+    const auto* popup = qobject_cast<const QMenu*>(widget);
+    if (popup != nullptr && popup != menu && popup->isVisible() &&
+        popup->activeAction() != nullptr && popup->activeAction()->menu() == menu)
+      return {popup->activeAction(), popup};
+  }
+  return {};
+}
+
+int helpContextOf(const QAction* item) {
+  return item != nullptr ? item->property(kHelpContextProperty).toInt() : 0;
+}
+
+} // namespace
+
+// The open popups, innermost first: each one's highlighted item, then the item that opened
+// it, up to the menu bar. Each popup is visited once, so the walk ends whatever the menus do.
 int TForm1::helpContextOfOpenMenu() const {
-  auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+  const QMenu* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
   if (menu == nullptr)
     return 0;
-  for (QAction* action = menu->activeAction(); action != nullptr;) {
-    const int context = action->property(kHelpContextProperty).toInt();
-    if (context != 0)
+  if (const int context = helpContextOf(menu->activeAction()); context != 0)
+    return context;
+  std::set<const QMenu*> visited;
+  while (menu != nullptr && visited.insert(menu).second) {
+    const OpeningItem opener = openingItemOf(menu, menuBar());
+    if (const int context = helpContextOf(opener.item); context != 0)
       return context;
-    auto* owner = qobject_cast<QMenu*>(action->parent());
-    action = owner != nullptr ? owner->menuAction() : nullptr;
+    menu = opener.popup;
   }
   return 0;
 }
 
 void TForm1::scaleToScreen() {
-  const QScreen* screen = QGuiApplication::primaryScreen();
-  const QRect available = screen->geometry();
-  const double factor = available.width() / 800.0;
-  for (QWidget* page : {METERS, GRAF, TABULKA, PARAMETRY, SERVIS, AUTOR}) {
-    for (QWidget* child : page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-      const QRect g = child->geometry();
-      child->setGeometry(qRound(g.x() * factor), qRound(g.y() * factor), qRound(g.width() * factor),
-                         qRound(g.height() * factor));
-      QFont font = child->font();
-      if (font.pixelSize() > 0)
-        font.setPixelSize(qMax(1, qRound(font.pixelSize() * factor)));
-      else if (font.pointSizeF() > 0)
-        font.setPointSizeF(font.pointSizeF() * factor);
-      child->setFont(font);
-    }
+  scaleTo(QGuiApplication::primaryScreen()->geometry().size());
+}
+
+namespace {
+
+int scaledLength(int length, double factor) {
+  // The default rounding mode sends halves to the even neighbour.
+  return static_cast<int>(std::nearbyint(length * factor));
+}
+
+QFont scaledFont(QFont font, double factor) {
+  if (font.pixelSize() > 0)
+    font.setPixelSize(std::max(1, scaledLength(font.pixelSize(), factor)));
+  else if (font.pointSizeF() > 0)
+    font.setPointSizeF(font.pointSizeF() * factor);
+  return font;
+}
+
+// The controls placed at designed positions: everything on the pages, descending into plain
+// panels. Controls that lay out their own parts (radio groups, the navigator, the grid, the
+// edits) are scaled as a whole and place their parts themselves.
+void collectPlacedControls(QWidget* parent, std::vector<QWidget*>& controls) {
+  for (QWidget* child : parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    if (child->isWindow())
+      continue;
+    controls.push_back(child);
+    if (child->metaObject() == &QWidget::staticMetaObject)
+      collectPlacedControls(child, controls);
+  }
+}
+
+} // namespace
+
+void TForm1::scaleTo(const QSize& screen) {
+  const double factor = screen.width() / 800.0;
+  std::vector<QWidget*> placed;
+  for (QWidget* page : {METERS, GRAF, TABULKA, PARAMETRY, SERVIS, AUTOR})
+    collectPlacedControls(page, placed);
+  // Every size is taken before any changes: a control's font may come from its parent.
+  struct Design {
+    QWidget* control;
+    QRect geometry;
+    QFont font;
+  };
+  std::vector<Design> designs;
+  designs.reserve(placed.size());
+  for (QWidget* control : placed)
+    designs.push_back({control, control->geometry(), control->font()});
+  const QFont tabFont = PageControl1->font();
+  const QFont panelFont = Panel1->font();
+  const int panelHeight = Panel1->height();
+  const double chartZoom = Report1->zoom();
+
+  PageControl1->setFont(scaledFont(tabFont, factor));
+  Panel1->setFont(scaledFont(panelFont, factor));
+  Panel1->setFixedHeight(scaledLength(panelHeight, factor));
+  for (const Design& design : designs) {
+    const QRect& g = design.geometry;
+    design.control->setGeometry(scaledLength(g.x(), factor), scaledLength(g.y(), factor),
+                                scaledLength(g.width(), factor), scaledLength(g.height(), factor));
+    design.control->setFont(scaledFont(design.font, factor));
   }
   DBGrid1->setScale(factor);
-  resize(available.size());
+  Report1->setZoom(chartZoom * factor);
+  resize(screen);
 }
 
 } // namespace kelvor

@@ -102,6 +102,10 @@ public:
   static int secondsOfItem(int item);
   static int rowsOfItem(int item);
 
+  // Scales the window, its controls and their fonts by the ratio of the screen's width to
+  // the 800-pixel design and sizes the window to the screen (start-up's last layout step).
+  void scaleTo(const QSize& screen);
+
   // Ends the run without the close question (a logout, a closed terminal, Ctrl-C).
   void closeWithoutQuestion();
 

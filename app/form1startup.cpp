@@ -120,7 +120,7 @@ void TForm1::FormCreate() {
   DobaUkladaniLabel->setText(QString::number(cycle.Doba));
   markScaleItems();
   cycle.resumeMinutes(cycle.MinutesText, parseLeadingNumber(cycle.MinutesText).value_or(0.0));
-  KonstantaEdit->setText(KonstStr);
+  KonstantaEdit->setValueText(KonstStr);
   bindChartToTable();
   RedrawScreen();
   showSwitchedOffLook();

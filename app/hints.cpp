@@ -1,7 +1,6 @@
 #include "hints.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QEvent>
 #include <QMenu>
 #include <QMenuBar>
@@ -9,44 +8,30 @@
 
 namespace kelvor {
 namespace {
-constexpr char kHintProperty[] = "kelvorHint";
+
+// Menus report their highlighted items themselves.
+bool isTrackedControl(const QObject* object) {
+  return object->isWidgetType() && qobject_cast<const QMenu*>(object) == nullptr &&
+         qobject_cast<const QMenuBar*>(object) == nullptr;
 }
 
-QString shortHint(const QString& hint) {
-  const int bar = hint.indexOf(QLatin1Char('|'));
-  return bar < 0 ? hint : hint.left(bar);
-}
-
-QString longHint(const QString& hint) {
-  const int bar = hint.indexOf(QLatin1Char('|'));
-  return bar < 0 ? hint : hint.mid(bar + 1);
-}
-
-void setHint(QWidget* widget, const QString& hint) {
-  widget->setProperty(kHintProperty, hint);
-}
-
-void setHintWithTooltip(QWidget* widget, const QString& hint) {
-  setHint(widget, hint);
-  widget->setToolTip(shortHint(hint));
-}
-
-void setHint(QAction* action, const QString& hint) {
-  action->setProperty(kHintProperty, hint);
-}
-
-QString hintOf(const QObject* object) {
-  return object->property(kHintProperty).toString();
-}
+} // namespace
 
 HintTracker::HintTracker(QObject* parent) : QObject(parent) {}
 
 bool HintTracker::eventFilter(QObject* watched, QEvent* event) {
   switch (event->type()) {
+  // Entering runs from the window down to the control under the pointer; leaving a control
+  // for its parent brings no enter event, so the parent's hint is shown.
   case QEvent::Enter:
+    if (isTrackedControl(watched))
+      showHintOfWidget(static_cast<QWidget*>(watched));
+    break;
   case QEvent::Leave:
-    if (!qobject_cast<QMenu*>(watched) && !qobject_cast<QMenuBar*>(watched))
-      showHintOfWidget(QApplication::widgetAt(QCursor::pos()));
+    if (isTrackedControl(watched)) {
+      auto* left = static_cast<QWidget*>(watched);
+      showHintOfWidget(left->isWindow() ? nullptr : left->parentWidget());
+    }
     break;
   default:
     break;

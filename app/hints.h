@@ -1,5 +1,7 @@
 #pragma once
 
+#include "controlhint.h"
+
 #include <QObject>
 #include <QString>
 
@@ -10,20 +12,10 @@ class QWidget;
 
 namespace kelvor {
 
-// A hint is "short|long" or one text serving as both. The status line shows the long part,
-// a tooltip the short part.
-QString shortHint(const QString& hint);
-QString longHint(const QString& hint);
-
-void setHint(QWidget* widget, const QString& hint);
-// The hint also shows as the control's own tooltip.
-void setHintWithTooltip(QWidget* widget, const QString& hint);
-void setHint(QAction* action, const QString& hint);
-QString hintOf(const QObject* object);
-
 // Follows the mouse pointer and the highlighted menu item and reports the application's
 // hint: the long part of the hint of the nearest enclosing control that has one, or of the
-// highlighted menu item; empty over controls without any hint.
+// highlighted menu item; empty over controls without any hint. It watches the enter and
+// leave events of every control (install it on the application).
 class HintTracker : public QObject {
   Q_OBJECT
 

@@ -1,6 +1,7 @@
 #include "radiogroup.h"
 
 #include <QButtonGroup>
+#include <QKeyEvent>
 #include <QRadioButton>
 
 namespace kelvor {
@@ -12,6 +13,7 @@ RadioGroup::RadioGroup(const QString& caption, const QStringList& items, QWidget
     auto* button = new QRadioButton(m_items[i], this);
     button->setAutoExclusive(false);
     m_buttons->addButton(button, i);
+    button->installEventFilter(this);
   }
   connect(m_buttons, &QButtonGroup::idClicked, this, [this](int id) {
     // The button toggles itself on a click; the group decides what stays checked.
@@ -27,6 +29,38 @@ void RadioGroup::setItemIndex(int index) {
   for (int i = 0; i < count(); ++i)
     m_buttons->button(i)->setChecked(i == index);
   emit clicked();
+}
+
+bool RadioGroup::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress) {
+    auto* button = qobject_cast<QAbstractButton*>(watched);
+    const int from = button != nullptr ? m_buttons->id(button) : -1;
+    switch (static_cast<QKeyEvent*>(event)->key()) {
+    case Qt::Key_Down:
+    case Qt::Key_Right:
+      if (from >= 0) {
+        selectByArrow(from, 1);
+        return true;
+      }
+      break;
+    case Qt::Key_Up:
+    case Qt::Key_Left:
+      if (from >= 0) {
+        selectByArrow(from, -1);
+        return true;
+      }
+      break;
+    default:
+      break;
+    }
+  }
+  return QGroupBox::eventFilter(watched, event);
+}
+
+void RadioGroup::selectByArrow(int from, int step) {
+  const int to = (from + step + count()) % count();
+  m_buttons->button(to)->setFocus(Qt::TabFocusReason);
+  setItemIndex(to);
 }
 
 void RadioGroup::resizeEvent(QResizeEvent* event) {

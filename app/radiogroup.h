@@ -9,7 +9,8 @@ namespace kelvor {
 
 // A framed group of radio items with one selected item (or none). Selecting an item, by
 // the operator or by the program, raises clicked(); selecting the item already selected
-// raises nothing.
+// raises nothing. The arrow keys select the item after or before the focused one, wrapping
+// round at the ends, as in a standard radio group.
 class RadioGroup : public QGroupBox {
   Q_OBJECT
 
@@ -23,8 +24,12 @@ public:
 signals:
   void clicked();
 
+protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
   void layoutItems();
+  void selectByArrow(int from, int step);
   void resizeEvent(QResizeEvent* event) override;
 
   QStringList m_items;

@@ -28,8 +28,17 @@ void ChartReport::paintPage(QPainter& painter, double dotsPerMm) const {
   m_report.renderPage(painter, m_report.pageTemplate(), 0, nullptr, dotsPerMm);
 }
 
+// The preview and its printout show the chart as it stands when the preview opens, even
+// when the chart follows records appended meanwhile.
 void ChartReport::preview(const ReportDataSource& table, QWidget* parent) const {
-  m_report.preview(table, parent);
+  const ChartEngine prepared = m_chart;
+  Report report = m_report;
+  if (ReportElement* chartObject = report.findElement(QStringLiteral("ReportChart1"))) {
+    chartObject->paint = [&prepared](QPainter& painter, const QRectF& box, double pixelScale) {
+      prepared.paint(painter, box, pixelScale);
+    };
+  }
+  report.preview(table, parent);
 }
 
 } // namespace kelvor

@@ -12,10 +12,7 @@ constexpr double kScreenDotsPerMm = 96.0 / 25.4;
 } // namespace
 
 ChartView::ChartView(const ChartReport& report, QWidget* parent)
-    : QWidget(parent), m_report(report) {
-  setToolTip(QString::fromUtf8(kChartHint));
-  setStatusTip(QString::fromUtf8(kChartHint));
-}
+    : QWidget(parent), m_report(report) {}
 
 void ChartView::setZoom(double zoom) {
   if (zoom <= 0.0 || zoom == m_zoom)

@@ -1,5 +1,6 @@
 #include "dbnavigator.h"
 
+#include "controlhint.h"
 #include "tablemodel.h"
 
 #include <QPainter>
@@ -129,9 +130,7 @@ void DBNavigator::createButtons() {
     button->setObjectName(QString::fromLatin1(kButtons[static_cast<std::size_t>(i)].name));
     button->setIcon(glyphIcon(which));
     button->setIconSize(QSize(kIconSize, kIconSize));
-    button->setToolTip(hint(which));
-    button->setStatusTip(hint(which));
-    button->setProperty("hint", hint(which));
+    setHint(button, hint(which));
     button->setFocusPolicy(Qt::NoFocus);
     connect(button, &QToolButton::clicked, this, [this, which] { perform(which); });
     m_buttons[static_cast<std::size_t>(i)] = button;

@@ -12,8 +12,8 @@ namespace kelvor {
 class TableModel;
 
 // The record navigator of the TABULKA page (`DBNavigator1`): ten buttons in a row acting on
-// the table of its data source. Each button carries its hint as tool tip, status tip and the
-// property "hint".
+// the table of its data source. Each button carries its hint for the status line, without a
+// tooltip.
 class DBNavigator : public QWidget {
   Q_OBJECT
 

@@ -83,8 +83,8 @@ void TForm7::FormActivate() {
     Zacatek = m_zacatekKey.read(Zacatek);
   if (m_konecKey.read)
     Konec = m_konecKey.read(Konec);
-  ZacatekEdit->setText(QString::fromStdString(Zacatek));
-  KonecEdit->setText(QString::fromStdString(Konec));
+  ZacatekEdit->setValueText(QString::fromStdString(Zacatek));
+  KonecEdit->setValueText(QString::fromStdString(Konec));
   if (!m_scaled) {
     m_scaled = true;
     scaleToScreen();

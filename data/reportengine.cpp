@@ -21,6 +21,35 @@ constexpr double kScreenDpi = 96.0;
 // Rounding slack when a band has to fit exactly into what is left of the page.
 constexpr double kFitSlackMm = 1e-6;
 
+// The texts a report prints, copied from its source at one moment: pages prepared from it
+// stay as they were while the source grows.
+class PreparedRows : public ReportDataSource {
+public:
+  PreparedRows(const ReportDataSource& source, const QStringList& fieldNames)
+      : m_fieldNames(fieldNames), m_rowCount(source.rowCount()) {
+    m_texts.reserve(static_cast<std::size_t>(m_rowCount) *
+                    static_cast<std::size_t>(fieldNames.size()));
+    for (int row = 0; row < m_rowCount; ++row) {
+      for (const QString& name : fieldNames)
+        m_texts.push_back(source.fieldText(row, name));
+    }
+  }
+
+  int rowCount() const override { return m_rowCount; }
+  QString fieldText(int row, const QString& fieldName) const override {
+    const auto field = m_fieldNames.indexOf(fieldName);
+    if (row < 0 || row >= m_rowCount || field < 0)
+      return QString();
+    return m_texts[static_cast<std::size_t>(row) * static_cast<std::size_t>(m_fieldNames.size()) +
+                   static_cast<std::size_t>(field)];
+  }
+
+private:
+  QStringList m_fieldNames;
+  int m_rowCount = 0;
+  std::vector<QString> m_texts;
+};
+
 QRectF scaled(const QRectF& mm, double dotsPerMm) {
   return QRectF(mm.left() * dotsPerMm, mm.top() * dotsPerMm, mm.width() * dotsPerMm,
                 mm.height() * dotsPerMm);
@@ -290,8 +319,13 @@ void Report::renderElement(QPainter& painter, const ReportElement& element, cons
 }
 
 int Report::print(QPagedPaintDevice& device, const ReportDataSource& source) const {
+  return print(device, source, QDate::currentDate());
+}
+
+int Report::print(QPagedPaintDevice& device, const ReportDataSource& source,
+                  const QDate& printDate) const {
   const QSizeF paper = device.pageLayout().fullRect(QPageLayout::Millimeter).size();
-  const ReportLayout pages = layout(source, paper, QDate::currentDate());
+  const ReportLayout pages = layout(source, paper, printDate);
   if (pages.pages.empty())
     return 0;
   QPainter painter;
@@ -324,13 +358,32 @@ void Report::applyPrinterSettings(QPrinter& printer) const {
   printer.setDocName(m_title);
 }
 
+QStringList Report::fieldNames() const {
+  QStringList names;
+  const auto addFieldsOf = [&names](const std::vector<ReportElement>& elements) {
+    for (const ReportElement& element : elements) {
+      if (element.kind == ReportElementKind::Field && !names.contains(element.text))
+        names << element.text;
+    }
+  };
+  for (const ReportBand& band : m_bands)
+    addFieldsOf(band.elements);
+  addFieldsOf(m_pageElements);
+  return names;
+}
+
+// The pages are prepared once, before the preview opens: the preview shows them and the
+// printer gets them, whatever the table gains meanwhile (the measuring cycle keeps running).
 void Report::preview(const ReportDataSource& source, QWidget* parent) const {
+  const PreparedRows prepared(source, fieldNames());
+  const QDate printDate = QDate::currentDate();
   QPrinter printer(QPrinter::HighResolution);
   applyPrinterSettings(printer);
   QPrintPreviewDialog dialog(&printer, parent);
   dialog.setWindowTitle(m_title);
-  QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested,
-                   [this, &source](QPrinter* target) { print(*target, source); });
+  QObject::connect(
+      &dialog, &QPrintPreviewDialog::paintRequested,
+      [this, &prepared, &printDate](QPrinter* target) { print(*target, prepared, printDate); });
   dialog.exec();
 }
 

@@ -126,11 +126,17 @@ public:
   // Lays out and prints every page onto a printer or PDF writer whose painter starts at the
   // paper's corner (full page); returns the number of pages.
   int print(QPagedPaintDevice& device, const ReportDataSource& source) const;
+  int print(QPagedPaintDevice& device, const ReportDataSource& source,
+            const QDate& printDate) const;
   int writePdf(const QString& fileName, const ReportDataSource& source) const;
   // The report's printer settings: paper, orientation, one copy, no duplex, all pages, first
   // paper bin, full-page painting.
   void applyPrinterSettings(QPrinter& printer) const;
-  // Shows the print preview titled with the report title; returns when it closes.
+  // The fields the report's elements print, each once.
+  QStringList fieldNames() const;
+  // Prepares the pages from the source as it is now and shows them in the print preview,
+  // titled with the report title; printing from the preview prints those pages. Returns when
+  // the preview closes.
   void preview(const ReportDataSource& source, QWidget* parent = nullptr) const;
 
 private:

@@ -131,23 +131,21 @@ bool TableModel::setData(const QModelIndex& index, const QVariant& value, int ro
     return false;
   const Field field = fieldOfColumn(index.column());
   const QString text = value.toString();
-  // A record being appended or edited stays so until it is posted or left, as the
-  // navigator's post and cancel expect; a cell edited in a browsed record is stored at once.
+  // The edited record stays in the edit buffer until it is posted, left for another record or
+  // followed by an append; cancel (or Esc in the grid) drops the change.
   return perform([&](MeasurementTable& table) {
     if (table.recNo() != index.row())
       table.moveTo(index.row());
-    const bool storeAtOnce = table.state() == TableState::Browse;
-    if (storeAtOnce)
+    const bool beganEditing = table.state() == TableState::Browse;
+    if (beganEditing)
       table.edit();
     try {
       setField(field, text);
     } catch (...) {
-      if (storeAtOnce)
+      if (beganEditing)
         table.cancel();
       throw;
     }
-    if (storeAtOnce)
-      table.post();
   });
 }
 

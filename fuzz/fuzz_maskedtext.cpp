@@ -119,6 +119,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   EditState state{mask.shape(laid), 0};
   checkShape(mask, state.text);
   checkShape(mask, mask.emptyText());
+  checkShape(mask, mask.shapeValue(laid));
   checkDisplay(mask, state.text);
 
   for (std::size_t i = 0; i < kOperationLimit && !input.empty(); ++i) {

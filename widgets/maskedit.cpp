@@ -41,6 +41,10 @@ void MaskEdit::setText(const QString& text) {
   apply({m_mask.shape(text.toStdString()), 0});
 }
 
+void MaskEdit::setValueText(const QString& text) {
+  apply({m_mask.shapeValue(text.toStdString()), 0});
+}
+
 std::string MaskEdit::shapedText() const {
   return m_mask.shape(QLineEdit::text().toStdString());
 }

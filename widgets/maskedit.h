@@ -23,6 +23,9 @@ public:
   QString text() const;
   // Lays the text over the mask from the left (see EditMask::shape).
   void setText(const QString& text);
+  // Lays a value read from a file into the mask, a number aligned at its point (see
+  // EditMask::shapeValue).
+  void setValueText(const QString& text);
 
   const EditMask& mask() const { return m_mask; }
 

@@ -59,6 +59,46 @@ std::string EditMask::shape(std::string_view text) const {
   return shaped;
 }
 
+std::optional<std::size_t> EditMask::pointPosition() const {
+  for (std::size_t pos = 0; pos < m_positions.size(); ++pos) {
+    if (isLiteral(pos) && m_positions[pos].literal == '.')
+      return pos;
+  }
+  return std::nullopt;
+}
+
+std::string EditMask::shapeValue(std::string_view text) const {
+  const std::size_t begin = text.find_first_not_of(' ');
+  const std::size_t end = text.find_last_not_of(' ');
+  const std::string_view number =
+      begin == std::string_view::npos ? std::string_view() : text.substr(begin, end - begin + 1);
+  const std::size_t dot = number.find('.');
+  const std::string_view whole = number.substr(0, dot);
+  const std::string_view fraction =
+      dot == std::string_view::npos ? std::string_view() : number.substr(dot + 1);
+  const auto allDigits = [](std::string_view part) {
+    return std::all_of(part.begin(), part.end(), isDigit);
+  };
+  const std::optional<std::size_t> point = pointPosition();
+  if (!point || whole.size() + fraction.size() == 0 || !allDigits(whole) || !allDigits(fraction))
+    return shape(text);
+
+  std::string shaped = emptyText();
+  std::size_t digit = whole.size();
+  for (std::size_t pos = *point; pos > 0 && digit > 0; --pos) {
+    if (!isLiteral(pos - 1))
+      shaped[pos - 1] = whole[--digit];
+  }
+  if (digit > 0)
+    return shape(text);
+  digit = 0;
+  for (std::size_t pos = *point + 1; pos < shaped.size() && digit < fraction.size(); ++pos) {
+    if (!isLiteral(pos))
+      shaped[pos] = fraction[digit++];
+  }
+  return shaped;
+}
+
 std::string EditMask::displayText(std::string_view shapedText) const {
   std::string display = shape(shapedText);
   for (std::size_t pos = 0; pos < display.size(); ++pos) {

@@ -42,6 +42,14 @@ public:
   // "999.9" gives "1 0. ". Non-ASCII characters count as one position each.
   std::string shape(std::string_view text) const;
 
+  // Lays a value read from a file (a settings file) over the mask. A number (digits with at
+  // most one ".", blanks around them) stands aligned at the mask's first "." literal: its
+  // whole part right-aligned in the data positions before it, its fraction left-aligned in
+  // those after it, fraction digits beyond the last position dropped. "1.000000000" on
+  // "999.999999999" gives "  1.000000000", "12.5" gives " 12.5        ". Anything else, a
+  // whole part longer than its positions, or a mask without a point is laid as shape() does.
+  std::string shapeValue(std::string_view text) const;
+
   // The text as shown: unfilled data positions in the blank character.
   std::string displayText(std::string_view shapedText) const;
 
@@ -68,6 +76,7 @@ private:
   bool fits(std::size_t pos, char ch) const;
   std::string unfilled(std::string_view shapedText, std::size_t from, std::size_t to) const;
   std::size_t nextDataPosition(std::size_t pos) const;
+  std::optional<std::size_t> pointPosition() const;
 
   std::vector<Position> m_positions;
   char m_blank = '_';

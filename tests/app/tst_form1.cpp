@@ -1,8 +1,13 @@
+#include "chartview.h"
+#include "dbgrid.h"
+#include "dbnavigator.h"
 #include "form1.h"
 #include "helpviewer.h"
 #include "hints.h"
+#include "maskedit.h"
 #include "radiogroup.h"
 #include "scripteddialogs.h"
+#include "tablemodel.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -10,9 +15,16 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QRadioButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
+
+#include <cmath>
 
 using kelvor::TForm1;
 
@@ -42,6 +54,55 @@ struct Fixture {
     return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
   }
 };
+
+// The items from the menu bar down to `item`: the item of the bar first.
+QList<QAction*> menuPathTo(QAction* item) {
+  QList<QAction*> path{item};
+  for (QAction* action = item; action != nullptr;) {
+    QAction* opener = nullptr;
+    for (QObject* owner : action->associatedObjects()) {
+      if (auto* menu = qobject_cast<QMenu*>(owner))
+        opener = menu->menuAction();
+    }
+    if (opener != nullptr)
+      path.prepend(opener);
+    action = opener;
+  }
+  return path;
+}
+
+QMenu* openPopup() {
+  return qobject_cast<QMenu*>(QApplication::activePopupWidget());
+}
+
+// Highlights `item` in the open popup with the arrow keys, as an operator does.
+bool highlightByKeyboard(QMenu* popup, QAction* item) {
+  for (int step = 0; step <= popup->actions().size() + 1; ++step) {
+    if (popup->activeAction() == item)
+      return true;
+    QTest::keyClick(popup, Qt::Key_Down);
+  }
+  return popup->activeAction() == item;
+}
+
+// Opens the menus down to `item` by keyboard and leaves `item` highlighted.
+bool openMenusTo(QMenuBar* bar, QAction* item) {
+  const QList<QAction*> path = menuPathTo(item);
+  bar->setActiveAction(path.front());
+  for (qsizetype i = 1; i < path.size(); ++i) {
+    QMenu* popup = openPopup();
+    if (popup == nullptr || !highlightByKeyboard(popup, path[i]))
+      return false;
+    if (i + 1 < path.size())
+      QTest::keyClick(popup, Qt::Key_Right);
+  }
+  return openPopup() != nullptr;
+}
+
+void closeMenus() {
+  for (int i = 0; i < 16 && QApplication::activePopupWidget() != nullptr; ++i)
+    QApplication::activePopupWidget()->close();
+}
 
 } // namespace
 
@@ -232,6 +293,268 @@ private slots:
     QApplication::setActiveWindow(f.form.get());
     QTest::keyClick(f.form->PageControl1, Qt::Key_F1);
     QCOMPARE(f.form->helpViewer()->currentAnchor(), QStringLiteral("ctx10"));
+  }
+
+  void theHelpKeyOnEveryMenuItemOpensItsContext() {
+    Fixture f("");
+    f.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
+    TForm1& w = *f.form;
+    const std::pair<QAction*, int> expected[] = {
+        {w.Soubor1, 10},
+        {w.ExportASCII1, 11},
+        {w.Import_ASCII, 12},
+        {w.Konec_Programu, 13},
+        {w.M1, 10},
+        {w.Mereni_Vypnuto, 21},
+        {w.Mereni_Zapnuto, 22},
+        {w.Tabulka1, 10},
+        {w.Vymazat_data, 31},
+        {w.Vyber_Intervalu, 32},
+        {w.Hlavicka_Tabulky, 33},
+        {w.Tisk_tabulky, 34},
+        {w.Graf1, 10},
+        {w.Parametry_grafu, 41},
+        {w.Meritka_Grafu, 41},
+        {w.Osa_Casu, 41},
+        {w.Sca_X_060, 41},
+        {w.Sca_X_120, 41},
+        {w.Sca_X_300, 41},
+        {w.Sca_X_600, 41},
+        {w.Osa_Napeti, 41},
+        {w.Sca_Y_15, 41},
+        {w.Sca_Y_03, 41},
+        {w.Barva_Krivky, 41},
+        {w.Titulek_Grafu, 41},
+        {w.Export_BMP, 42},
+        {w.Export_WMF, 43},
+        {w.Tisk_Grafu, 44},
+        {w.N4, 10},
+        {w.N5, 51},
+    };
+    for (const auto& [item, context] : expected) {
+      const QString name = item->objectName();
+      w.helpViewer()->showContents();
+      QVERIFY2(openMenusTo(w.menuBar(), item), qPrintable(name));
+      QTest::keyClick(openPopup(), Qt::Key_F1);
+      QVERIFY2(w.helpViewer()->currentAnchor() == QStringLiteral("ctx%1").arg(context),
+               qPrintable(name + QStringLiteral(" gave ") + w.helpViewer()->currentAnchor()));
+      closeMenus();
+    }
+  }
+
+  void theHelpKeyInAnOpenedSubmenuWithoutHighlightUsesTheEnclosingItem() {
+    Fixture f("");
+    f.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
+    TForm1& w = *f.form;
+    for (QAction* submenu : {w.Meritka_Grafu, w.Osa_Casu, w.Osa_Napeti}) {
+      w.helpViewer()->showContents();
+      QVERIFY(openMenusTo(w.menuBar(), submenu));
+      openPopup()->setActiveAction(submenu);
+      QCOMPARE(openPopup(), submenu->menu());
+      QCOMPARE(openPopup()->activeAction(), nullptr);
+      QTest::keyClick(openPopup(), Qt::Key_F1);
+      QCOMPARE(w.helpViewer()->currentAnchor(), QStringLiteral("ctx41"));
+      closeMenus();
+    }
+  }
+
+  void settingsFilesOfEarlierVersionsGiveAUsableConstant() {
+    // Earlier versions wrote the value without quotes; reading trims its blanks.
+    Fixture f("[Convertor]\nKonstStr=  1.000000000\n[Transfer]\nPocetRadku=100\n");
+    QCOMPARE(f.form->KonstantaEdit->text(), QStringLiteral("  1.000000000"));
+    f.form->Button3Click();
+    QVERIFY(f.dialogs->messages.empty());
+    QCOMPARE(f.form->eeprom.EepromCommands[1], std::string("@W300000"));
+    QCOMPARE(f.form->eeprom.EepromCommands[3], std::string("@W300280"));
+    QCOMPARE(f.form->eeprom.EepromCommands[4], std::string("@W30033F"));
+    f.form->FormDestroy();
+    QVERIFY(f.iniLines().contains(QStringLiteral("KonstStr=\"  1.000000000\"")));
+
+    Fixture shortValue("[Convertor]\nKonstStr=12.5\n");
+    QCOMPARE(shortValue.form->KonstantaEdit->text(), QStringLiteral(" 12.5        "));
+    Fixture text("[Convertor]\nKonstStr=1,5\n");
+    QCOMPARE(text.form->KonstantaEdit->text(), QStringLiteral("1 5.         "));
+  }
+
+  void arrowKeysSelectTheNextRadioItem() {
+    Fixture f("[Ukladani]\nDoba=60\n");
+    f.form->show();
+    QApplication::setActiveWindow(f.form.get());
+    f.form->PageControl1->setCurrentWidget(f.form->PARAMETRY);
+    QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
+    const QList<QRadioButton*> items = f.form->DobaUkladani->findChildren<QRadioButton*>();
+    QCOMPARE(items.size(), 9);
+    items[3]->setFocus();
+    QTRY_VERIFY(items[3]->hasFocus());
+    QTest::keyClick(items[3], Qt::Key_Down);
+    QCOMPARE(f.form->DobaUkladani->itemIndex(), 4);
+    QCOMPARE(int(f.form->cycle.Doba), 180);
+    QCOMPARE(f.form->DobaUkladaniLabel->text(), QStringLiteral("180"));
+    QVERIFY(items[4]->hasFocus() && items[4]->isChecked() && !items[3]->isChecked());
+    QTest::keyClick(items[4], Qt::Key_Left);
+    QTest::keyClick(items[3], Qt::Key_Up);
+    QCOMPARE(f.form->DobaUkladani->itemIndex(), 2);
+    QCOMPARE(int(f.form->cycle.Doba), 36);
+    // Past the last item the selection wraps round to the first.
+    items[8]->setFocus();
+    QTest::keyClick(items[8], Qt::Key_Right);
+    QCOMPARE(f.form->DobaUkladani->itemIndex(), 0);
+    QCOMPARE(int(f.form->cycle.Doba), 6);
+
+    // Clicking the selected item again runs no handler.
+    f.form->DobaUkladaniLabel->setText(QStringLiteral("untouched"));
+    QTest::mouseClick(items[0], Qt::LeftButton);
+    QCOMPARE(f.form->DobaUkladaniLabel->text(), QStringLiteral("untouched"));
+    QVERIFY(items[0]->isChecked());
+    QTest::keyClick(items[0], Qt::Key_Space);
+    QCOMPARE(f.form->DobaUkladaniLabel->text(), QStringLiteral("untouched"));
+    QVERIFY(items[0]->isChecked());
+  }
+
+  void theHintTrackerFollowsThePointerAndTheHighlightedMenuItem() {
+    Fixture f("[Sheet]\nStranka=TABULKA\n");
+    f.form->show();
+    QApplication::setActiveWindow(f.form.get());
+    QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
+    using Button = kelvor::DBNavigator::Button;
+    for (const Button which : {Button::First, Button::Delete, Button::Refresh}) {
+      QToolButton* button = f.form->DBNavigator1->button(which);
+      QTest::mouseMove(button);
+      QTRY_COMPARE(f.form->Panel1->text(), kelvor::DBNavigator::hint(which));
+      QVERIFY(button->toolTip().isEmpty());
+    }
+    // The grid's cells have no hint of their own: the grid's hint shows.
+    QTest::mouseMove(f.form->DBGrid1->viewport());
+    QTRY_COMPARE(
+        f.form->Panel1->text(),
+        QStringLiteral(
+            "V  této  tabulce  můžete  pozorovat  závislost  naměřených  hodnot  na  čase"));
+    // The heading has none either: the page's hint shows.
+    auto* heading = f.form->TABULKA->findChild<QLabel*>(QStringLiteral("Label6"));
+    QTest::mouseMove(heading);
+    QTRY_COMPARE(f.form->Panel1->text(),
+                 QStringLiteral("Databázová  tabulka  s  naměřenými  hodnotami"));
+
+    f.form->PageControl1->setCurrentWidget(f.form->PARAMETRY);
+    QTest::mouseMove(f.form->RychlostLabel);
+    QTRY_COMPARE(f.form->Panel1->text(),
+                 QStringLiteral("Zde  uvidíte  zvolenou  přenosovou  rychlost"));
+    QCOMPARE(f.form->RychlostLabel->toolTip(), QStringLiteral("Baud"));
+    QTest::mouseMove(f.form->PocetRadkuLabel);
+    QTRY_COMPARE(f.form->Panel1->text(),
+                 QStringLiteral("Nastavovací  panel  pro  volbu  proměnných  parametrů  programu"));
+
+    // A menu item highlighted by the pointer, then one highlighted by the keyboard.
+    f.form->menuBar()->setActiveAction(f.form->Tabulka1);
+    QTRY_VERIFY(openPopup() != nullptr);
+    QMenu* popup = openPopup();
+    QTest::mouseMove(popup, popup->actionGeometry(f.form->Vymazat_data).center());
+    QTRY_COMPARE(f.form->Panel1->text(),
+                 QStringLiteral(
+                     "Vymazání  naměřených  dat  z  tabulky  -  Vaše  data  budou  zničena  !!!"));
+    QTest::keyClick(popup, Qt::Key_Down);
+    QTRY_COMPARE(f.form->Panel1->text(),
+                 QStringLiteral("Tato  část  programu  je  určena  pro  výběr  zajímavého  "
+                                "intervalu  z  tabulky"));
+    // An item without a hint empties the status line.
+    QTest::keyClick(popup, Qt::Key_Down);
+    QCOMPARE(popup->activeAction(), f.form->Hlavicka_Tabulky);
+    QTRY_COMPARE(f.form->Panel1->text(), QString());
+    closeMenus();
+  }
+
+  void everyControlScalesWithTheScreen_data() {
+    QTest::addColumn<int>("width");
+    QTest::newRow("1024") << 1024;
+    QTest::newRow("1280") << 1280;
+    QTest::newRow("1920") << 1920;
+  }
+
+  void everyControlScalesWithTheScreen() {
+    QFETCH(int, width);
+    Fixture f("[Sheet]\nStranka=TABULKA\n");
+    TForm1& w = *f.form;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    // Start-up scaled by the 800-pixel test screen, so the design stands as it was built.
+    const QStringList names{"Label1",  "NeedleMeter1", "MultiBevel4",  "TimeLabel",
+                            "Report1", "Led1",         "SpeedButton3", "Label6",
+                            "DBGrid1", "DBNavigator1", "RychlostBaud", "KonstantaEdit",
+                            "Gauge2",  "PrikazEdit",   "TerminalMemo", "SendButton",
+                            "Panel2",  "Image1",       "AutorLabel",   "AdresaLabel"};
+    struct Design {
+      QWidget* control;
+      QRect geometry;
+      QFont font;
+    };
+    std::vector<Design> designs;
+    for (const QString& name : names) {
+      auto* control = w.findChild<QWidget*>(name);
+      QVERIFY2(control != nullptr, qPrintable(name));
+      designs.push_back({control, control->geometry(), control->font()});
+    }
+    const int panelHeight = w.Panel1->height();
+    const QFont panelFont = w.Panel1->font();
+    const QFont tabFont = w.PageControl1->tabBar()->font();
+    const double zoom = w.Report1->zoom();
+
+    w.scaleTo(QSize(width, width * 3 / 4));
+    const double factor = width / 800.0;
+    const auto scaled = [factor](double length) {
+      return static_cast<int>(std::nearbyint(length * factor));
+    };
+    const auto scaledFontSize = [&](const QFont& font) {
+      return font.pixelSize() > 0 ? double(scaled(font.pixelSize())) : font.pointSizeF() * factor;
+    };
+    const auto fontSize = [](const QFont& font) {
+      return font.pixelSize() > 0 ? double(font.pixelSize()) : font.pointSizeF();
+    };
+    for (const Design& d : designs) {
+      const QString name = d.control->objectName();
+      const QRect expected(scaled(d.geometry.x()), scaled(d.geometry.y()),
+                           scaled(d.geometry.width()), scaled(d.geometry.height()));
+      QVERIFY2(d.control->geometry() == expected, qPrintable(name));
+      QVERIFY2(qFuzzyCompare(fontSize(d.control->font()), scaledFontSize(d.font)),
+               qPrintable(name));
+    }
+    QCOMPARE(w.Panel1->height(), scaled(panelHeight));
+    QCOMPARE(fontSize(w.Panel1->font()), scaledFontSize(panelFont));
+    QCOMPARE(fontSize(w.PageControl1->tabBar()->font()), scaledFontSize(tabFont));
+    QCOMPARE(w.Report1->zoom(), zoom * factor);
+    QCOMPARE(w.size(), QSize(width, width * 3 / 4));
+    // Parts follow their control: the radio items its font, the navigator's buttons its width.
+    const auto radioItems = w.RychlostBaud->findChildren<QRadioButton*>();
+    QCOMPARE(fontSize(radioItems.front()->font()), fontSize(w.RychlostBaud->font()));
+    auto* last = w.DBNavigator1->button(kelvor::DBNavigator::Button::Refresh);
+    QTRY_COMPARE(last->geometry().right() + 1, w.DBNavigator1->width());
+  }
+
+  void theGridShowsImportedRecordsAndNavigatorEdits() {
+    Fixture f("[Sheet]\nStranka=TABULKA\n");
+    const QString file = f.dir.filePath(QStringLiteral("import.dat"));
+    QFile out(file);
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    out.write("    08:00:00         0.1      12.000\r\n"
+              "    08:00:06         0.2      11.990\r\n"
+              "    08:00:12         0.3      11.980\r\n");
+    out.close();
+    f.dialogs->fileAnswers = {file};
+    f.form->Import_ASCIIClick();
+    QVERIFY(f.dialogs->messages.empty());
+    QCOMPARE(f.form->DataSource1->rowCount(), 3);
+    QCOMPARE(f.form->DBGrid1->model()->index(2, 2).data().toString(),
+             QStringLiteral("      11.980"));
+    QCOMPARE(f.form->DBGrid1->currentIndex().row(), 0);
+
+    // An edit in the grid waits for post; the navigator's cancel drops it.
+    using Button = kelvor::DBNavigator::Button;
+    QVERIFY(f.form->DataSource1->setData(f.form->DataSource1->index(1, 2), QStringLiteral("1")));
+    QCOMPARE(f.form->Table1.state(), kelvor::TableState::Edit);
+    f.form->DBNavigator1->button(Button::Cancel)->click();
+    QCOMPARE(f.form->DataSource1->index(1, 2).data().toString(), QStringLiteral("      11.990"));
+    QCOMPARE(f.form->Table1.state(), kelvor::TableState::Browse);
   }
 
   void helpOpensTheContents() {

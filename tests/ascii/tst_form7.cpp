@@ -107,6 +107,12 @@ void Form7Test::activationReadsBothKeys() {
   QCOMPARE(form->Konec, std::string("  5.0"));
   QCOMPARE(form->ZacatekEdit->text(), QStringLiteral("  2.0"));
   QCOMPARE(form->KonecEdit->text(), QStringLiteral("  5.0"));
+
+  // Written without quotes by earlier versions, so read trimmed: numbers align at the point.
+  settings.values = {{"Zacatek", "2.0"}, {"Konec", "12.5"}};
+  form->FormActivate();
+  QCOMPARE(form->ZacatekEdit->text(), QStringLiteral("  2.0"));
+  QCOMPARE(form->KonecEdit->text(), QStringLiteral(" 12.5"));
 }
 
 void Form7Test::missingKeysKeepThePresentTexts() {

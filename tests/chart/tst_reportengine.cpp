@@ -8,6 +8,8 @@
 #include <QImage>
 #include <QPainter>
 #include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -46,6 +48,22 @@ private:
 };
 
 const QDate kPrintDate(2026, 12, 8);
+
+// Pixels that are mostly of one primary colour, so that smoothed edges count as well.
+int countMostly(const QImage& image, int channel) {
+  int count = 0;
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) {
+      const QRgb pixel = image.pixel(x, y);
+      const int values[] = {qRed(pixel), qGreen(pixel), qBlue(pixel)};
+      bool mostly = values[channel] > 150;
+      for (int other = 0; other < 3; ++other)
+        mostly = mostly && (other == channel || values[other] < 110);
+      count += mostly ? 1 : 0;
+    }
+  }
+  return count;
+}
 
 QString czechDate(const QDate& date) {
   return date.toString(QStringLiteral("dd.MM.yyyy"));
@@ -115,6 +133,8 @@ private slots:
   void emptyTablePrintsNothing();
   void chartReportAsDesigned();
   void previewShowsTheReportTitle();
+  void printingFromThePreviewPrintsThePreparedPages();
+  void theChartPreviewKeepsTheChartItOpenedWith();
 };
 
 void TestReportEngine::tableReportAsDesigned() {
@@ -423,6 +443,79 @@ void TestReportEngine::previewShowsTheReportTitle() {
   form.preview(source);
   poll.stop();
   QCOMPARE(seenTitle, form.Report1().title());
+}
+
+void TestReportEngine::printingFromThePreviewPrintsThePreparedPages() {
+  // A source that gains rows while the preview is open, as the table does while measuring.
+  class GrowingRows : public ReportDataSource {
+  public:
+    int count = 25;
+    int rowCount() const override { return count; }
+    QString fieldText(int row, const QString& fieldName) const override {
+      return fieldName + QString::number(row);
+    }
+  };
+  TForm3 form;
+  GrowingRows source;
+  const int prepared = static_cast<int>(form.Report1().layout(source).pages.size());
+  QVERIFY(prepared >= 2);
+  QTemporaryDir dir;
+  const QString fileName = dir.filePath(QStringLiteral("printed.pdf"));
+  int previewPages = 0;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* dialog = qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget());
+    auto* pages = dialog ? dialog->findChild<QPrintPreviewWidget*>() : nullptr;
+    if (pages == nullptr || pages->pageCount() == 0)
+      return;
+    previewPages = pages->pageCount();
+    source.count = 400;
+    dialog->printer()->setOutputFileName(fileName);
+    pages->print();
+    dialog->reject();
+  });
+  poll.start(50);
+  form.preview(source);
+  poll.stop();
+  QCOMPARE(previewPages, prepared);
+  QCOMPARE(pdfPageCount(fileName), prepared);
+  // Opened again, the preview prepares the rows as they are now.
+  QVERIFY(static_cast<int>(form.Report1().layout(source).pages.size()) > 5 * prepared);
+}
+
+void TestReportEngine::theChartPreviewKeepsTheChartItOpenedWith() {
+  ChartReport report;
+  for (int i = 0; i < 60; ++i)
+    report.chart().series().addPoint(i, 5.0 + i / 10.0, "");
+  const RowsSource source(60);
+  int blueBefore = -1;
+  int blueAfter = -1;
+  int redAfter = -1;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* dialog = qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget());
+    auto* pages = dialog ? dialog->findChild<QPrintPreviewWidget*>() : nullptr;
+    if (pages == nullptr || pages->pageCount() == 0)
+      return;
+    poll.stop();
+    const auto grab = [pages] {
+      return pages->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    };
+    blueBefore = countMostly(grab(), 2);
+    // The chart changes while the preview is open, as a new reading would change it.
+    report.chart().series().setColor(clRed);
+    pages->updatePreview();
+    const QImage after = grab();
+    blueAfter = countMostly(after, 2);
+    redAfter = countMostly(after, 0);
+    dialog->reject();
+  });
+  poll.start(50);
+  report.preview(source);
+  poll.stop();
+  QVERIFY(blueBefore > 50);
+  QCOMPARE(blueAfter, blueBefore);
+  QCOMPARE(redAfter, 0);
 }
 
 QTEST_MAIN(TestReportEngine)

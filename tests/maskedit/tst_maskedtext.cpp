@@ -36,6 +36,8 @@ private slots:
   void emptyTexts();
   void shape_data();
   void shape();
+  void valuesAlignAtThePoint_data();
+  void valuesAlignAtThePoint();
   void displayShowsBlanksAsUnderscores();
   void typingFillsPositionsAndStepsOverThePoint();
   void typingRejectsWhatDoesNotFit();
@@ -59,6 +61,53 @@ void MaskedTextTest::emptyTexts() {
 
   QCOMPARE(EditMask("99-99;1;*").displayText(""), std::string("**-**"));
   QCOMPARE(EditMask("99-99").displayText(""), std::string("__-__"));
+}
+
+void MaskedTextTest::valuesAlignAtThePoint_data() {
+  QTest::addColumn<QString>("mask");
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<QString>("shaped");
+
+  // As earlier versions wrote the calibration constant, and how reading trims it.
+  QTest::newRow("trimmed constant") << kKonstanta << "1.000000000"
+                                    << "  1.000000000";
+  QTest::newRow("quoted constant") << kKonstanta << "  1.000000000"
+                                   << "  1.000000000";
+  QTest::newRow("short fraction") << kKonstanta << "12.5"
+                                  << " 12.5        ";
+  QTest::newRow("whole number") << kKonstanta << "3"
+                                << "  3.         ";
+  QTest::newRow("fraction only") << kKonstanta << ".25"
+                                 << "   .25       ";
+  QTest::newRow("blanks around") << kBound << "  12.5  "
+                                 << " 12.5";
+  QTest::newRow("full bound") << kBound << "123.4"
+                              << "123.4";
+  QTest::newRow("fraction cut at the last position") << kBound << "2.75"
+                                                     << "  2.7";
+  QTest::newRow("too many whole digits") << kBound << "1234.5"
+                                         << "123. ";
+  QTest::newRow("not a number") << kBound << "1,5"
+                                << "1 5. ";
+  QTest::newRow("signed") << kBound << "-1.5"
+                          << " 1 . ";
+  QTest::newRow("two points") << kBound << "1.2.3"
+                              << "1 2.3";
+  QTest::newRow("empty") << kBound << ""
+                         << "   . ";
+  QTest::newRow("point only") << kBound << "."
+                              << "   . ";
+  QTest::newRow("mask without a point") << "99-99;1;_"
+                                        << "12"
+                                        << "12-  ";
+}
+
+void MaskedTextTest::valuesAlignAtThePoint() {
+  QFETCH(QString, mask);
+  QFETCH(QString, text);
+  QFETCH(QString, shaped);
+  const EditMask editMask(mask.toStdString());
+  QCOMPARE(QString::fromStdString(editMask.shapeValue(text.toStdString())), shaped);
 }
 
 void MaskedTextTest::shape_data() {

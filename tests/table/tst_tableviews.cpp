@@ -1,3 +1,4 @@
+#include "controlhint.h"
 #include "dbgrid.h"
 #include "dbnavigator.h"
 #include "tablemodel.h"
@@ -51,6 +52,7 @@ private slots:
   void gridDeletesAfterConfirmation();
   void navigatorButtonsAndHints();
   void navigatorActsOnTable();
+  void gridEditsWaitForPostAndCancelDrops();
   void viewsOutliveTable();
 };
 
@@ -175,27 +177,50 @@ void TestTableViews::modelEditsThroughTheTable() {
   TableModel model(table);
   model.setTimeFormat(TimeFormat(QLocale(QLocale::Czech)));
   QSignalSpy errors(&model, &TableModel::errorOccurred);
+  const auto storedRecord = [&file](int row) {
+    MeasurementTable reader;
+    reader.open(file);
+    return reader.record(row);
+  };
 
+  // An edited cell waits in the edit buffer; the grid shows it, the file does not have it.
   QVERIFY(model.setData(model.index(1, 2), QStringLiteral("  9.999")));
-  QCOMPARE(table.state(), TableState::Browse);
+  QCOMPARE(table.state(), TableState::Edit);
   QCOMPARE(table.recNo(), 1);
+  QCOMPARE(model.data(model.index(1, 2)).toString(), QStringLiteral("  9.999"));
+  QCOMPARE(storedRecord(1).voltage, std::string(" 1.001"));
   QVERIFY(model.setData(model.index(1, 0), QStringLiteral("8:30:00")));
   QVERIFY(!model.setData(model.index(1, 0), QStringLiteral("8:3x")));
   QCOMPARE(errors.count(), 1);
   QCOMPARE(errors.at(0).at(0).toString(), QStringLiteral("'8:3x' is not a valid time"));
+  // A bad cell keeps the changes made before it.
+  QCOMPARE(table.state(), TableState::Edit);
+  QCOMPARE(model.data(model.index(1, 0)).toString(), QStringLiteral("8:30:00"));
+
+  // Cancel drops the whole change.
+  table.cancel();
   QCOMPARE(table.state(), TableState::Browse);
-  table.close();
-  table.open(file);
-  table.last();
-  QCOMPARE(table.voltage(), std::string("  9.999"));
-  QCOMPARE(table.time(), std::optional<int>(8 * 3600 + 30 * 60));
+  QCOMPARE(model.data(model.index(1, 2)).toString(), QStringLiteral(" 1.001"));
+  QCOMPARE(storedRecord(1), (MeasurementRecord{6, "   0.1", " 1.001"}));
+
+  // A move to another record stores it.
+  QVERIFY(model.setData(model.index(1, 2), QStringLiteral("  9.999")));
+  table.first();
+  QCOMPARE(storedRecord(1).voltage, std::string("  9.999"));
+
+  // So does the next append; a failed first cell leaves no edit behind.
+  QVERIFY(!model.setData(model.index(0, 0), QStringLiteral("x")));
+  QCOMPARE(table.state(), TableState::Browse);
+  QVERIFY(model.setData(model.index(0, 1), QStringLiteral("   7.5")));
+  appendRecord(table, 12, "   0.2", " 1.002");
+  QCOMPARE(storedRecord(0).minutes, std::string("   7.5"));
 
   // In a record being appended the cells wait for post.
-  table.append();
-  QVERIFY(model.setData(model.index(2, 1), QStringLiteral("   0.2")));
+  QVERIFY(model.setData(model.index(2, 1), QStringLiteral("   0.3")));
   QCOMPARE(table.state(), TableState::Insert);
   table.post();
   QCOMPARE(table.recordCount(), 3);
+  QCOMPARE(storedRecord(2).minutes, std::string("   0.3"));
 }
 
 void TestTableViews::gridColumnsAndFonts() {
@@ -291,21 +316,88 @@ void TestTableViews::navigatorButtonsAndHints() {
     const QToolButton* button = navigator.button(static_cast<DBNavigator::Button>(i));
     QCOMPARE(button->objectName(), names[i]);
     QCOMPARE(button->geometry(), QRect(i * 49, 0, 49, 25));
-    QCOMPARE(button->property("hint").toString(), button->toolTip());
-    QCOMPARE(button->statusTip(), button->toolTip());
+    QCOMPARE(hintOf(button), DBNavigator::hint(static_cast<DBNavigator::Button>(i)));
+    QVERIFY(button->toolTip().isEmpty());
     QVERIFY(!button->icon().isNull());
     QVERIFY(!button->isEnabled()); // no data source yet
   }
-  QCOMPARE(navigator.button(DBNavigator::Button::First)->toolTip(),
+  QCOMPARE(hintOf(navigator.button(DBNavigator::Button::First)),
            QStringLiteral("Skok  na  první  záznam  v  tabulce"));
-  QCOMPARE(navigator.button(DBNavigator::Button::Prior)->toolTip(),
+  QCOMPARE(hintOf(navigator.button(DBNavigator::Button::Prior)),
            QStringLiteral("Skok  na  předcházející  záznam  v  tabulce"));
-  QCOMPARE(navigator.button(DBNavigator::Button::Delete)->toolTip(),
+  QCOMPARE(hintOf(navigator.button(DBNavigator::Button::Delete)),
            QStringLiteral("Vymazání  aktuálního  záznamu  z  tabulky"));
-  QCOMPARE(navigator.button(DBNavigator::Button::Post)->toolTip(),
+  QCOMPARE(hintOf(navigator.button(DBNavigator::Button::Post)),
            QStringLiteral("Odeslání  aktuálního  záznamu"));
-  QCOMPARE(navigator.button(DBNavigator::Button::Refresh)->toolTip(),
+  QCOMPARE(hintOf(navigator.button(DBNavigator::Button::Refresh)),
            QStringLiteral("Obnovení  dat  v  tabulce"));
+}
+
+void TestTableViews::gridEditsWaitForPostAndCancelDrops() {
+  using Button = DBNavigator::Button;
+  const auto file = newFile();
+  MeasurementTable table;
+  table.open(file);
+  appendRecord(table, 0, "   0.0", " 1.000");
+  appendRecord(table, 6, "   0.1", " 1.001");
+  table.first();
+  TableModel model(table);
+  QWidget page;
+  DBGrid grid(&page);
+  grid.setGeometry(0, 0, 593, 321);
+  grid.setDataSource(&model);
+  DBNavigator navigator(&page);
+  navigator.setGeometry(0, 330, 490, 25);
+  navigator.setDataSource(&model);
+  page.resize(600, 360);
+  page.show();
+  QApplication::setActiveWindow(&page);
+  QVERIFY(QTest::qWaitForWindowExposed(&page));
+  grid.setFocus();
+  const auto storedVoltage = [&file](int row) {
+    MeasurementTable reader;
+    reader.open(file);
+    return reader.record(row).voltage;
+  };
+  // Types a new voltage into the current record's cell, as an operator does.
+  const auto typeVoltage = [&](const char* text) {
+    grid.setCurrentIndex(model.index(table.recNo(), 2));
+    QTest::keyClick(&grid, Qt::Key_F2);
+    QWidget* editor = QApplication::focusWidget();
+    QVERIFY(editor != nullptr && editor != &grid);
+    QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(editor, QString::fromLatin1(text));
+    QTest::keyClick(editor, Qt::Key_Return);
+    // The delegate stores the editor's text once the key press is done.
+    QCoreApplication::processEvents();
+  };
+
+  typeVoltage("5.5");
+  QCOMPARE(table.state(), TableState::Edit);
+  QCOMPARE(model.data(model.index(0, 2)).toString(), QStringLiteral("5.5"));
+  QCOMPARE(storedVoltage(0), std::string(" 1.000"));
+  QVERIFY(navigator.button(Button::Post)->isEnabled());
+  QVERIFY(navigator.button(Button::Cancel)->isEnabled());
+  navigator.button(Button::Cancel)->click();
+  QCOMPARE(table.state(), TableState::Browse);
+  QCOMPARE(model.data(model.index(0, 2)).toString(), QStringLiteral(" 1.000"));
+
+  typeVoltage("6.6");
+  QTest::keyClick(&grid, Qt::Key_Escape);
+  QCOMPARE(table.state(), TableState::Browse);
+  QCOMPARE(table.voltage(), std::string(" 1.000"));
+  QCOMPARE(storedVoltage(0), std::string(" 1.000"));
+
+  typeVoltage("7.7");
+  navigator.button(Button::Post)->click();
+  QCOMPARE(table.state(), TableState::Browse);
+  QCOMPARE(storedVoltage(0), std::string("7.7"));
+
+  // Moving down in the grid stores the edit.
+  typeVoltage("8.8");
+  QTest::keyClick(&grid, Qt::Key_Down);
+  QCOMPARE(table.recNo(), 1);
+  QCOMPARE(storedVoltage(0), std::string("8.8"));
 }
 
 void TestTableViews::navigatorActsOnTable() {

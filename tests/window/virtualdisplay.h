@@ -1,0 +1,108 @@
+#pragma once
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QString>
+#include <QThread>
+
+#include <unistd.h>
+
+#include <memory>
+
+// A real X display for the tests: Xvfb on a free display number with openbox as its window
+// manager (without one a window is neither maximised nor given the keyboard). Both end with
+// the object.
+class VirtualDisplay {
+public:
+  static constexpr int kWidth = 1024;
+  static constexpr int kHeight = 768;
+
+  VirtualDisplay() {
+    const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+    const QString openbox = QStandardPaths::findExecutable(QStringLiteral("openbox"));
+    if (xvfb.isEmpty() || openbox.isEmpty()) {
+      m_problem = QStringLiteral("Xvfb or openbox is not installed (scripts/deps installs them)");
+      return;
+    }
+    for (int attempt = 0; attempt < 20 && m_number < 0; ++attempt)
+      tryDisplay(xvfb, 100 + (static_cast<int>(::getpid()) + attempt * 7) % 400);
+    if (m_number < 0) {
+      m_problem = QStringLiteral("Xvfb did not start on any free display");
+      return;
+    }
+    m_windowManager.setProgram(openbox);
+    m_windowManager.setProcessEnvironment(environment());
+    m_windowManager.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_windowManager.start();
+    if (!m_windowManager.waitForStarted(10000))
+      m_problem = QStringLiteral("openbox did not start");
+  }
+
+  ~VirtualDisplay() {
+    stop(m_windowManager);
+    stop(m_server);
+  }
+
+  VirtualDisplay(const VirtualDisplay&) = delete;
+  VirtualDisplay& operator=(const VirtualDisplay&) = delete;
+
+  bool isRunning() const { return m_problem.isEmpty(); }
+  const QString& problem() const { return m_problem; }
+  QString name() const { return QStringLiteral(":%1").arg(m_number); }
+
+  // The environment of a program on this display.
+  QProcessEnvironment environment() const {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), name());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    return env;
+  }
+
+private:
+  static void stop(QProcess& process) {
+    if (process.state() == QProcess::NotRunning)
+      return;
+    process.terminate();
+    if (!process.waitForFinished(5000))
+      process.kill();
+    process.waitForFinished(2000);
+  }
+
+  static bool isTaken(int number) {
+    return QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(number)) ||
+           QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number));
+  }
+
+  void tryDisplay(const QString& xvfb, int number) {
+    if (isTaken(number))
+      return;
+    m_server.setProgram(xvfb);
+    m_server.setArguments({QStringLiteral(":%1").arg(number), QStringLiteral("-screen"),
+                           QStringLiteral("0"), QStringLiteral("%1x%2x24").arg(kWidth).arg(kHeight),
+                           QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+    m_server.setProcessChannelMode(QProcess::MergedChannels);
+    m_server.start();
+    if (!m_server.waitForStarted(10000))
+      return;
+    const QString socket = QStringLiteral("/tmp/.X11-unix/X%1").arg(number);
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 20000 && m_server.state() == QProcess::Running &&
+           !QFileInfo::exists(socket))
+      m_server.waitForFinished(50);
+    if (m_server.state() == QProcess::Running && QFileInfo::exists(socket)) {
+      m_number = number;
+      return;
+    }
+    stop(m_server);
+  }
+
+  QProcess m_server;
+  QProcess m_windowManager;
+  int m_number = -1;
+  QString m_problem;
+};
