@@ -1,3 +1,4 @@
+#include "chartbinding.h"
 #include "chartview.h"
 #include "form1.h"
 #include "numbertext.h"
@@ -22,9 +23,13 @@ public:
 
 } // namespace
 
-// The series takes its y values from VOLTAGE and its labels from MINUTES (see
-// chartReread); the re-read of the RedrawScreen that follows at start-up fills it.
+// The series takes its y values from VOLTAGE and its labels from MINUTES, and follows the
+// table from here on as the grid does.
 void TForm1::bindChartToTable() {
+  chartReport.bindTable(Table1, [this] {
+    if (Report1)
+      Report1->update();
+  });
   // A colour the settings file does not name leaves the designed blue.
   chartReport.chart().series().setColor(stringToColor(Barva.toStdString()).value_or(clBlue));
 }
@@ -46,35 +51,36 @@ void TForm1::RedrawScreen() {
   chartReread();
 }
 
+// The series already follows the table; the re-read stores a record still being appended,
+// reads what the series has not seen (one pass when records changed other than at the end),
+// returns to the remembered record and reports the VOLTAGE the series ends at.
 void TForm1::chartReread() {
   if (m_rereading)
     return;
   m_rereading = true;
   const WaitCursor hourglass;
-  ChartSeries& series = chartReport.chart().series();
-  series.clear();
-  QString error;
+  std::optional<std::string> error;
   if (Table1.isOpen()) {
     MeasurementTable::ViewSuspension suspended(Table1);
     const TableBookmark remembered = Table1.bookmark();
     try {
       Table1.first();
-      const int count = Table1.recordCount();
-      series.reserve(static_cast<std::size_t>(count), static_cast<std::size_t>(count) * 6);
-      for (int i = 0; i < count; ++i) {
-        const MeasurementRecord record = Table1.record(i);
-        series.addPoint(i, strToFloat(record.voltage), record.minutes);
-      }
+      if (ChartBinding* binding = chartReport.binding())
+        binding->catchUp();
       Table1.gotoBookmark(remembered);
     } catch (const std::exception& failure) {
-      error = QString::fromStdString(failure.what());
+      error = failure.what();
       runCommand([this, remembered] { Table1.gotoBookmark(remembered); });
     }
+  } else {
+    chartReport.chart().series().clear();
   }
+  if (ChartBinding* binding = chartReport.binding(); !error && binding && Table1.isOpen())
+    error = binding->invalidVoltage();
   Report1->update();
   m_rereading = false;
-  if (!error.isEmpty())
-    showError(error);
+  if (error)
+    showError(QString::fromStdString(*error));
 }
 
 void TForm1::selectScale(QAction* item, int* value, int scale) {

@@ -118,27 +118,80 @@ void ChartSeries::clear() {
   m_y.clear();
   m_labelText.clear();
   m_labelEnd.clear();
+  ++m_revision;
 }
 
 void ChartSeries::reserve(std::size_t count, std::size_t labelBytes) {
-  m_x.reserve(count);
   m_y.reserve(count);
-  m_labelEnd.reserve(count);
-  m_labelText.reserve(labelBytes);
+  if (labelBytes > 0) {
+    m_labelEnd.reserve(count);
+    m_labelText.reserve(labelBytes);
+  }
+}
+
+void ChartSeries::keepOwnX(double x) {
+  if (m_x.empty()) {
+    m_x.reserve(m_y.capacity());
+    for (std::size_t i = 0; i < m_y.size(); ++i)
+      m_x.push_back(static_cast<double>(i));
+  }
+  m_x.push_back(x);
 }
 
 void ChartSeries::addPoint(double x, double y, std::string_view label) {
-  if (!m_x.empty() && x < m_x.back())
+  if (count() > 0 && x < this->x(count() - 1))
     throw std::invalid_argument("chart points must be added in ascending x order");
-  m_x.push_back(x);
-  m_y.push_back(y);
+  if (!m_x.empty() || x != static_cast<double>(count()))
+    keepOwnX(x);
+  m_labelEnd.resize(count(), m_labelText.size());
+  m_y.push_back(static_cast<float>(y));
   m_labelText.append(label);
   m_labelEnd.push_back(m_labelText.size());
 }
 
-std::string_view ChartSeries::label(std::size_t index) const {
-  const std::size_t begin = index == 0 ? 0 : m_labelEnd[index - 1];
-  return std::string_view(m_labelText).substr(begin, m_labelEnd[index] - begin);
+void ChartSeries::addPositionalPoint(double y) {
+  if (!m_x.empty())
+    keepOwnX(static_cast<double>(count()));
+  m_y.push_back(static_cast<float>(y));
+}
+
+void ChartSeries::setLabelSource(LabelSource source) {
+  m_labelSource = std::move(source);
+  ++m_revision;
+}
+
+std::string ChartSeries::label(std::size_t index) const {
+  if (index < m_labelEnd.size()) {
+    const std::size_t begin = index == 0 ? 0 : m_labelEnd[index - 1];
+    return m_labelText.substr(begin, m_labelEnd[index] - begin);
+  }
+  return m_labelSource ? m_labelSource(index) : std::string();
+}
+
+std::size_t ChartSeries::lowerBound(double x, std::size_t from, std::size_t end) const {
+  if (m_x.empty()) {
+    if (std::isnan(x) || x <= static_cast<double>(from))
+      return from;
+    if (x > static_cast<double>(end))
+      return end;
+    return std::clamp(static_cast<std::size_t>(std::ceil(x)), from, end);
+  }
+  const auto found = std::lower_bound(m_x.begin() + static_cast<std::ptrdiff_t>(from),
+                                      m_x.begin() + static_cast<std::ptrdiff_t>(end), x);
+  return static_cast<std::size_t>(found - m_x.begin());
+}
+
+std::size_t ChartSeries::upperBound(double x, std::size_t from, std::size_t end) const {
+  if (m_x.empty()) {
+    if (std::isnan(x) || x >= static_cast<double>(end))
+      return end;
+    if (x < static_cast<double>(from))
+      return from;
+    return std::clamp(static_cast<std::size_t>(std::floor(x)) + 1, from, end);
+  }
+  const auto found = std::upper_bound(m_x.begin() + static_cast<std::ptrdiff_t>(from),
+                                      m_x.begin() + static_cast<std::ptrdiff_t>(end), x);
+  return static_cast<std::size_t>(found - m_x.begin());
 }
 
 std::vector<std::size_t> reduceToPixelColumns(const std::vector<double>& xs,
@@ -193,6 +246,63 @@ std::vector<std::size_t> reduceToPixelColumns(const std::vector<double>& xs,
     first = last + 1;
   }
   return kept;
+}
+
+const std::vector<std::size_t>& ColumnReduction::reduce(const ChartSeries& series,
+                                                        std::size_t begin, std::size_t end,
+                                                        double origin, double pixelsPerUnit) {
+  const bool sameBasis = m_valid && m_revision == series.revision() && m_begin == begin &&
+                         m_origin == origin && m_pixelsPerUnit == pixelsPerUnit && m_end <= end;
+  if (!sameBasis)
+    restart(series, begin, origin, pixelsPerUnit);
+  if (m_end < end) {
+    for (std::size_t i = m_end; i < end; ++i)
+      addPoint(series, i);
+    m_end = end;
+    keepLastColumn();
+  }
+  return m_kept;
+}
+
+void ColumnReduction::restart(const ChartSeries& series, std::size_t begin, double origin,
+                              double pixelsPerUnit) {
+  m_revision = series.revision();
+  m_begin = begin;
+  m_end = begin;
+  m_origin = origin;
+  m_pixelsPerUnit = pixelsPerUnit;
+  m_valid = true;
+  m_hasColumn = false;
+  m_kept.clear();
+  m_keptBeforeLast = 0;
+}
+
+void ColumnReduction::addPoint(const ChartSeries& series, std::size_t index) {
+  const std::int64_t pixel = pixelColumn(series.x(index), m_origin, m_pixelsPerUnit);
+  if (!m_hasColumn || pixel != m_last.pixel) {
+    keepLastColumn();
+    m_keptBeforeLast = m_kept.size();
+    m_last = Column{pixel, index, index, index, index};
+    m_hasColumn = true;
+    return;
+  }
+  const double y = series.y(index);
+  if (y < series.y(m_last.lowest))
+    m_last.lowest = index;
+  if (y > series.y(m_last.highest))
+    m_last.highest = index;
+  m_last.last = index;
+}
+
+void ColumnReduction::keepLastColumn() {
+  if (!m_hasColumn)
+    return;
+  m_kept.resize(m_keptBeforeLast);
+  for (const std::size_t index : {m_last.first, std::min(m_last.lowest, m_last.highest),
+                                  std::max(m_last.lowest, m_last.highest), m_last.last}) {
+    if (m_kept.empty() || m_kept.back() != index)
+      m_kept.push_back(index);
+  }
 }
 
 ChartEngine::ChartEngine() {
@@ -299,17 +409,13 @@ std::vector<ChartAxisLabel> ChartEngine::leftLabels(const ChartLayout& layout) c
 }
 
 std::pair<std::size_t, std::size_t> ChartEngine::visibleRange() const {
-  const auto& xs = m_series.xValues();
-  const auto first = std::lower_bound(xs.begin(), xs.end(), m_bottomAxis.minimum);
-  const auto last = std::upper_bound(first, xs.end(), m_bottomAxis.maximum);
-  return {static_cast<std::size_t>(first - xs.begin()),
-          static_cast<std::size_t>(last - xs.begin())};
+  const std::size_t first = m_series.lowerBound(m_bottomAxis.minimum, 0, m_series.count());
+  return {first, m_series.upperBound(m_bottomAxis.maximum, first, m_series.count())};
 }
 
 std::vector<ChartAxisLabel> ChartEngine::bottomLabels(const ChartLayout& layout) const {
   std::vector<ChartAxisLabel> labels;
   const QFontMetricsF metrics(axisFont());
-  const auto& xs = m_series.xValues();
   const std::pair<std::size_t, std::size_t> range = visibleRange();
   const std::size_t begin = range.first;
   const std::size_t end = range.second;
@@ -317,21 +423,19 @@ std::vector<ChartAxisLabel> ChartEngine::bottomLabels(const ChartLayout& layout)
   // The first index at or after `from` whose point lies at or right of `pixel`.
   const auto firstAtPixel = [&](std::size_t from, double pixel) {
     const double x = m_bottomAxis.minimum + (pixel - layout.plot.left()) * unitsPerPixel;
-    const auto found = std::lower_bound(xs.begin() + static_cast<std::ptrdiff_t>(from),
-                                        xs.begin() + static_cast<std::ptrdiff_t>(end), x);
-    return static_cast<std::size_t>(found - xs.begin());
+    return m_series.lowerBound(x, from, end);
   };
   double takenUpTo = -std::numeric_limits<double>::infinity();
   std::size_t i = begin;
   while (i < end) {
-    const std::string_view raw = m_series.label(i);
+    const std::string raw = m_series.label(i);
     if (raw.empty()) {
       ++i;
       continue;
     }
     const QString text = QString::fromUtf8(raw.data(), static_cast<qsizetype>(raw.size()));
     const double width = metrics.horizontalAdvance(text);
-    const double position = xToPixel(layout, xs[i]);
+    const double position = xToPixel(layout, m_series.x(i));
     const double left = position - width / 2;
     if (left + width > layout.chart.right())
       break; // the points further right lie further out still
@@ -423,9 +527,8 @@ void ChartEngine::paintLine(QPainter& painter, const ChartLayout& layout, double
   if (end - begin < 2)
     return;
   const double devicePixelsPerUnit = layout.plot.width() * pixelScale / axisSpan(m_bottomAxis);
-  const std::vector<std::size_t> kept =
-      reduceToPixelColumns(m_series.xValues(), m_series.yValues(), begin, end, m_bottomAxis.minimum,
-                           devicePixelsPerUnit);
+  const std::vector<std::size_t>& kept =
+      m_reduction.reduce(m_series, begin, end, m_bottomAxis.minimum, devicePixelsPerUnit);
   // The line goes out as separate segments cut to the plot's rows (plus the pen's width):
   // voltages far off the axis then never make the rasteriser stroke huge segments, and
   // square-capped segments take the rasteriser's fast path, where one stroked polyline with

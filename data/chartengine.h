@@ -7,6 +7,8 @@
 #include <QStringList>
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,31 +32,54 @@ struct ChartAxis {
   QString title;
 };
 
-// The points of the one line series, stored column-wise so that a million points fill and
-// paint quickly. The x values never decrease (the chart looks points up by x).
+// The points of the one line series. A series filled from the table has its points at the
+// positions 0, 1, 2 … and takes its labels from the table, so it keeps only its y values,
+// in single precision (a millionth of a volt is far below a pixel even on paper); a series
+// given other x values or its own labels keeps those as well. The x values never
+// decrease (the chart looks points up by x).
 class ChartSeries {
 public:
+  // The label of the point at an index, for a series that keeps no labels of its own.
+  using LabelSource = std::function<std::string(std::size_t)>;
+
   void clear();
   void reserve(std::size_t count, std::size_t labelBytes);
   // Throws std::invalid_argument when x is smaller than the previous point's x.
   void addPoint(double x, double y, std::string_view label);
+  // A point at the next position, labelled by the label source.
+  void addPositionalPoint(double y);
+  void setLabelSource(LabelSource source);
 
-  std::size_t count() const { return m_x.size(); }
-  double x(std::size_t index) const { return m_x[index]; }
+  std::size_t count() const { return m_y.size(); }
+  double x(std::size_t index) const {
+    return m_x.empty() ? static_cast<double>(index) : m_x[index];
+  }
   double y(std::size_t index) const { return m_y[index]; }
-  std::string_view label(std::size_t index) const;
-  const std::vector<double>& xValues() const { return m_x; }
-  const std::vector<double>& yValues() const { return m_y; }
+  std::string label(std::size_t index) const;
+  // True while every point's x is its position.
+  bool isPositional() const { return m_x.empty(); }
+  // The first index at or after `from` (and before `end`) whose x is not below `x`.
+  std::size_t lowerBound(double x, std::size_t from, std::size_t end) const;
+  // The first index at or after `from` (and before `end`) whose x lies above `x`.
+  std::size_t upperBound(double x, std::size_t from, std::size_t end) const;
+
+  // Changes with every change of the points other than one added at the end, so a picture
+  // of the points drawn before stays right while this and the points it showed are the same.
+  std::uint64_t revision() const { return m_revision; }
 
   TColor color() const { return m_color; }
   void setColor(TColor color) { m_color = color; }
   double width() const { return m_width; }
 
 private:
+  void keepOwnX(double x);
+
   std::vector<double> m_x;
-  std::vector<double> m_y;
+  std::vector<float> m_y;
   std::string m_labelText;
   std::vector<std::size_t> m_labelEnd;
+  LabelSource m_labelSource;
+  std::uint64_t m_revision = 0;
   TColor m_color = clBlue;
   double m_width = 3.0;
 };
@@ -65,6 +90,39 @@ private:
 std::vector<std::size_t> reduceToPixelColumns(const std::vector<double>& xs,
                                               const std::vector<double>& ys, std::size_t begin,
                                               std::size_t end, double origin, double pixelsPerUnit);
+
+// The same reduction of a series, kept between paints: points added at the end extend it at
+// a constant cost each, so a chart of millions of points repaints at the cost of its columns.
+class ColumnReduction {
+public:
+  const std::vector<std::size_t>& reduce(const ChartSeries& series, std::size_t begin,
+                                         std::size_t end, double origin, double pixelsPerUnit);
+
+private:
+  struct Column {
+    std::int64_t pixel = 0;
+    std::size_t first = 0;
+    std::size_t lowest = 0;
+    std::size_t highest = 0;
+    std::size_t last = 0;
+  };
+
+  void restart(const ChartSeries& series, std::size_t begin, double origin, double pixelsPerUnit);
+  void addPoint(const ChartSeries& series, std::size_t index);
+  void keepLastColumn();
+
+  std::uint64_t m_revision = 0;
+  std::size_t m_begin = 0;
+  std::size_t m_end = 0;
+  double m_origin = 0.0;
+  double m_pixelsPerUnit = 0.0;
+  bool m_valid = false;
+  bool m_hasColumn = false;
+  Column m_last;
+  std::vector<std::size_t> m_kept;
+  // m_kept without the entries of the last column, which may still change.
+  std::size_t m_keptBeforeLast = 0;
+};
 
 // Geometry of one paint, in the chart's own pixels (a chart pixel is a screen pixel at 100 %;
 // a printer gets several device pixels per chart pixel).
@@ -129,6 +187,7 @@ private:
   void paintLine(QPainter& painter, const ChartLayout& layout, double pixelScale) const;
 
   ChartSeries m_series;
+  mutable ColumnReduction m_reduction;
   ChartAxis m_leftAxis;
   ChartAxis m_bottomAxis;
   QStringList m_titleLines;

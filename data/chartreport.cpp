@@ -24,6 +24,11 @@ ChartReport::ChartReport() {
   m_report.pageElements().push_back(std::move(chartObject));
 }
 
+void ChartReport::bindTable(MeasurementTable& table, std::function<void()> changed) {
+  m_binding.reset();
+  m_binding = std::make_unique<ChartBinding>(table, m_chart.series(), std::move(changed));
+}
+
 void ChartReport::paintPage(QPainter& painter, double dotsPerMm) const {
   m_report.renderPage(painter, m_report.pageTemplate(), 0, nullptr, dotsPerMm);
 }

@@ -1,7 +1,11 @@
 #pragma once
 
+#include "chartbinding.h"
 #include "chartengine.h"
 #include "reportengine.h"
+
+#include <functional>
+#include <memory>
 
 class QWidget;
 
@@ -19,6 +23,11 @@ public:
   ChartReport(const ChartReport&) = delete;
   ChartReport& operator=(const ChartReport&) = delete;
 
+  // The series follows `table` from now on; `changed` runs after it followed a change.
+  void bindTable(MeasurementTable& table, std::function<void()> changed);
+  // Null until bindTable().
+  ChartBinding* binding() { return m_binding.get(); }
+
   ChartEngine& chart() { return m_chart; }
   const ChartEngine& chart() const { return m_chart; }
   Report& report() { return m_report; }
@@ -33,6 +42,7 @@ public:
 private:
   ChartEngine m_chart;
   Report m_report;
+  std::unique_ptr<ChartBinding> m_binding;
 };
 
 } // namespace kelvor

@@ -28,6 +28,12 @@ constexpr std::string_view kUpdate =
 constexpr std::string_view kDelete = "DELETE FROM Kelvor WHERE rowid = ?1";
 constexpr std::string_view kDeleteRange = "DELETE FROM Kelvor WHERE rowid BETWEEN ?1 AND ?2";
 
+// Room reserved beyond the records read: the records stored afterwards go in without moving
+// the others, and room never written to costs address space, not memory.
+std::size_t withRoomToGrow(std::size_t count) {
+  return count + std::max<std::size_t>(count / 4, 65536);
+}
+
 bool isContinuationByte(char c) {
   return (static_cast<unsigned char>(c) & 0xC0U) == 0x80U;
 }
@@ -222,10 +228,11 @@ void MeasurementTable::prepareStatements() {
 }
 
 void MeasurementTable::loadRecords() {
+  ++m_changeCount;
   m_records.clear();
   SqliteStatement count = m_db.prepare("SELECT count(*) FROM Kelvor");
   if (count.step())
-    m_records.reserve(static_cast<std::size_t>(count.columnInt(0)));
+    m_records.reserve(withRoomToGrow(static_cast<std::size_t>(count.columnInt(0))));
   SqliteStatement select = m_db.prepare(kSelectAll);
   StoredRecord record;
   while (select.step()) {
@@ -256,6 +263,7 @@ void MeasurementTable::releaseFile() noexcept {
   m_deletedRun.reset();
   m_db.close();
   m_records.clear();
+  ++m_changeCount;
   m_state = TableState::Browse;
   m_modified = 0;
   m_batchDepth = 0;
@@ -376,7 +384,7 @@ TableBookmark MeasurementTable::bookmark() const {
   // A record still being appended will be stored after every record there is now.
   if (m_state == TableState::Insert || m_records.empty())
     return {INT64_MAX};
-  return {m_records[m_current].rowid};
+  return {m_records.rowid(m_current)};
 }
 
 void MeasurementTable::gotoBookmark(TableBookmark bookmark) {
@@ -409,7 +417,7 @@ void MeasurementTable::edit() {
     append();
     return;
   }
-  m_buffer = m_records[m_current];
+  m_buffer = m_records.record(m_current);
   m_modified = 0;
   m_state = TableState::Edit;
   notifyViews();
@@ -475,7 +483,8 @@ void MeasurementTable::updateBuffer() {
   m_update.bindInt(6, (m_modified & kVoltageModified) != 0 ? 1 : 0);
   m_update.bindInt(7, m_buffer.rowid);
   m_update.run();
-  m_records[m_current] = m_buffer;
+  m_records.set(m_current, m_buffer);
+  ++m_changeCount;
 }
 
 void MeasurementTable::dropAppended() {
@@ -500,7 +509,7 @@ void MeasurementTable::deleteCurrent() {
   if (m_batchDepth > 0) {
     deferDelete(m_current);
   } else {
-    m_delete.bindInt(1, m_records[m_current].rowid);
+    m_delete.bindInt(1, m_records.rowid(m_current));
     m_delete.run();
   }
   eraseRecord(m_current);
@@ -508,12 +517,12 @@ void MeasurementTable::deleteCurrent() {
 }
 
 void MeasurementTable::deferDelete(std::size_t index) {
-  const std::int64_t rowid = m_records[index].rowid;
+  const std::int64_t rowid = m_records.rowid(index);
   if (m_deletedRun) {
     auto& [low, high] = *m_deletedRun;
     const bool joinsBelow =
-        rowid < low && (index + 1 == m_records.size() || m_records[index + 1].rowid > high);
-    const bool joinsAbove = rowid > high && (index == 0 || m_records[index - 1].rowid < low);
+        rowid < low && (index + 1 == m_records.size() || m_records.rowid(index + 1) > high);
+    const bool joinsAbove = rowid > high && (index == 0 || m_records.rowid(index - 1) < low);
     if (joinsBelow) {
       low = rowid;
       return;
@@ -538,6 +547,7 @@ void MeasurementTable::flushDeletes() {
 
 void MeasurementTable::eraseRecord(std::size_t index) {
   m_records.erase(index);
+  ++m_changeCount;
   if (m_records.empty())
     setEmptyPosition();
   else if (m_current >= m_records.size())
@@ -596,16 +606,19 @@ void MeasurementTable::refresh() {
   reload();
 }
 
-const StoredRecord& MeasurementTable::currentRecord() const {
-  static const StoredRecord kNone;
+StoredRecord MeasurementTable::currentRecord() const {
   if (m_state != TableState::Browse)
     return m_buffer;
   if (m_records.empty())
-    return kNone;
-  return m_records[m_current];
+    return {};
+  return m_records.record(m_current);
 }
 
 std::optional<int> MeasurementTable::time() const {
+  if (m_state == TableState::Browse && !m_records.empty()) {
+    const std::int32_t time = m_records.time(m_current);
+    return time == StoredRecord::kNoTime ? std::nullopt : std::optional<int>(time);
+  }
   return timeOf(currentRecord());
 }
 
@@ -618,7 +631,7 @@ std::string MeasurementTable::voltage() const {
 }
 
 std::string MeasurementTable::text(Field field) const {
-  const StoredRecord& record = currentRecord();
+  const StoredRecord record = currentRecord();
   switch (field) {
   case Field::Time:
     return record.time == StoredRecord::kNoTime ? std::string() : timeToStorageText(record.time);
@@ -631,7 +644,9 @@ std::string MeasurementTable::text(Field field) const {
 }
 
 double MeasurementTable::fieldAsFloat(Field field) const {
-  const StoredRecord& record = currentRecord();
+  if (m_state == TableState::Browse && !m_records.empty())
+    return storedFieldAsFloat(static_cast<int>(m_current), field);
+  const StoredRecord record = currentRecord();
   switch (field) {
   case Field::Time:
     return record.time == StoredRecord::kNoTime ? 0.0 : record.time / double(kSecondsPerDay);
@@ -668,7 +683,34 @@ MeasurementRecord MeasurementTable::record(int index) const {
   const auto position = static_cast<std::size_t>(index);
   const bool isBuffer = (m_state == TableState::Insert && position == m_records.size()) ||
                         (m_state == TableState::Edit && position == m_current);
-  return toMeasurementRecord(isBuffer ? m_buffer : m_records[position]);
+  return toMeasurementRecord(isBuffer ? m_buffer : m_records.record(position));
+}
+
+FieldText MeasurementTable::storedText(int index, Field field) const {
+  const auto position = static_cast<std::size_t>(index);
+  switch (field) {
+  case Field::Time:
+    break;
+  case Field::Minutes:
+    return m_records.minutes(position);
+  case Field::Voltage:
+    return m_records.voltage(position);
+  }
+  FieldText text;
+  if (const std::int32_t time = m_records.time(position); time != StoredRecord::kNoTime) {
+    const std::string timeText = timeToStorageText(time);
+    std::copy(timeText.begin(), timeText.end(), text.chars.begin());
+    text.size = static_cast<std::uint8_t>(timeText.size());
+  }
+  return text;
+}
+
+double MeasurementTable::storedFieldAsFloat(int index, Field field) const {
+  if (field == Field::Time) {
+    const std::int32_t time = m_records.time(static_cast<std::size_t>(index));
+    return time == StoredRecord::kNoTime ? 0.0 : time / double(kSecondsPerDay);
+  }
+  return textAsFloat(storedText(index, field).view());
 }
 
 void MeasurementTable::disableControls() {
@@ -739,6 +781,7 @@ void MeasurementTable::rollbackBatch() noexcept {
   } catch (const std::exception&) {
     // The file could not be read back: show nothing rather than rows that are not in it.
     m_records.clear();
+    ++m_changeCount;
     m_state = TableState::Browse;
     m_modified = 0;
     setEmptyPosition();

@@ -3,6 +3,7 @@
 #include "recordgapbuffer.h"
 #include "sqlitedatabase.h"
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -135,6 +136,16 @@ public:
   int viewRecordCount() const;
   MeasurementRecord record(int index) const;
 
+  // Stored records only (a record being appended or edited shows its stored state), for views
+  // that keep their own copy of the records. `index` lies in [0, recordCount()).
+  FieldText storedText(int index, Field field) const;
+  // MINUTES or VOLTAGE of a stored record read as fieldAsFloat reads it.
+  double storedFieldAsFloat(int index, Field field) const;
+  // Counts every change of the stored records except a record stored at the end: a view that
+  // saw the same count before catches up by reading the records stored since, and re-reads
+  // everything otherwise.
+  std::uint64_t changeCount() const { return m_changeCount; }
+
   // Bound views.
   void disableControls();
   void enableControls();
@@ -164,7 +175,7 @@ private:
   void setEmptyPosition();
   void requireEditing() const;
   void requireOpen() const;
-  const StoredRecord& currentRecord() const;
+  StoredRecord currentRecord() const;
   void notifyViews();
 
   void beginBatch();
@@ -192,6 +203,7 @@ private:
   std::optional<std::pair<std::int64_t, std::int64_t>> m_deletedRun;
   int m_suspendCount = 0;
   std::vector<TableListener*> m_listeners;
+  std::uint64_t m_changeCount = 0;
 };
 
 // Runs a batch change (clearing, import, interval selection) in one transaction. Without

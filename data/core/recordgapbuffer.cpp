@@ -1,26 +1,161 @@
 #include "recordgapbuffer.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace kelvor {
+namespace {
+
+// Code 0 ends a text shorter than twelve characters.
+constexpr std::string_view kPackedCharacters("\0 0123456789.-+E", 16);
+constexpr std::size_t kPackedLength = 12;
+
+std::array<std::uint8_t, 256> packedCodes() {
+  std::array<std::uint8_t, 256> codes{};
+  for (std::size_t code = 1; code < kPackedCharacters.size(); ++code)
+    codes[static_cast<unsigned char>(kPackedCharacters[code])] = static_cast<std::uint8_t>(code);
+  return codes;
+}
+
+const std::array<std::uint8_t, 256> kCodes = packedCodes();
+
+} // namespace
+
+std::int32_t RecordGapBuffer::time(std::size_t index) const {
+  const std::uint32_t time = at(index).timeAndFlags & kTimeMask;
+  return time == kNoTime ? StoredRecord::kNoTime : static_cast<std::int32_t>(time);
+}
+
+FieldText RecordGapBuffer::minutes(std::size_t index) const {
+  const PackedRecord& record = at(index);
+  return textOf(record.minutes, record.timeAndFlags, kMinutesOwn);
+}
+
+FieldText RecordGapBuffer::voltage(std::size_t index) const {
+  const PackedRecord& record = at(index);
+  return textOf(record.voltage, record.timeAndFlags, kVoltageOwn);
+}
+
+StoredRecord RecordGapBuffer::record(std::size_t index) const {
+  const PackedRecord& packed = at(index);
+  StoredRecord record;
+  record.rowid = packed.rowid;
+  record.time = time(index);
+  const FieldText minutes = textOf(packed.minutes, packed.timeAndFlags, kMinutesOwn);
+  const FieldText voltage = textOf(packed.voltage, packed.timeAndFlags, kVoltageOwn);
+  record.minutes = minutes.chars;
+  record.minutesSize = minutes.size;
+  record.voltage = voltage.chars;
+  record.voltageSize = voltage.size;
+  return record;
+}
+
+void RecordGapBuffer::set(std::size_t index, const StoredRecord& record) {
+  PackedRecord& packed = at(index);
+  release(packed);
+  packed = pack(record);
+}
+
+RecordGapBuffer::PackedRecord RecordGapBuffer::pack(const StoredRecord& record) {
+  PackedRecord packed;
+  packed.rowid = record.rowid;
+  std::uint32_t flags = record.time == StoredRecord::kNoTime
+                            ? kNoTime
+                            : static_cast<std::uint32_t>(record.time) & kTimeMask;
+  packText({record.minutes.data(), record.minutesSize}, packed.minutes, flags, kMinutesOwn);
+  packText({record.voltage.data(), record.voltageSize}, packed.voltage, flags, kVoltageOwn);
+  packed.timeAndFlags = flags;
+  return packed;
+}
+
+void RecordGapBuffer::packText(std::string_view text, PackedText& packed, std::uint32_t& flags,
+                               std::uint32_t ownFlag) {
+  const bool fits = text.size() <= kPackedLength &&
+                    std::all_of(text.begin(), text.end(),
+                                [](char c) { return kCodes[static_cast<unsigned char>(c)] != 0; });
+  packed.fill(0);
+  if (!fits) {
+    const std::uint32_t slot = storeOwn(text);
+    std::memcpy(packed.data(), &slot, sizeof slot);
+    flags |= ownFlag;
+    return;
+  }
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const std::uint8_t code = kCodes[static_cast<unsigned char>(text[i])];
+    packed[i / 2] |= static_cast<std::uint8_t>(i % 2 == 0 ? code : code << 4U);
+  }
+}
+
+FieldText RecordGapBuffer::textOf(const PackedText& packed, std::uint32_t flags,
+                                  std::uint32_t ownFlag) const {
+  FieldText text;
+  if ((flags & ownFlag) != 0) {
+    std::uint32_t slot = 0;
+    std::memcpy(&slot, packed.data(), sizeof slot);
+    const std::string& own = m_ownTexts[slot];
+    std::copy(own.begin(), own.end(), text.chars.begin());
+    text.size = static_cast<std::uint8_t>(own.size());
+    return text;
+  }
+  std::size_t size = 0;
+  for (; size < kPackedLength; ++size) {
+    const unsigned byte = packed[size / 2];
+    const unsigned code = size % 2 == 0 ? byte & 0x0FU : byte >> 4U;
+    if (code == 0)
+      break;
+    text.chars[size] = kPackedCharacters[code];
+  }
+  text.size = static_cast<std::uint8_t>(size);
+  return text;
+}
+
+std::uint32_t RecordGapBuffer::storeOwn(std::string_view text) {
+  if (!m_freeOwnTexts.empty()) {
+    const std::uint32_t slot = m_freeOwnTexts.back();
+    m_freeOwnTexts.pop_back();
+    m_ownTexts[slot] = text;
+    return slot;
+  }
+  m_ownTexts.emplace_back(text);
+  return static_cast<std::uint32_t>(m_ownTexts.size() - 1);
+}
+
+void RecordGapBuffer::release(const PackedRecord& record) {
+  for (const auto& [flag, packed] :
+       {std::pair{kMinutesOwn, &record.minutes}, std::pair{kVoltageOwn, &record.voltage}}) {
+    if ((record.timeAndFlags & flag) == 0)
+      continue;
+    std::uint32_t slot = 0;
+    std::memcpy(&slot, packed->data(), sizeof slot);
+    m_ownTexts[slot].clear();
+    m_ownTexts[slot].shrink_to_fit();
+    m_freeOwnTexts.push_back(slot);
+  }
+}
 
 void RecordGapBuffer::clear() {
   m_records.clear();
   m_records.shrink_to_fit();
   m_gapBegin = 0;
   m_gapEnd = 0;
+  m_ownTexts.clear();
+  m_ownTexts.shrink_to_fit();
+  m_freeOwnTexts.clear();
+  m_freeOwnTexts.shrink_to_fit();
 }
 
 void RecordGapBuffer::pushBack(const StoredRecord& record) {
+  const PackedRecord packed = pack(record);
   if (gapSize() > 0 && m_gapEnd == m_records.size()) {
-    m_records[m_gapBegin++] = record;
+    m_records[m_gapBegin++] = packed;
     return;
   }
-  m_records.push_back(record);
+  m_records.push_back(packed);
 }
 
 void RecordGapBuffer::erase(std::size_t index) {
   moveGapTo(index);
+  release(m_records[m_gapEnd]);
   ++m_gapEnd;
   if (empty())
     clear();
@@ -44,12 +179,12 @@ void RecordGapBuffer::moveGapTo(std::size_t index) {
   }
 }
 
-std::size_t RecordGapBuffer::lowerBound(std::int64_t rowid) const {
+std::size_t RecordGapBuffer::lowerBound(std::int64_t wanted) const {
   std::size_t low = 0;
   std::size_t high = size();
   while (low < high) {
     const std::size_t middle = low + (high - low) / 2;
-    if ((*this)[middle].rowid < rowid)
+    if (rowid(middle) < wanted)
       low = middle + 1;
     else
       high = middle;

@@ -3,12 +3,13 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace kelvor {
 
-// One stored measurement record as the table keeps it in memory: a million of them must fit
-// in well under a hundred megabytes, so the texts live in fixed arrays beside their lengths.
+// One measurement record as the table works on it (the record being appended or edited).
 // A text holds at most 12 characters; 36 bytes keep twelve characters of up to three UTF-8
 // bytes, which covers every character of the Windows-1250 files the program reads.
 struct StoredRecord {
@@ -24,37 +25,81 @@ struct StoredRecord {
   std::array<char, kTextSize> voltage{};
 };
 
-// The records in table order with a gap that follows the place of the last deletion.
-// Walks delete records one after another close to each other (the clearing walk, the
-// interval selection), so each deletion moves only the few records between the gap and
-// the deleted one instead of the whole tail; index access stays constant time.
+// A MINUTES or VOLTAGE text copied out of the table without touching the heap.
+struct FieldText {
+  std::array<char, StoredRecord::kTextSize> chars{};
+  std::uint8_t size = 0;
+
+  std::string_view view() const { return {chars.data(), size}; }
+};
+
+// The records in table order, kept compactly: a year of records at the shortest interval
+// is five million of them. A text made of blanks, digits, a point, signs and an exponent
+// letter (everything the measuring cycle and the export write) is kept as twelve 4-bit
+// codes in 6 bytes; any other text lives in a side store and the record keeps its slot. A
+// record takes 24 bytes.
+//
+// A gap follows the place of the last deletion. Walks delete records one after another close
+// to each other (the clearing walk, the interval selection), so each deletion moves only the
+// few records between the gap and the deleted one instead of the whole tail; index access
+// stays constant time.
 class RecordGapBuffer {
 public:
   std::size_t size() const { return m_records.size() - gapSize(); }
   bool empty() const { return size() == 0; }
 
-  const StoredRecord& operator[](std::size_t index) const {
-    return m_records[index < m_gapBegin ? index : index + gapSize()];
-  }
-  StoredRecord& operator[](std::size_t index) {
-    return m_records[index < m_gapBegin ? index : index + gapSize()];
-  }
+  std::int64_t rowid(std::size_t index) const { return at(index).rowid; }
+  std::int32_t time(std::size_t index) const;
+  FieldText minutes(std::size_t index) const;
+  FieldText voltage(std::size_t index) const;
+  StoredRecord record(std::size_t index) const;
+  void set(std::size_t index, const StoredRecord& record);
 
+  // Room for `count` records; appends up to there copy nothing.
   void reserve(std::size_t count) { m_records.reserve(count); }
   void clear();
   void pushBack(const StoredRecord& record);
   void erase(std::size_t index);
 
   // The first index whose rowid is not below `rowid` (rowids grow in table order).
-  std::size_t lowerBound(std::int64_t rowid) const;
+  std::size_t lowerBound(std::int64_t wanted) const;
 
 private:
+  using PackedText = std::array<std::uint8_t, 6>;
+  // Bits of PackedRecord::timeAndFlags above the time: the text is in the side store.
+  static constexpr std::uint32_t kMinutesOwn = 1U << 24;
+  static constexpr std::uint32_t kVoltageOwn = 1U << 25;
+  static constexpr std::uint32_t kTimeMask = (1U << 24) - 1;
+  static constexpr std::uint32_t kNoTime = kTimeMask;
+
+  struct PackedRecord {
+    std::int64_t rowid = 0;
+    std::uint32_t timeAndFlags = kNoTime;
+    PackedText minutes{};
+    PackedText voltage{};
+  };
+
+  const PackedRecord& at(std::size_t index) const {
+    return m_records[index < m_gapBegin ? index : index + gapSize()];
+  }
+  PackedRecord& at(std::size_t index) {
+    return m_records[index < m_gapBegin ? index : index + gapSize()];
+  }
+  PackedRecord pack(const StoredRecord& record);
+  void packText(std::string_view text, PackedText& packed, std::uint32_t& flags,
+                std::uint32_t ownFlag);
+  FieldText textOf(const PackedText& packed, std::uint32_t flags, std::uint32_t ownFlag) const;
+  void release(const PackedRecord& record);
+  std::uint32_t storeOwn(std::string_view text);
+
   std::size_t gapSize() const { return m_gapEnd - m_gapBegin; }
   void moveGapTo(std::size_t index);
 
-  std::vector<StoredRecord> m_records;
+  std::vector<PackedRecord> m_records;
   std::size_t m_gapBegin = 0;
   std::size_t m_gapEnd = 0;
+  std::vector<std::string> m_ownTexts;
+  std::vector<std::uint32_t> m_freeOwnTexts;
 };
 
 } // namespace kelvor

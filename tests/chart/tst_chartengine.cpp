@@ -10,6 +10,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <limits>
 #include <random>
 #include <stdexcept>
 
@@ -62,6 +63,9 @@ private slots:
   void bottomLabelsCrowdingIsThinned();
   void reductionKeepsFirstLastMinMaxPerColumn();
   void millionPointsPaintAsTheirReduction();
+  void reductionFollowsAppendedPoints();
+  void positionalSeriesFindsPointsAsStoredXDoes();
+  void viewRedrawsWhenWhatItShowsChanges();
   void pointsBeyondAxisMaximumAreNotDrawn();
   void longTitleIsDrawnWhole();
   void emptySeriesDrawsAxesWithoutLine();
@@ -111,16 +115,16 @@ void TestChartEngine::seriesStoresPointsAndRefuses() {
   series.addPoint(1, 12.4, "");
   series.addPoint(1, 12.3, "  10.2");
   QCOMPARE(series.count(), std::size_t{3});
-  QCOMPARE(series.label(0), std::string_view("   0.1"));
-  QCOMPARE(series.label(1), std::string_view(""));
-  QCOMPARE(series.label(2), std::string_view("  10.2"));
-  QCOMPARE(series.y(2), 12.3);
+  QCOMPARE(series.label(0), std::string("   0.1"));
+  QCOMPARE(series.label(1), std::string(""));
+  QCOMPARE(series.label(2), std::string("  10.2"));
+  QCOMPARE(series.y(2), double(12.3F));
   QVERIFY_THROWS_EXCEPTION(std::invalid_argument, series.addPoint(0.5, 1.0, "x"));
   QCOMPARE(series.count(), std::size_t{3});
   series.clear();
   QCOMPARE(series.count(), std::size_t{0});
   series.addPoint(0, 1.0, "a");
-  QCOMPARE(series.label(0), std::string_view("a"));
+  QCOMPARE(series.label(0), std::string("a"));
 }
 
 void TestChartEngine::leftAxisFixedRanges() {
@@ -268,15 +272,19 @@ void TestChartEngine::millionPointsPaintAsTheirReduction() {
   full.leftAxis() = ChartAxis{10.0, 13.0, 0.5, full.leftAxis().title};
   double volts = 11.5;
   full.series().reserve(kPoints, 0);
+  std::vector<double> xs;
+  std::vector<double> ys;
   for (int i = 0; i < kPoints; ++i) {
     volts = std::clamp(volts + step(random), 9.8, 13.2);
-    full.series().addPoint(i, volts, "");
+    full.series().addPositionalPoint(volts);
+    xs.push_back(i);
+    ys.push_back(full.series().y(std::size_t(i)));
   }
+  QVERIFY(full.series().isPositional());
 
   const QSize size(1280, 720);
   const ChartLayout geometry = full.layout(size);
-  const auto kept = reduceToPixelColumns(full.series().xValues(), full.series().yValues(), 0,
-                                         kPoints, 0.0, geometry.plot.width() / kPoints);
+  const auto kept = reduceToPixelColumns(xs, ys, 0, kPoints, 0.0, geometry.plot.width() / kPoints);
   QVERIFY(kept.size() < std::size_t{4} * 1300);
   ChartEngine reduced;
   reduced.bottomAxis() = full.bottomAxis();
@@ -287,6 +295,112 @@ void TestChartEngine::millionPointsPaintAsTheirReduction() {
   const QImage fullImage = paintChart(full, size);
   QCOMPARE(fullImage, paintChart(reduced, size));
   QVERIFY(countColour(fullImage, qRgb(0, 0, 255)) > 1000);
+}
+
+void TestChartEngine::reductionFollowsAppendedPoints() {
+  std::mt19937 random(5);
+  std::uniform_real_distribution<double> noise(-1.0, 1.0);
+  for (const bool positional : {true, false}) {
+    ChartSeries series;
+    std::vector<double> xs;
+    std::vector<double> ys;
+    ColumnReduction reduction;
+    const double pixelsPerUnit = positional ? 0.013 : 0.11;
+    std::size_t end = 0;
+    for (const std::size_t add : {1, 1, 2, 700, 3, 1, 5000, 77}) {
+      for (std::size_t k = 0; k < add; ++k, ++end) {
+        const double y = double(float(noise(random)));
+        const double x = positional ? double(end) : end * 0.37;
+        positional ? series.addPositionalPoint(y) : series.addPoint(x, y, "");
+        xs.push_back(x);
+        ys.push_back(y);
+      }
+      QCOMPARE(
+          reduction.reduce(series, 3, end, 0.5, pixelsPerUnit),
+          reduceToPixelColumns(xs, ys, std::min<std::size_t>(3, end), end, 0.5, pixelsPerUnit));
+    }
+    // Another scale, another first point, or new points start the reduction afresh.
+    QCOMPARE(reduction.reduce(series, 0, end, 0.0, 0.2),
+             reduceToPixelColumns(xs, ys, 0, end, 0.0, 0.2));
+    QCOMPARE(reduction.reduce(series, 10, end - 5, 0.0, 0.2),
+             reduceToPixelColumns(xs, ys, 10, end - 5, 0.0, 0.2));
+    series.clear();
+    for (std::size_t i = 0; i < 100; ++i) {
+      positional ? series.addPositionalPoint(-ys[i]) : series.addPoint(xs[i], -ys[i], "");
+      ys[i] = -ys[i];
+    }
+    xs.resize(100);
+    ys.resize(100);
+    QCOMPARE(reduction.reduce(series, 10, 100, 0.0, 0.2),
+             reduceToPixelColumns(xs, ys, 10, 100, 0.0, 0.2));
+  }
+}
+
+void TestChartEngine::positionalSeriesFindsPointsAsStoredXDoes() {
+  ChartSeries positional;
+  ChartSeries stored;
+  for (int i = 0; i < 20; ++i) {
+    positional.addPositionalPoint(1.0);
+    stored.addPoint(i, 1.0, "");
+  }
+  QVERIFY(positional.isPositional());
+  // A point whose x is its position keeps the series positional.
+  QVERIFY(stored.isPositional());
+  stored.addPoint(20.5, 1.0, "");
+  positional.addPositionalPoint(1.0);
+  QVERIFY(!stored.isPositional());
+  QCOMPARE(stored.x(19), 19.0);
+  QCOMPARE(stored.x(20), 20.5);
+  for (const double x :
+       {-1e300, -3.0, 0.0, 0.5, 7.0, 7.25, 19.0, 19.9, 20.0, 25.0, 1e300,
+        std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()}) {
+    for (const auto& [from, end] : {std::pair<std::size_t, std::size_t>{0, 20}, {4, 12}}) {
+      QCOMPARE(positional.lowerBound(x, from, end), stored.lowerBound(x, from, end));
+      QCOMPARE(positional.upperBound(x, from, end), stored.upperBound(x, from, end));
+    }
+  }
+}
+
+void TestChartEngine::viewRedrawsWhenWhatItShowsChanges() {
+  ChartReport report;
+  ChartEngine& chart = report.chart();
+  chart.bottomAxis().maximum = 100;
+  chart.leftAxis() = ChartAxis{10.0, 13.0, 0.5, chart.leftAxis().title};
+  for (int i = 0; i < 50; ++i)
+    chart.series().addPoint(i, 11.0, formatFixed(i * 0.1, 6, 1));
+  ChartView view(report);
+  view.resize(674, 476);
+  const auto shown = [&view] {
+    return view.grab().toImage().convertToFormat(QImage::Format_RGB32);
+  };
+  const auto painted = [&view, &report] {
+    QImage page(view.size(), QImage::Format_RGB32);
+    page.fill(view.palette().window().color());
+    QPainter painter(&page);
+    report.paintPage(painter, view.zoom() * 96.0 / 25.4);
+    return page;
+  };
+  const QImage before = shown();
+  QCOMPARE(before, painted());
+
+  // A point beyond the axis changes nothing shown; one on it, the axis, the title, the
+  // colour and a re-read do.
+  chart.series().addPoint(150, 12.9, "  15.0");
+  QCOMPARE(shown(), before);
+  chart.series().addPoint(151, 12.9, "  15.1");
+  chart.bottomAxis().maximum = 200;
+  QVERIFY(shown() != before);
+  QCOMPARE(shown(), painted());
+  chart.setFirstTitleLine(QStringLiteral("JINY"));
+  QCOMPARE(shown(), painted());
+  chart.series().setColor(clRed);
+  QCOMPARE(shown(), painted());
+  chart.series().clear();
+  for (int i = 0; i < 50; ++i)
+    chart.series().addPoint(i, 12.0, formatFixed(i * 0.1, 6, 1));
+  QCOMPARE(shown(), painted());
+  view.setZoom(0.5);
+  QCOMPARE(shown(), painted());
 }
 
 void TestChartEngine::pointsBeyondAxisMaximumAreNotDrawn() {

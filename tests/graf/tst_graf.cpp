@@ -256,7 +256,7 @@ private slots:
     QCOMPARE(series.count(), std::size_t(700));
     for (std::size_t i = 0; i < series.count(); ++i) {
       QCOMPARE(series.x(i), double(i));
-      QCOMPARE(series.y(i), kelvor::strToFloat(voltageText(int(i))));
+      QCOMPARE(series.y(i), double(float(kelvor::strToFloat(voltageText(int(i))))));
     }
     const auto [first, last] = f.chart().visibleRange();
     QCOMPARE(first, std::size_t(0));
@@ -284,7 +284,7 @@ private slots:
       f.form().chartReread();
       QCOMPARE(f.chart().series().count(), std::size_t(kBadRecord));
       QCOMPARE(f.chart().series().y(kBadRecord - 1),
-               kelvor::strToFloat(voltageText(kBadRecord - 1)));
+               double(float(kelvor::strToFloat(voltageText(kBadRecord - 1)))));
       QCOMPARE(f.dialogs().messages.size(), std::size_t(1));
       QCOMPARE(f.dialogs().messages[0].text,
                QLatin1Char('\'') + voltage +
@@ -458,7 +458,8 @@ private slots:
     QVERIFY(requester.requested);
     QVERIFY(requester.sawHourglass);
     QCOMPARE(f.form().Table1.recordCount(), 11);
-    QCOMPARE(f.chart().series().count(), std::size_t(10));
+    // The chart follows the table: the record stored during the re-read is on it already.
+    QCOMPARE(f.chart().series().count(), std::size_t(11));
     QVERIFY(!QApplication::overrideCursor());
     f.form().chartReread();
     QCOMPARE(f.chart().series().count(), std::size_t(11));

@@ -105,6 +105,8 @@ private slots:
   void numbersReadAsTheGeneralReading();
   void nestedSuspensionNotifiesOnceAtLastResume();
   void storageTimeText();
+  void everyKindOfTextKeepsItsBytes();
+  void changeCountMarksAllButStoresAtTheEnd();
 };
 
 void TestMeasurementTable::createsFolderFileAndTable() {
@@ -697,6 +699,102 @@ void TestMeasurementTable::storageTimeText() {
   QCOMPARE(timeFromStorageText("13:05:07"), std::optional<int>(13 * 3600 + 5 * 60 + 7));
   for (const char* bad : {"", "24:00:00", "12:60:00", "1:05:07", "12:05:07 ", "ab:cd:ef"})
     QVERIFY2(!timeFromStorageText(bad), bad);
+}
+
+// Texts the compact store keeps as codes and texts it keeps aside must come back alike, also
+// after deletions and edits reuse the room of texts kept aside.
+void TestMeasurementTable::everyKindOfTextKeepsItsBytes() {
+  QTemporaryDir dir;
+  const auto file = std::filesystem::path(dir.filePath(QStringLiteral("Kelvor.db")).toStdString());
+  const std::vector<std::string> texts = {"",
+                                          " ",
+                                          "   0.1",
+                                          "-1.5E+3",
+                                          "123456789012",
+                                          "12,5V",
+                                          "1.5e3",
+                                          "Čas žluté",
+                                          std::string("a\0b", 3),
+                                          "        12.5",
+                                          "++--..EE  00"};
+  MeasurementTable table;
+  table.open(file);
+  {
+    MeasurementTable::Batch batch(table);
+    for (const std::string& minutes : texts) {
+      for (const std::string& voltage : {texts[2], texts[7]}) {
+        table.append();
+        table.setMinutes(minutes);
+        table.setVoltage(voltage);
+      }
+    }
+    table.post();
+    batch.commit();
+  }
+  const auto expected = [&texts](std::size_t row) {
+    return std::pair{texts[row / 2], row % 2 == 0 ? texts[2] : texts[7]};
+  };
+  for (int row = 0; row < table.recordCount(); ++row) {
+    const auto [minutes, voltage] = expected(std::size_t(row));
+    QCOMPARE(table.record(row).minutes, minutes);
+    QCOMPARE(table.record(row).voltage, voltage);
+    QCOMPARE(std::string(table.storedText(row, Field::Minutes).view()), minutes);
+    QCOMPARE(std::string(table.storedText(row, Field::Voltage).view()), voltage);
+  }
+  // Delete every record with a text kept aside, then store new ones into the freed room.
+  table.first();
+  while (!table.eof()) {
+    if (table.voltage() == texts[7])
+      table.deleteCurrent();
+    else
+      table.next();
+  }
+  table.moveTo(3);
+  table.edit();
+  table.setMinutes("řádek");
+  table.post();
+  table.append();
+  table.setMinutes("jiny text");
+  table.setVoltage("12.000");
+  table.post();
+  QCOMPARE(table.recordCount(), int(texts.size()) + 1);
+  for (int row = 0; row + 1 < table.recordCount(); ++row) {
+    QCOMPARE(table.record(row).minutes, row == 3 ? std::string("řádek") : texts[std::size_t(row)]);
+    QCOMPARE(table.record(row).voltage, texts[2]);
+  }
+  QCOMPARE(table.record(table.recordCount() - 1).minutes, std::string("jiny text"));
+  const std::vector<MeasurementRecord> shown = tableRows(table);
+  table.close();
+  table.open(file);
+  QCOMPARE(tableRows(table), shown);
+  QCOMPARE(fileRows(file), shown);
+}
+
+void TestMeasurementTable::changeCountMarksAllButStoresAtTheEnd() {
+  QTemporaryDir dir;
+  MeasurementTable table;
+  table.open(dir.filePath(QStringLiteral("Kelvor.db")).toStdString());
+  fill(table, 5);
+  std::uint64_t count = table.changeCount();
+  appendRecord(table, 5);
+  table.post();
+  QCOMPARE(table.changeCount(), count);
+  const auto changes = [&table, &count](const char* step) {
+    const std::uint64_t now = table.changeCount();
+    QVERIFY2(now != count, step);
+    count = now;
+  };
+  table.moveTo(2);
+  table.edit();
+  table.setVoltage("9.999");
+  table.post();
+  changes("edit");
+  table.deleteCurrent();
+  changes("delete");
+  table.refresh();
+  changes("refresh");
+  table.close();
+  changes("close");
 }
 
 QTEST_APPLESS_MAIN(TestMeasurementTable)
