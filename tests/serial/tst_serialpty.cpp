@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 
 using namespace kelvor;
 using namespace std::chrono_literals;
@@ -20,12 +21,25 @@ namespace {
 // The other end of a pseudo-terminal: the port opens the slave side by its path.
 class PtyPeer {
 public:
+  // The port sees the slave through a link of its own, as /dev/serial/by-id names an adapter:
+  // once the peer hangs up, the link is gone, so a port that opens its path again cannot take
+  // the slave number that another test's pseudo-terminal got next.
   PtyPeer() {
     m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    if (m_master >= 0 && ::grantpt(m_master) == 0 && ::unlockpt(m_master) == 0)
-      m_path = ::ptsname(m_master);
+    char folder[] = "/tmp/kelvor_ptyXXXXXX";
+    if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0 ||
+        ::mkdtemp(folder) == nullptr)
+      return;
+    m_folder = folder;
+    const std::string link = m_folder + "/port";
+    if (const char* slave = ::ptsname(m_master); slave && ::symlink(slave, link.c_str()) == 0)
+      m_path = link;
   }
-  ~PtyPeer() { hangUp(); }
+  ~PtyPeer() {
+    hangUp();
+    if (!m_folder.empty())
+      ::rmdir(m_folder.c_str());
+  }
   PtyPeer(const PtyPeer&) = delete;
   PtyPeer& operator=(const PtyPeer&) = delete;
 
@@ -56,10 +70,13 @@ public:
     if (m_master >= 0)
       ::close(m_master);
     m_master = -1;
+    if (!m_path.empty())
+      ::unlink(m_path.c_str());
   }
 
 private:
   int m_master = -1;
+  std::string m_folder;
   std::string m_path;
 };
 
