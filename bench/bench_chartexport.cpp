@@ -89,14 +89,17 @@ void BM_ChartExportWmf(benchmark::State& state) {
 }
 BENCHMARK(BM_ChartExportWmf)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
+std::string exportedBytes(const ExportBench& bench, bool bitmap) {
+  if (bitmap)
+    return kelvor::chartBitmap(bench.report.chart(), bench.picture).toStdString();
+  const auto wmf = kelvor::chartMetafile(bench.report.chart(), bench.picture);
+  return std::string(wmf.begin(), wmf.end());
+}
+
 // The write alone of a file as large as the export's, through the same whole-file path.
 void BM_ChartFileWrite(benchmark::State& state, bool bitmap) {
   ExportBench bench(static_cast<int>(state.range(0)));
-  const std::string bytes =
-      bitmap ? kelvor::chartBitmap(bench.report.chart(), bench.picture).toStdString() : [&] {
-        const auto wmf = kelvor::chartMetafile(bench.report.chart(), bench.picture);
-        return std::string(wmf.begin(), wmf.end());
-      }();
+  const std::string bytes = exportedBytes(bench, bitmap);
   const std::string file = bench.path("same-size");
   for (auto _ : state) {
     if (kelvor::writeWholeFile(file, std::string_view(bytes)) != 0)
@@ -106,5 +109,29 @@ void BM_ChartFileWrite(benchmark::State& state, bool bitmap) {
 }
 BENCHMARK_CAPTURE(BM_ChartFileWrite, bmp_size, true)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_ChartFileWrite, wmf_size, false)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+// The bound of each export in one figure, measured under the same load: a repaint followed
+// by the write of a file of the export's size.
+void BM_ChartRepaintPlusWrite(benchmark::State& state, bool bitmap) {
+  ExportBench bench(static_cast<int>(state.range(0)));
+  const std::string bytes = exportedBytes(bench, bitmap);
+  const std::string file = bench.path("same-size");
+  QImage image(bench.picture.size, QImage::Format_RGB32);
+  for (auto _ : state) {
+    bench.changeSeries();
+    QPainter painter(&image);
+    bench.report.chart().paint(painter, QRectF(QPointF(0, 0), QSizeF(bench.picture.size)),
+                               bench.picture.pixelScale);
+    painter.end();
+    if (kelvor::writeWholeFile(file, std::string_view(bytes)) != 0)
+      state.SkipWithError("the file could not be written");
+  }
+}
+BENCHMARK_CAPTURE(BM_ChartRepaintPlusWrite, bmp_size, true)
+    ->Arg(1000000)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ChartRepaintPlusWrite, wmf_size, false)
+    ->Arg(1000000)
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -18,6 +18,7 @@ constexpr double kScreenDpi = 96.0;
 constexpr double kInchesPerMetre = 1.0 / 0.0254;
 constexpr int kMaxMetafileCoordinate = 32767;
 constexpr int kMaxUnitsPerPixel = 16;
+constexpr qsizetype kBitmapHeadersBytes = 14 + 40;
 
 } // namespace
 
@@ -41,6 +42,8 @@ QByteArray chartBitmap(const ChartEngine& chart, const ChartPicture& picture) {
   QByteArray bytes;
   if (image.isNull())
     return bytes;
+  const qsizetype rowBytes = (qsizetype{image.width()} * 3 + 3) / 4 * 4;
+  bytes.reserve(kBitmapHeadersBytes + rowBytes * image.height());
   QBuffer buffer(&bytes);
   buffer.open(QIODevice::WriteOnly);
   QImageWriter writer(&buffer, "BMP");
