@@ -1,5 +1,6 @@
 #include "applicationtitle.h"
 #include "asciiformat.h"
+#include "fileerror.h"
 #include "form1.h"
 #include "numbertext.h"
 #include "timeformat.h"
@@ -10,17 +11,6 @@
 
 namespace kelvor {
 namespace {
-
-// A file operation that failed, in the runtime's words.
-class FileError : public std::runtime_error {
-public:
-  explicit FileError(int errorNumber) : std::runtime_error(fileErrorText(errorNumber)) {}
-};
-
-void check(int errorNumber) {
-  if (errorNumber != 0)
-    throw FileError(errorNumber);
-}
 
 TimeTextFormat timeTextFormat(const TimeFormat& format) {
   TimeTextFormat text;
@@ -34,14 +24,14 @@ TimeTextFormat timeTextFormat(const TimeFormat& format) {
 } // namespace
 
 void TForm1::ExportASCII1Click() {
-  const std::optional<QString> chosen =
-      m_dialogs->saveFileName({QStringLiteral("Data  Files  (  *.DAT  ) (*.dat)"),
-                               QStringLiteral("All  Files      (  *.*        ) (*)")});
+  SaveDialogOptions options;
+  options.filters = {QStringLiteral("Data  Files  (  *.DAT  ) (*.dat)"), kAllFilesFilter};
+  const std::optional<QString> chosen = m_dialogs->saveFileName(options);
   if (!chosen)
     return;
   const bool written = runCommand([this, &chosen] {
     AsciiFileWriter file;
-    check(file.create(chosen->toStdString()));
+    checkFileOperation(file.create(chosen->toStdString()));
     const TimeFormat timeFormat;
     {
       MeasurementTable::ViewSuspension suspended(Table1);
@@ -50,16 +40,20 @@ void TForm1::ExportASCII1Click() {
         const MeasurementRecord record = Table1.record(i);
         const std::string time =
             record.time ? timeFormat.format(*record.time).toStdString() : std::string();
-        check(file.writeLine(time, record.minutes, record.voltage));
+        checkFileOperation(file.writeLine(time, record.minutes, record.voltage));
       }
     }
-    check(file.close());
+    checkFileOperation(file.close());
   });
   if (written)
-    m_dialogs->showMessage(kApplicationTitle,
-                           QStringLiteral("Exportovaná data byla uložena do souboru:") +
-                               QLatin1Char('\n') + QFileInfo(*chosen).absoluteFilePath(),
-                           OperatorDialogs::Icon::None);
+    showExportedTo(*chosen);
+}
+
+void TForm1::showExportedTo(const QString& file) {
+  m_dialogs->showMessage(kApplicationTitle,
+                         QStringLiteral("Exportovaná data byla uložena do souboru:") +
+                             QLatin1Char('\n') + QFileInfo(file).absoluteFilePath(),
+                         OperatorDialogs::Icon::None);
 }
 
 // Appends a record per line until the file ends or a line's time is no time of day; the
@@ -77,7 +71,7 @@ std::optional<std::string> TForm1::appendImportedLines(AsciiFileReader& file) {
     cycle.MinutesText = texts.minutes;
     Table1.setVoltage(texts.voltage);
   }
-  check(file.error());
+  checkFileOperation(file.error());
   return std::nullopt;
 }
 
@@ -95,7 +89,7 @@ void TForm1::Import_ASCIIClick() {
   const std::string minutesBefore = cycle.MinutesText;
   runCommand([this, &chosen, &minutesBefore] {
     AsciiFileReader file;
-    check(file.open(chosen->toStdString()));
+    checkFileOperation(file.open(chosen->toStdString()));
     try {
       MeasurementTable::Batch batch(Table1);
       std::optional<std::string> badLine;
