@@ -74,6 +74,18 @@ void QueuedEventHandoff::serveUntil(const std::function<bool()>& done) {
   }
 }
 
+bool QueuedEventHandoff::serveOne(std::chrono::milliseconds limit) {
+  {
+    std::unique_lock lock(m_lock);
+    if (!m_arrived.wait_for(lock, limit, [this] { return !m_tasks.empty(); }))
+      return false;
+  }
+  const std::shared_ptr<Task> task = takeTask();
+  runGuarded(task->call);
+  finish(task);
+  return true;
+}
+
 void QueuedEventHandoff::serveFor(std::chrono::milliseconds time) {
   serveUntil([] { return false; }, time);
 }

@@ -26,6 +26,8 @@ public:
   bool serveUntil(const std::function<bool()>& done, std::chrono::milliseconds limit);
   // Serves for the whole time.
   void serveFor(std::chrono::milliseconds time);
+  // Runs one call, waiting for it up to the limit; false when none came.
+  bool serveOne(std::chrono::milliseconds limit);
 
 private:
   struct Task {

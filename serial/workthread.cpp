@@ -390,9 +390,14 @@ void TWorkThread::queueOne(std::string_view bytes, std::uint32_t errors) {
   raise(m_port.OnRxClusterEvent);
 }
 
+// An event handed over just before the port began to go away is served while it goes: its
+// handler must not run then, since its owner may already have let go of the port.
 void TWorkThread::raise(const TEvent<TSerialLine*>& event) {
   if (event.assigned())
-    RunOnEventThread([this, &event] { event(&m_port); });
+    RunOnEventThread([this, &event] {
+      if (!m_port.m_destroying.load())
+        event(&m_port);
+    });
 }
 
 void TWorkThread::RunOnEventThread(const std::function<void()>& call) {

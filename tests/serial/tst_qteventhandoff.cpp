@@ -150,8 +150,9 @@ void TestQtEventHandoff::destroyingThePortNeverDeadlocks() {
   // The event loop does not run: the worker comes to wait in a hand-off and stays there.
   QVERIFY(pollWithoutTheLoop([&] { return handoff->begun() > handoffsBefore; }, 30s));
   QCOMPARE(stats, before);
+  // The destruction serves the waiting hand-off without running its handler.
   port.reset();
-  QVERIFY(stats > before);
+  QCOMPARE(stats, before);
 }
 
 QTEST_GUILESS_MAIN(TestQtEventHandoff)

@@ -433,8 +433,10 @@ void TestSerialLine::destructionServesABlockedWorker() {
   // Nobody serves now: the worker blocks in the hand-off of OnCommStat.
   QTest::qSleep(50);
   QCOMPARE(stats, before);
+  // Destruction serves the hand-off, so the worker ends, but the handler no longer runs: its
+  // owner may already have let go of the port.
   rig.port.reset();
-  QVERIFY(stats > before);
+  QCOMPARE(stats, before);
 }
 
 QTEST_APPLESS_MAIN(TestSerialLine)

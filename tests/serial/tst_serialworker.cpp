@@ -38,7 +38,33 @@ private slots:
   void ringEmulationOnFamilyOne();
   void ringChangeElsewhereRaisesOnlyRI();
   void workerFailuresAreReported();
+  void eventsHandedOverDuringDestructionReachNoHandler();
 };
+
+// Two rows in one read become two clusters, each raised on its own; the second is handed
+// over while the port's owner destroys it, when the owner's pointer to the port is already
+// empty. Its handler must not run.
+void TestSerialWorker::eventsHandedOverDuringDestructionReachNoHandler() {
+  SerialRig rig;
+  rig.applyProgramSettings();
+  rig.port->setClusterTerminator('\r');
+  int clusters = 0;
+  int withoutPort = 0;
+  rig.port->setOnRxClusterEvent([&](TSerialLine*) {
+    ++clusters;
+    if (!rig.port)
+      ++withoutPort;
+  });
+  QVERIFY(rig.openAndSettle());
+  rig.device->scheduleArrival(10, "R0001 t=000060 U= 12.5000\rR0002 t=000120 U= 12.4000\r");
+  // One hand-off at a time, so that the second cluster's is still waiting.
+  while (clusters == 0 && rig.handoff->serveOne(std::chrono::seconds(10))) {
+  }
+  QCOMPARE(clusters, 1);
+  rig.port.reset();
+  QCOMPARE(withoutPort, 0);
+  QCOMPARE(clusters, 1);
+}
 
 void TestSerialWorker::shortReplyIsCutWhenItsTimeIsUp() {
   // Start close to the tick's wrap-around: the arithmetic must not care.
