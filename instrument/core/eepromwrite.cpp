@@ -111,8 +111,7 @@ void EepromWrite::start(unsigned doba, std::string_view konstantaText, unsigned 
 void EepromWrite::EncodeKonstanta(std::string_view konstantaText) {
   KonstBytes = singleBytes(readKonstanta(konstantaText));
   for (std::size_t i = 0; i < KonstBytes.size(); ++i)
-    EepromCommands[1 + i] =
-        writeCommand(static_cast<std::uint16_t>(kKonstantaAddress + i), KonstBytes[i]);
+    EepromCommands[1 + i] = std::string(kKonstantaCommands[i]) + ByteToHex(KonstBytes[i]);
 }
 
 EepromWrite::Tick EepromWrite::tick() {

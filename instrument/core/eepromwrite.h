@@ -16,6 +16,10 @@ inline constexpr std::uint16_t kRowsHighAddress = 0x03F1;
 
 using SingleBytes = std::array<std::uint8_t, 4>;
 
+// The write commands of the constant's four bytes, least significant first, without the byte.
+inline constexpr std::array<std::string_view, 4> kKonstantaCommands = {"@W3000", "@W3001", "@W3002",
+                                                                       "@W3003"};
+
 // Two upper-case hexadecimal digits, high nibble first.
 std::string ByteToHex(std::uint8_t byte);
 

@@ -358,6 +358,10 @@ void TestInstrumentCore::byteToHex() {
     QCOMPARE(QString::fromStdString(hex), QString::fromStdString(hex).toUpper());
   }
   QCOMPARE(writeCommand(0x03EA, 0x06), std::string("@W03EA06"));
+  // The constant's commands written out stand for the same addresses.
+  for (std::size_t i = 0; i < kKonstantaCommands.size(); ++i)
+    QCOMPARE(std::string(kKonstantaCommands[i]) + "7F",
+             writeCommand(static_cast<std::uint16_t>(kKonstantaAddress + i), 0x7F));
 }
 
 void TestInstrumentCore::intervalAndRowCountCommands() {
