@@ -29,6 +29,7 @@ class QToolButton;
 
 namespace kelvor {
 
+struct ChartPicture;
 class ChartView;
 class DBGrid;
 class DBNavigator;
@@ -152,6 +153,8 @@ public:
   void Barva_KrivkyClick();
   void Titulek_GrafuClick();
   void Tisk_GrafuClick();
+  void Export_BMPClick();
+  void Export_WMFClick();
   void Hlavicka_TabulkyClick();
   void Tisk_tabulkyClick();
   void ExportASCII1Click();
@@ -278,6 +281,9 @@ private:
   void sendServiceCommand(std::string_view command);
   void selectScale(QAction* item, int* value, int scale);
   std::optional<std::string> appendImportedLines(AsciiFileReader& file);
+  void showExportedTo(const QString& file);
+  using ChartFileWriter = int (*)(const ChartEngine&, const ChartPicture&, const std::string&);
+  void exportChart(const SaveDialogOptions& options, ChartFileWriter write);
   void upperPass();
   void lowerPass();
   // Runs a command; an error it raises reaches the operator as an error message box.

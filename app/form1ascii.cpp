@@ -1,5 +1,6 @@
 #include "applicationtitle.h"
 #include "asciiformat.h"
+#include "fileerror.h"
 #include "form1.h"
 #include "numbertext.h"
 #include "timeformat.h"
@@ -13,17 +14,6 @@
 
 namespace kelvor {
 namespace {
-
-// A file operation that failed, in the runtime's words.
-class FileError : public std::runtime_error {
-public:
-  explicit FileError(int errorNumber) : std::runtime_error(fileErrorText(errorNumber)) {}
-};
-
-void check(int errorNumber) {
-  if (errorNumber != 0)
-    throw FileError(errorNumber);
-}
 
 TimeTextFormat timeTextFormat(const TimeFormat& format) {
   TimeTextFormat text;
@@ -53,32 +43,36 @@ private:
 } // namespace
 
 void TForm1::ExportASCII1Click() {
-  const std::optional<QString> chosen =
-      m_dialogs->saveFileName({QStringLiteral("Data  Files  (  *.DAT  ) (*.dat)"),
-                               QStringLiteral("All  Files      (  *.*        ) (*)")});
+  SaveDialogOptions options;
+  options.filters = {QStringLiteral("Data  Files  (  *.DAT  ) (*.dat)"), kAllFilesFilter};
+  const std::optional<QString> chosen = m_dialogs->saveFileName(options);
   if (!chosen)
     return;
   const bool written = runCommand([this, &chosen] {
     AsciiFileWriter file;
-    check(file.create(chosen->toStdString()));
+    checkFileOperation(file.create(chosen->toStdString()));
     TimeTexts times;
     {
       MeasurementTable::ViewSuspension suspended(Table1);
       Table1.first();
       for (int i = 0; i < Table1.recordCount(); ++i) {
         const std::optional<int> time = Table1.storedTime(i);
-        check(file.writeLine(time ? times.of(*time) : std::string_view(),
-                             Table1.storedText(i, Field::Minutes).view(),
-                             Table1.storedText(i, Field::Voltage).view()));
+        checkFileOperation(file.writeLine(time ? times.of(*time) : std::string_view(),
+                                          Table1.storedText(i, Field::Minutes).view(),
+                                          Table1.storedText(i, Field::Voltage).view()));
       }
     }
-    check(file.close());
+    checkFileOperation(file.close());
   });
   if (written)
-    m_dialogs->showMessage(kApplicationTitle,
-                           QStringLiteral("Exportovaná data byla uložena do souboru:") +
-                               QLatin1Char('\n') + QFileInfo(*chosen).absoluteFilePath(),
-                           OperatorDialogs::Icon::None);
+    showExportedTo(*chosen);
+}
+
+void TForm1::showExportedTo(const QString& file) {
+  m_dialogs->showMessage(kApplicationTitle,
+                         QStringLiteral("Exportovaná data byla uložena do souboru:") +
+                             QLatin1Char('\n') + QFileInfo(file).absoluteFilePath(),
+                         OperatorDialogs::Icon::None);
 }
 
 // Appends a record per line until the file ends or a line's time is no time of day; the
@@ -96,7 +90,7 @@ std::optional<std::string> TForm1::appendImportedLines(AsciiFileReader& file) {
     cycle.MinutesText = texts.minutes;
     Table1.setVoltage(texts.voltage);
   }
-  check(file.error());
+  checkFileOperation(file.error());
   return std::nullopt;
 }
 
@@ -114,7 +108,7 @@ void TForm1::Import_ASCIIClick() {
   const std::string minutesBefore = cycle.MinutesText;
   runCommand([this, &chosen, &minutesBefore] {
     AsciiFileReader file;
-    check(file.open(chosen->toStdString()));
+    checkFileOperation(file.open(chosen->toStdString()));
     try {
       MeasurementTable::Batch batch(Table1);
       std::optional<std::string> badLine;

@@ -143,6 +143,8 @@ void TForm1::connectMenu() {
       {Sca_Y_03, &TForm1::Sca_Y_03Click},
       {Barva_Krivky, &TForm1::Barva_KrivkyClick},
       {Titulek_Grafu, &TForm1::Titulek_GrafuClick},
+      {Export_BMP, &TForm1::Export_BMPClick},
+      {Export_WMF, &TForm1::Export_WMFClick},
       {Tisk_Grafu, &TForm1::Tisk_GrafuClick},
       {N5, &TForm1::N5Click},
   };

@@ -1,6 +1,7 @@
 #include "operatordialogs.h"
 
 #include <QColorDialog>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QLineEdit>
@@ -21,6 +22,23 @@ QMessageBox::Icon toMessageIcon(OperatorDialogs::Icon icon) {
     break;
   }
   return QMessageBox::NoIcon;
+}
+
+// A filter's shown name: what stands before its last parenthesised group, the pattern.
+QString shownFilterName(const QString& filter) {
+  const qsizetype pattern = filter.lastIndexOf(QLatin1Char('('));
+  return pattern > 0 ? filter.left(pattern).chopped(1) : filter;
+}
+
+// Qt's own dialog squeezes the blanks of the filters' names; the operator sees them as the
+// program writes them. The filters themselves stay with the dialog, which picks them by
+// position.
+void showFilterNamesAsWritten(QFileDialog& dialog, const QStringList& filters) {
+  auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+  if (!types)
+    return;
+  for (int i = 0; i < types->count() && i < filters.size(); ++i)
+    types->setItemText(i, shownFilterName(filters[i]));
 }
 
 } // namespace
@@ -58,13 +76,16 @@ TColor QtOperatorDialogs::chooseColor(TColor initial) {
   return fromQColor(dialog.selectedColor());
 }
 
-std::optional<QString> QtOperatorDialogs::saveFileName(const QStringList& filters) {
+std::optional<QString> QtOperatorDialogs::saveFileName(const SaveDialogOptions& options) {
   QFileDialog dialog(m_parent);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
   // A filter's last parenthesised group is its pattern; the operator sees the name before it.
   dialog.setOption(QFileDialog::HideNameFilterDetails);
-  dialog.setNameFilters(filters);
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, !options.askBeforeReplacing);
+  dialog.setNameFilters(options.filters);
+  showFilterNamesAsWritten(dialog, options.filters);
+  dialog.setDefaultSuffix(options.defaultSuffix);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
     return std::nullopt;
   return dialog.selectedFiles().constFirst();

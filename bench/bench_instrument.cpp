@@ -42,7 +42,7 @@ public:
     return std::nullopt;
   }
   TColor chooseColor(TColor initial) override { return initial; }
-  std::optional<QString> saveFileName(const QStringList&) override { return std::nullopt; }
+  std::optional<QString> saveFileName(const SaveDialogOptions&) override { return std::nullopt; }
   std::optional<QString> openFileName() override { return std::nullopt; }
 };
 

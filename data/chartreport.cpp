@@ -29,6 +29,11 @@ void ChartReport::bindTable(MeasurementTable& table, std::function<void()> chang
   m_binding = std::make_unique<ChartBinding>(table, m_chart.series(), std::move(changed));
 }
 
+QRectF ChartReport::chartBoxMm() const {
+  const ReportElement* chartObject = m_report.findElement(QStringLiteral("ReportChart1"));
+  return chartObject ? chartObject->boxMm : QRectF();
+}
+
 void ChartReport::paintPage(QPainter& painter, double dotsPerMm) const {
   m_report.renderPage(painter, m_report.pageTemplate(), 0, nullptr, dotsPerMm);
 }

@@ -33,6 +33,8 @@ public:
   Report& report() { return m_report; }
   const Report& report() const { return m_report; }
 
+  // Where the chart object lies on the page, in millimetres from the paper's corner.
+  QRectF chartBoxMm() const;
   // The page as designed (whatever the table holds), with its paper corner at the origin.
   void paintPage(QPainter& painter, double dotsPerMm) const;
   // Prepares the report over the table and shows its preview; returns when it closes. With

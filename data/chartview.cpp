@@ -33,6 +33,13 @@ void ChartView::setZoom(double zoom) {
   update();
 }
 
+ChartPicture ChartView::chartPicture() const {
+  const double ratio = devicePixelRatioF();
+  const double dotsPerMm = m_zoom * kScreenDotsPerMm;
+  const QSizeF onScreen = m_report.chartBoxMm().size() * dotsPerMm;
+  return ChartPicture{(onScreen * ratio).toSize(), m_zoom * ratio, ratio};
+}
+
 ChartView::PageState ChartView::pageState() const {
   const ChartEngine& chart = m_report.chart();
   PageState state;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "chartengine.h"
+#include "chartexport.h"
 
 #include <QImage>
 #include <QWidget>
@@ -27,6 +28,8 @@ public:
 
   double zoom() const { return m_zoom; }
   void setZoom(double zoom);
+  // The chart as this view shows it: its on-screen size times the screen's scale.
+  ChartPicture chartPicture() const;
 
 protected:
   void paintEvent(QPaintEvent* event) override;

@@ -56,6 +56,22 @@ void appendUtf8(std::string& out, char32_t c) {
   }
 }
 
+// One character's bytes as a code point; anything but a whole, valid sequence gives a value
+// no code page holds.
+char32_t decodeUtf8(std::string_view bytes) {
+  constexpr char32_t kInvalid = 0xFFFFFFFF;
+  if (bytes.empty() || !isValidUtf8(bytes))
+    return kInvalid;
+  const auto lead = static_cast<unsigned char>(bytes.front());
+  if (lead < 0x80)
+    return lead;
+  const std::size_t trailing = bytes.size() - 1;
+  char32_t c = lead & (0x3Fu >> trailing);
+  for (std::size_t k = 1; k < bytes.size(); ++k)
+    c = (c << 6) | (static_cast<unsigned char>(bytes[k]) & 0x3Fu);
+  return c;
+}
+
 // Windows-1250 bytes 0x80 to 0xFF. The five unassigned bytes keep their C1 control value, as
 // the Windows conversion does.
 constexpr std::array<char16_t, 128> kWindows1250High = {
@@ -231,6 +247,26 @@ std::string windows1250ToUtf8(std::string_view bytes) {
   for (const char ch : bytes) {
     const auto b = static_cast<unsigned char>(ch);
     appendUtf8(out, b < 0x80 ? char32_t{b} : char32_t{kWindows1250High[b - 0x80]});
+  }
+  return out;
+}
+
+std::string utf8ToWindows1250(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  std::size_t i = 0;
+  while (i < utf8.size()) {
+    const std::size_t next = offsetOfCharacter(utf8, i, 1);
+    const char32_t c = decodeUtf8(utf8.substr(i, next - i));
+    i = next;
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c));
+      continue;
+    }
+    const auto* found = std::find(kWindows1250High.begin(), kWindows1250High.end(), c);
+    out.push_back(found == kWindows1250High.end()
+                      ? '?'
+                      : static_cast<char>(0x80 + (found - kWindows1250High.begin())));
   }
   return out;
 }

@@ -146,6 +146,9 @@ private:
 // Text decoding of file contents.
 bool isValidUtf8(std::string_view bytes);
 std::string windows1250ToUtf8(std::string_view bytes);
+// UTF-8 text in Windows-1250, for file formats that carry that code page; a character the
+// code page lacks (or a byte that is no UTF-8) becomes "?".
+std::string utf8ToWindows1250(std::string_view utf8);
 
 // How the user's locale writes a time of day.
 struct TimeTextFormat {

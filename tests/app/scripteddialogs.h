@@ -22,6 +22,7 @@ public:
   std::deque<kelvor::TColor> colorAnswers;
   std::vector<Shown> questions;
   std::vector<Shown> messages;
+  std::vector<kelvor::SaveDialogOptions> saveDialogs;
   int colorDialogs = 0;
 
   bool askYesNo(const QString& title, const QString& text, Icon icon) override {
@@ -48,7 +49,10 @@ public:
     colorAnswers.pop_front();
     return answer;
   }
-  std::optional<QString> saveFileName(const QStringList&) override { return pop(fileAnswers); }
+  std::optional<QString> saveFileName(const kelvor::SaveDialogOptions& options) override {
+    saveDialogs.push_back(options);
+    return pop(fileAnswers);
+  }
   std::optional<QString> openFileName() override { return pop(fileAnswers); }
 
 private:

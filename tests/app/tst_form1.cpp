@@ -254,13 +254,17 @@ private slots:
              QStringLiteral("Unable to write to ") + f.dir.filePath(QStringLiteral("Kelvor.ini")));
   }
 
-  void theExportPictureItemsDoNothing() {
+  void cancellingTheExportPictureDialogsDoesNothing() {
     Fixture f("");
     QWidget* pageBefore = f.form->PageControl1->currentWidget();
+    f.dialogs->fileAnswers = {QString(), QString()};
     f.form->Export_BMP->trigger();
     f.form->Export_WMF->trigger();
+    QCOMPARE(f.dialogs->saveDialogs.size(), std::size_t(2));
+    QVERIFY(f.dialogs->fileAnswers.empty());
     QVERIFY(f.dialogs->questions.empty());
     QVERIFY(f.dialogs->messages.empty());
+    QCOMPARE(QDir(f.dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("Kelvor.ini")});
     QCOMPARE(f.form->PageControl1->currentWidget(), pageBefore);
     QVERIFY(f.form->Export_BMP->isEnabled() && f.form->Export_WMF->isEnabled());
     QCOMPARE(f.form->Export_BMP->property("helpContext").toInt(), 42);
