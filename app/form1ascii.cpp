@@ -8,6 +8,9 @@
 #include <QFileInfo>
 
 #include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
 
 namespace kelvor {
 namespace {
@@ -21,6 +24,22 @@ TimeTextFormat timeTextFormat(const TimeFormat& format) {
   return text;
 }
 
+// Times of day in the user's long time format, each formatted once: a table holds at most a
+// day's worth of different times, however many records it holds.
+class TimeTexts {
+public:
+  std::string_view of(int secondsOfDay) {
+    std::string& text = m_texts[static_cast<std::size_t>(secondsOfDay)];
+    if (text.empty())
+      text = m_format.format(secondsOfDay).toStdString();
+    return text;
+  }
+
+private:
+  TimeFormat m_format;
+  std::vector<std::string> m_texts = std::vector<std::string>(kSecondsPerDay);
+};
+
 } // namespace
 
 void TForm1::ExportASCII1Click() {
@@ -32,15 +51,15 @@ void TForm1::ExportASCII1Click() {
   const bool written = runCommand([this, &chosen] {
     AsciiFileWriter file;
     checkFileOperation(file.create(chosen->toStdString()));
-    const TimeFormat timeFormat;
+    TimeTexts times;
     {
       MeasurementTable::ViewSuspension suspended(Table1);
       Table1.first();
       for (int i = 0; i < Table1.recordCount(); ++i) {
-        const MeasurementRecord record = Table1.record(i);
-        const std::string time =
-            record.time ? timeFormat.format(*record.time).toStdString() : std::string();
-        checkFileOperation(file.writeLine(time, record.minutes, record.voltage));
+        const std::optional<int> time = Table1.storedTime(i);
+        checkFileOperation(file.writeLine(time ? times.of(*time) : std::string_view(),
+                                          Table1.storedText(i, Field::Minutes).view(),
+                                          Table1.storedText(i, Field::Voltage).view()));
       }
     }
     checkFileOperation(file.close());

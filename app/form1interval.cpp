@@ -4,7 +4,33 @@
 #include "maskedit.h"
 #include "numbertext.h"
 
+#include <optional>
+
 namespace kelvor {
+namespace {
+
+// A bound read afresh from its edit for every record; the text is converted again only when
+// it changed since the last record.
+class BoundReader {
+public:
+  explicit BoundReader(const MaskEdit& edit) : m_edit(edit) {}
+
+  double value() {
+    const QString text = m_edit.text();
+    if (!m_value || text != m_text) {
+      m_value = strToFloat(text.toStdString());
+      m_text = text;
+    }
+    return *m_value;
+  }
+
+private:
+  const MaskEdit& m_edit;
+  QString m_text;
+  std::optional<double> m_value;
+};
+
+} // namespace
 
 void TForm1::Vyber_IntervaluClick() {
   Form7->exec();
@@ -40,10 +66,11 @@ void TForm1::SelectButtonClick() {
 }
 
 void TForm1::upperPass() {
+  BoundReader upper(*Form7->KonecEdit);
   Table1.last();
   while (!Table1.bof()) {
     const double minutes = Table1.fieldAsFloat(Table1MINUTES);
-    if (strToFloat(Form7->KonecEdit->text().toStdString()) >= minutes)
+    if (upper.value() >= minutes)
       Table1.prior();
     else
       Table1.deleteCurrent();
@@ -51,10 +78,11 @@ void TForm1::upperPass() {
 }
 
 void TForm1::lowerPass() {
+  BoundReader lower(*Form7->ZacatekEdit);
   Table1.first();
   while (!Table1.eof()) {
     const double minutes = Table1.fieldAsFloat(Table1MINUTES);
-    if (strToFloat(Form7->ZacatekEdit->text().toStdString()) <= minutes)
+    if (lower.value() <= minutes)
       Table1.next();
     else
       Table1.deleteCurrent();

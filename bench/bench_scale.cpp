@@ -195,6 +195,7 @@ void BM_StartupToFirstPaint(benchmark::State& state) {
 }
 BENCHMARK(BM_StartupToFirstPaint)
     ->Arg(1000000)
+    ->Arg(5000000)
     ->Iterations(3)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
@@ -282,8 +283,10 @@ void BM_StoredReadingWithRepaint(benchmark::State& state) {
   state.counters["unpainted_ms"] = median(unpainted);
 }
 BENCHMARK(BM_StoredReadingWithRepaint)
+    ->Arg(10000)
     ->Arg(1000000)
-    ->Iterations(20)
+    ->Arg(5000000)
+    ->Iterations(50)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 
@@ -309,6 +312,7 @@ void BM_ClearTable(benchmark::State& state) {
 }
 BENCHMARK(BM_ClearTable)
     ->Arg(1000000)
+    ->Arg(5000000)
     ->Iterations(1)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
@@ -336,6 +340,7 @@ void BM_ResidentMemory(benchmark::State& state) {
 }
 BENCHMARK(BM_ResidentMemory)
     ->Arg(1000000)
+    ->Arg(5000000)
     ->Iterations(1)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);

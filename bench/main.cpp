@@ -1,6 +1,132 @@
 #include <QApplication>
 
 #include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// Each path beside the floor it is held against: the least the machine can do for it.
+const std::vector<std::pair<std::string, std::vector<std::string>>> kFloorsOfPaths = {
+    {"BM_StoredReadingWithRepaint/10000", {"BM_FloorDurableAppend"}},
+    {"BM_StoredReadingWithRepaint/1000000", {"BM_FloorDurableAppend"}},
+    {"BM_StoredReadingWithRepaint/5000000", {"BM_FloorDurableAppend"}},
+    {"BM_ChartReread/1000000", {"BM_FloorParseVoltages/1000000"}},
+    {"BM_ChartPaint/1000000", {"BM_FloorReducedPolyline"}},
+    {"BM_TableOpen/1000000", {"BM_FloorSqliteRead/1000000"}},
+    {"BM_StartupToFirstPaint/1000000", {"BM_FloorSqliteRead/1000000", "BM_FloorReducedPolyline"}},
+    {"BM_ExportAscii/1000000", {"BM_FloorWriteBytes/1000000"}},
+    {"BM_ImportAscii/1000000", {"BM_FloorSqliteInsert/1000000"}},
+    {"BM_SqliteCliImport/1000000", {"BM_FloorSqliteInsert/1000000"}},
+    {"BM_IntervalSelect/1000000", {"BM_FloorSqliteDeleteRows/1000000"}},
+    {"BM_ClearTable/1000000", {"BM_FloorSqliteDeleteAll/1000000"}},
+};
+
+// "BM_Name/123/iterations:1/manual_time" -> "BM_Name/123".
+std::string pathKey(const std::string& name) {
+  const std::size_t first = name.find('/');
+  if (first == std::string::npos)
+    return name;
+  const std::size_t second = name.find('/', first + 1);
+  const std::string argument = name.substr(first + 1, second - first - 1);
+  const bool isNumber =
+      !argument.empty() && argument.find_first_not_of("0123456789") == std::string::npos;
+  return isNumber ? name.substr(0, second) : name.substr(0, first);
+}
+
+// The console report, followed by every path's time as a ratio to its floor (medians when
+// the run repeats).
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+  // Colours only on a terminal, so that a copy of the console reads cleanly as a file.
+  RatioReporter() : ConsoleReporter(::isatty(STDOUT_FILENO) ? OO_Defaults : OO_Tabular) {}
+
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) {
+      if (run.error_occurred || run.iterations == 0)
+        continue;
+      const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+      if (run.run_type == Run::RT_Aggregate && !median)
+        continue;
+      const std::string key = pathKey(run.run_name.str());
+      if (median || !m_medians.count(key)) {
+        m_times[key] = run.GetAdjustedRealTime() * unitSeconds(run.time_unit);
+        m_cpuTimes[key] = run.GetAdjustedCPUTime() * unitSeconds(run.time_unit);
+      }
+      if (median)
+        m_medians[key] = true;
+    }
+  }
+
+  void Finalize() override {
+    ConsoleReporter::Finalize();
+    bool header = false;
+    for (const auto& [path, floors] : kFloorsOfPaths) {
+      const auto time = m_times.find(path);
+      if (time == m_times.end())
+        continue;
+      if (!header) {
+        std::printf("\n%-40s %10s %10s %7s %10s %10s %7s\n", "path", "time [ms]", "floor", "ratio",
+                    "cpu [ms]", "floor", "ratio");
+        header = true;
+      }
+      std::printf("%-40s %s %s\n", path.c_str(), ratioColumns(m_times, path, floors).c_str(),
+                  ratioColumns(m_cpuTimes, path, floors).c_str());
+    }
+    std::fflush(stdout);
+  }
+
+private:
+  using Times = std::map<std::string, double>;
+
+  // "time floor ratio" in milliseconds; dashes for a floor that did not run.
+  static std::string ratioColumns(const Times& times, const std::string& path,
+                                  const std::vector<std::string>& floors) {
+    const double time = times.at(path);
+    double floor = 0.0;
+    for (const std::string& part : floors) {
+      const auto found = times.find(part);
+      if (found == times.end())
+        floor = -1.0;
+      else if (floor >= 0.0)
+        floor += found->second;
+    }
+    std::array<char, 64> text{};
+    if (floor > 0.0)
+      std::snprintf(text.data(), text.size(), "%10.3f %10.3f %6.2fx", time * 1e3, floor * 1e3,
+                    time / floor);
+    else
+      std::snprintf(text.data(), text.size(), "%10.3f %10s %7s", time * 1e3, "-", "-");
+    return text.data();
+  }
+
+  static double unitSeconds(benchmark::TimeUnit unit) {
+    switch (unit) {
+    case benchmark::kNanosecond:
+      return 1e-9;
+    case benchmark::kMicrosecond:
+      return 1e-6;
+    case benchmark::kMillisecond:
+      return 1e-3;
+    case benchmark::kSecond:
+      return 1.0;
+    }
+    return 1.0;
+  }
+
+  Times m_times;
+  Times m_cpuTimes;
+  std::map<std::string, bool> m_medians;
+};
+
+} // namespace
 
 // Widgets and the chart paint through Qt, so the benchmarks run inside an application
 // object; the offscreen platform keeps them runnable without a display.
@@ -11,7 +137,8 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv))
     return 1;
-  benchmark::RunSpecifiedBenchmarks();
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
   return 0;
 }

@@ -27,6 +27,10 @@ constexpr std::string_view kUpdate =
     "UPDATE Kelvor SET TIME = CASE WHEN ?4 THEN ?1 ELSE TIME END, MINUTES = CASE WHEN ?5 THEN ?2 ELSE MINUTES END, VOLTAGE = CASE WHEN ?6 THEN ?3 ELSE VOLTAGE END WHERE rowid = ?7";
 constexpr std::string_view kDelete = "DELETE FROM Kelvor WHERE rowid = ?1";
 constexpr std::string_view kDeleteRange = "DELETE FROM Kelvor WHERE rowid BETWEEN ?1 AND ?2";
+constexpr std::string_view kRowsOutside =
+    "SELECT EXISTS (SELECT 1 FROM Kelvor WHERE rowid < ?1 OR rowid > ?2)";
+// Without a condition SQLite drops the table's pages instead of deleting row by row.
+constexpr std::string_view kDeleteAll = "DELETE FROM Kelvor";
 
 // Room reserved beyond the records read: the records stored afterwards go in without moving
 // the others, and room never written to costs address space, not memory.
@@ -225,6 +229,7 @@ void MeasurementTable::prepareStatements() {
   m_update = m_db.prepare(kUpdate);
   m_delete = m_db.prepare(kDelete);
   m_deleteRange = m_db.prepare(kDeleteRange);
+  m_rowsOutside = m_db.prepare(kRowsOutside);
 }
 
 void MeasurementTable::loadRecords() {
@@ -260,6 +265,7 @@ void MeasurementTable::releaseFile() noexcept {
   m_update = SqliteStatement();
   m_delete = SqliteStatement();
   m_deleteRange = SqliteStatement();
+  m_rowsOutside = SqliteStatement();
   m_deletedRun.reset();
   m_db.close();
   m_records.clear();
@@ -540,9 +546,22 @@ void MeasurementTable::flushDeletes() {
   if (!m_deletedRun)
     return;
   const auto [low, high] = *std::exchange(m_deletedRun, std::nullopt);
+  if (m_records.empty() && !hasRowsOutside(low, high)) {
+    m_db.exec(std::string(kDeleteAll));
+    return;
+  }
   m_deleteRange.bindInt(1, low);
   m_deleteRange.bindInt(2, high);
   m_deleteRange.run();
+}
+
+// Rows another program stored in the file after this table read it stay out of a clearing.
+bool MeasurementTable::hasRowsOutside(std::int64_t low, std::int64_t high) {
+  m_rowsOutside.bindInt(1, low);
+  m_rowsOutside.bindInt(2, high);
+  const bool found = m_rowsOutside.step() && m_rowsOutside.columnInt(0) != 0;
+  m_rowsOutside.reset();
+  return found;
 }
 
 void MeasurementTable::eraseRecord(std::size_t index) {
@@ -703,6 +722,11 @@ FieldText MeasurementTable::storedText(int index, Field field) const {
     text.size = static_cast<std::uint8_t>(timeText.size());
   }
   return text;
+}
+
+std::optional<int> MeasurementTable::storedTime(int index) const {
+  const std::int32_t time = m_records.time(static_cast<std::size_t>(index));
+  return time == StoredRecord::kNoTime ? std::nullopt : std::optional<int>(time);
 }
 
 double MeasurementTable::storedFieldAsFloat(int index, Field field) const {

@@ -139,6 +139,7 @@ public:
   // Stored records only (a record being appended or edited shows its stored state), for views
   // that keep their own copy of the records. `index` lies in [0, recordCount()).
   FieldText storedText(int index, Field field) const;
+  std::optional<int> storedTime(int index) const;
   // MINUTES or VOLTAGE of a stored record read as fieldAsFloat reads it.
   double storedFieldAsFloat(int index, Field field) const;
   // Counts every change of the stored records except a record stored at the end: a view that
@@ -171,6 +172,7 @@ private:
   void eraseRecord(std::size_t index);
   void deferDelete(std::size_t index);
   void flushDeletes();
+  bool hasRowsOutside(std::int64_t low, std::int64_t high);
   void goToIndex(std::size_t index);
   void setEmptyPosition();
   void requireEditing() const;
@@ -188,6 +190,7 @@ private:
   SqliteStatement m_update;
   SqliteStatement m_delete;
   SqliteStatement m_deleteRange;
+  SqliteStatement m_rowsOutside;
 
   RecordGapBuffer m_records;
   std::size_t m_current = 0;

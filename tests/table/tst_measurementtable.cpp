@@ -93,6 +93,7 @@ private slots:
   void editAndCancel();
   void clearingWalk_data();
   void clearingWalk();
+  void clearingKeepsForeignRowsAndKeys();
   void deleteEveryOtherKeepsOrder();
   void batchDeletionsReachTheFile();
   void leadingBlanksAndCutKeptThroughReopen();
@@ -353,6 +354,40 @@ void TestMeasurementTable::clearingWalk() {
   QVERIFY(table.bof() && table.eof());
   QVERIFY(fileRows(file).empty());
   table.removeListener(&listener);
+}
+
+// Clearing a whole table drops it at once; it must still spare a row another program stored
+// after the table was read, and the keys of later records keep growing.
+void TestMeasurementTable::clearingKeepsForeignRowsAndKeys() {
+  const auto file = newFile();
+  MeasurementTable table;
+  table.open(file);
+  fill(table, 50);
+  {
+    SqliteDatabase other(file);
+    other.exec("INSERT INTO Kelvor (TIME, MINUTES, VOLTAGE) VALUES ('01:02:03', 'x', 'y')");
+  }
+  {
+    MeasurementTable::Batch batch(table);
+    ::clearingWalk(table);
+    batch.commit();
+  }
+  QCOMPARE(table.recordCount(), 0);
+  QCOMPARE(fileRows(file), (std::vector<MeasurementRecord>{{3723, "x", "y"}}));
+
+  table.refresh();
+  QCOMPARE(table.recordCount(), 1);
+  {
+    MeasurementTable::Batch batch(table);
+    ::clearingWalk(table);
+    batch.commit();
+  }
+  QVERIFY(fileRows(file).empty());
+  appendRecord(table, 7);
+  table.post();
+  SqliteDatabase check(file);
+  QCOMPARE(check.queryText("SELECT rowid FROM Kelvor"), std::string("52"));
+  QCOMPARE(fileRows(file), tableRows(table));
 }
 
 void TestMeasurementTable::deleteEveryOtherKeepsOrder() {

@@ -1,0 +1,245 @@
+// The floors: the least this machine can do for each data path, measured in the same run as
+// the paths themselves (see main.cpp for the ratios printed at the end).
+#include "measurementtable.h"
+#include "numbertext.h"
+#include "sqlitedatabase.h"
+
+#include <QImage>
+#include <QLineF>
+#include <QPainter>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+using namespace kelvor;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path floorFolder() {
+  static QTemporaryDir dir;
+  return fs::path(dir.path().toStdString());
+}
+
+std::string minutesOf(int n) {
+  return formatFixed(n / 1000.0, 8, 3);
+}
+
+std::string voltageOf(int n) {
+  return formatFixed(1.0 + (n % 1000) / 1000.0, 6, 3);
+}
+
+// An SQLite file of the program's layout, opened as the program opens it.
+SqliteDatabase openLikeTheProgram(const fs::path& file) {
+  fs::create_directories(file.parent_path());
+  SqliteDatabase db(file);
+  db.queryText("PRAGMA journal_mode = WAL");
+  db.exec("PRAGMA synchronous = FULL");
+  db.exec("CREATE TABLE IF NOT EXISTS Kelvor (ID INTEGER PRIMARY KEY AUTOINCREMENT, TIME TEXT, "
+          "MINUTES TEXT, VOLTAGE TEXT)");
+  return db;
+}
+
+void insertRows(SqliteDatabase& db, int count) {
+  db.exec("BEGIN IMMEDIATE");
+  SqliteStatement insert =
+      db.prepare("INSERT INTO Kelvor (TIME, MINUTES, VOLTAGE) VALUES (?1, ?2, ?3)");
+  for (int n = 0; n < count; ++n) {
+    insert.bindText(1, timeToStorageText(n % kSecondsPerDay));
+    insert.bindText(2, minutesOf(n));
+    insert.bindText(3, voltageOf(n));
+    insert.run();
+  }
+  db.exec("COMMIT");
+}
+
+fs::path filledFile(int count) {
+  const fs::path file = floorFolder() / ("rows" + std::to_string(count)) / "Kelvor.db";
+  if (!fs::exists(file)) {
+    SqliteDatabase db = openLikeTheProgram(file);
+    insertRows(db, count);
+  }
+  return file;
+}
+
+fs::path freshCopy(int count) {
+  const fs::path target = floorFolder() / "work" / "Kelvor.db";
+  fs::remove_all(target.parent_path());
+  fs::create_directories(target.parent_path());
+  fs::copy_file(filledFile(count), target);
+  return target;
+}
+
+// One record inserted and committed durably (WAL, synchronous FULL): what a stored reading
+// cannot do without.
+void BM_FloorDurableAppend(benchmark::State& state) {
+  const fs::path file = floorFolder() / "append" / "Kelvor.db";
+  SqliteDatabase db = openLikeTheProgram(file);
+  SqliteStatement insert =
+      db.prepare("INSERT INTO Kelvor (TIME, MINUTES, VOLTAGE) VALUES (?1, ?2, ?3)");
+  int n = 0;
+  for (auto _ : state) {
+    insert.bindText(1, "12:34:56");
+    insert.bindText(2, formatFixed(n / 10.0, 6, 1));
+    insert.bindText(3, " 12.345");
+    insert.run();
+    ++n;
+  }
+}
+BENCHMARK(BM_FloorDurableAppend)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+
+// The voltage texts of the table parsed once each, from one contiguous store.
+void BM_FloorParseVoltages(benchmark::State& state) {
+  const auto count = static_cast<int>(state.range(0));
+  std::string texts;
+  std::vector<std::size_t> ends;
+  for (int n = 0; n < count; ++n) {
+    texts += formatFixed(12.8 - 1e-6 * n, 6, 3);
+    ends.push_back(texts.size());
+  }
+  std::vector<float> values(static_cast<std::size_t>(count));
+  for (auto _ : state) {
+    std::size_t begin = 0;
+    for (std::size_t i = 0; i < ends.size(); ++i) {
+      const char* first = texts.data() + begin;
+      while (*first == ' ')
+        ++first;
+      double value = 0.0;
+      std::from_chars(first, texts.data() + ends[i], value);
+      values[i] = static_cast<float>(value);
+      begin = ends[i];
+    }
+    benchmark::DoNotOptimize(values.data());
+  }
+}
+BENCHMARK(BM_FloorParseVoltages)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+// The reduced polyline of a chart 1280 pixels wide: four points a column, drawn as the chart
+// draws its line, without axes, labels or titles.
+void BM_FloorReducedPolyline(benchmark::State& state) {
+  QImage image(1280, 720, QImage::Format_RGB32);
+  std::vector<QLineF> segments;
+  QPointF previous(100, 360);
+  for (int column = 0; column < 1100; ++column) {
+    for (int k = 0; k < 4; ++k) {
+      const QPointF next(100 + column + k * 0.25, 360 + 200 * std::sin(column * 0.05 + k));
+      segments.emplace_back(previous, next);
+      previous = next;
+    }
+  }
+  for (auto _ : state) {
+    QPainter painter(&image);
+    painter.setPen(QPen(Qt::blue, 3.0, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
+    painter.drawLines(segments.data(), static_cast<int>(segments.size()));
+    painter.end();
+    benchmark::DoNotOptimize(image.constBits());
+  }
+}
+BENCHMARK(BM_FloorReducedPolyline)->Unit(benchmark::kMillisecond);
+
+// Every row of the table read through one prepared statement, its texts touched.
+void BM_FloorSqliteRead(benchmark::State& state) {
+  const fs::path file = filledFile(static_cast<int>(state.range(0)));
+  for (auto _ : state) {
+    SqliteDatabase db(file);
+    SqliteStatement select =
+        db.prepare("SELECT rowid, TIME, MINUTES, VOLTAGE FROM Kelvor ORDER BY rowid");
+    std::size_t bytes = 0;
+    while (select.step())
+      bytes += static_cast<std::size_t>(select.columnInt(0)) + select.columnText(1).size() +
+               select.columnText(2).size() + select.columnText(3).size();
+    benchmark::DoNotOptimize(bytes);
+  }
+}
+BENCHMARK(BM_FloorSqliteRead)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+// The export's bytes (38 a line) written with one write.
+void BM_FloorWriteBytes(benchmark::State& state) {
+  const auto count = static_cast<std::size_t>(state.range(0));
+  const std::string bytes(count * 38, 'x');
+  const fs::path file = floorFolder() / "bytes.dat";
+  for (auto _ : state) {
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    const bool whole =
+        fd >= 0 && ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    if (fd >= 0)
+      ::close(fd);
+    if (!whole) {
+      state.SkipWithError("cannot write the file");
+      break;
+    }
+  }
+  fs::remove(file);
+}
+BENCHMARK(BM_FloorWriteBytes)->Arg(1000000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The import's rows inserted into an empty table through one statement, in one transaction.
+void BM_FloorSqliteInsert(benchmark::State& state) {
+  const auto count = static_cast<int>(state.range(0));
+  for (auto _ : state) {
+    state.PauseTiming();
+    const fs::path file = floorFolder() / "insert" / "Kelvor.db";
+    fs::remove_all(file.parent_path());
+    SqliteDatabase db = openLikeTheProgram(file);
+    state.ResumeTiming();
+    insertRows(db, count);
+  }
+}
+BENCHMARK(BM_FloorSqliteInsert)
+    ->Arg(1000000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1);
+
+// The rows an interval selection of the middle third removes, deleted by two statements in
+// one transaction.
+void BM_FloorSqliteDeleteRows(benchmark::State& state) {
+  const auto count = static_cast<int>(state.range(0));
+  for (auto _ : state) {
+    state.PauseTiming();
+    SqliteDatabase db = openLikeTheProgram(freshCopy(count));
+    state.ResumeTiming();
+    db.exec("BEGIN IMMEDIATE");
+    // The selection benchmark keeps minutes 333.3 to 666.6 of 0.000 to 999.999.
+    const std::int64_t keptFirst = std::int64_t(count) * 333300 / 1000000 + 1;
+    const std::int64_t keptLast = std::int64_t(count) * 666600 / 1000000 + 1;
+    db.exec("DELETE FROM Kelvor WHERE rowid > " + std::to_string(keptLast));
+    db.exec("DELETE FROM Kelvor WHERE rowid < " + std::to_string(keptFirst));
+    db.exec("COMMIT");
+  }
+}
+BENCHMARK(BM_FloorSqliteDeleteRows)
+    ->Arg(1000000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1);
+
+// Every row deleted in one transaction.
+void BM_FloorSqliteDeleteAll(benchmark::State& state) {
+  const auto count = static_cast<int>(state.range(0));
+  for (auto _ : state) {
+    state.PauseTiming();
+    SqliteDatabase db = openLikeTheProgram(freshCopy(count));
+    state.ResumeTiming();
+    db.exec("BEGIN IMMEDIATE");
+    db.exec("DELETE FROM Kelvor");
+    db.exec("COMMIT");
+  }
+}
+BENCHMARK(BM_FloorSqliteDeleteAll)
+    ->Arg(1000000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1);
+
+} // namespace
