@@ -1,5 +1,6 @@
 // The floors: the least this machine can do for each data path, measured in the same run as
 // the paths themselves (see main.cpp for the ratios printed at the end).
+#include "benchrows.h"
 #include "measurementtable.h"
 #include "numbertext.h"
 #include "sqlitedatabase.h"
@@ -31,14 +32,6 @@ fs::path floorFolder() {
   return fs::path(dir.path().toStdString());
 }
 
-std::string minutesOf(int n) {
-  return formatFixed(n / 1000.0, 8, 3);
-}
-
-std::string voltageOf(int n) {
-  return formatFixed(1.0 + (n % 1000) / 1000.0, 6, 3);
-}
-
 // An SQLite file of the program's layout, opened as the program opens it.
 SqliteDatabase openLikeTheProgram(const fs::path& file) {
   fs::create_directories(file.parent_path());
@@ -56,8 +49,8 @@ void insertRows(SqliteDatabase& db, int count) {
       db.prepare("INSERT INTO Kelvor (TIME, MINUTES, VOLTAGE) VALUES (?1, ?2, ?3)");
   for (int n = 0; n < count; ++n) {
     insert.bindText(1, timeToStorageText(n % kSecondsPerDay));
-    insert.bindText(2, minutesOf(n));
-    insert.bindText(3, voltageOf(n));
+    insert.bindText(2, bench::rowMinutes(n));
+    insert.bindText(3, bench::rowVoltage(n));
     insert.run();
   }
   db.exec("COMMIT");
@@ -201,22 +194,28 @@ BENCHMARK(BM_FloorSqliteInsert)
     ->UseRealTime()
     ->Iterations(1);
 
-// The rows an interval selection of the middle third removes, deleted by two statements in
-// one transaction.
-void BM_FloorSqliteDeleteRows(benchmark::State& state) {
+// Deletions in one transaction on a fresh copy of the table, only the statements timed.
+void timeDeletions(benchmark::State& state, const std::vector<std::string>& statements) {
   const auto count = static_cast<int>(state.range(0));
   for (auto _ : state) {
     state.PauseTiming();
     SqliteDatabase db = openLikeTheProgram(freshCopy(count));
     state.ResumeTiming();
     db.exec("BEGIN IMMEDIATE");
-    // The selection benchmark keeps minutes 333.3 to 666.6 of 0.000 to 999.999.
-    const std::int64_t keptFirst = std::int64_t(count) * 333300 / 1000000 + 1;
-    const std::int64_t keptLast = std::int64_t(count) * 666600 / 1000000 + 1;
-    db.exec("DELETE FROM Kelvor WHERE rowid > " + std::to_string(keptLast));
-    db.exec("DELETE FROM Kelvor WHERE rowid < " + std::to_string(keptFirst));
+    for (const std::string& statement : statements)
+      db.exec(statement);
     db.exec("COMMIT");
   }
+}
+
+// The rows an interval selection of the middle third removes, deleted by two statements in
+// one transaction.
+void BM_FloorSqliteDeleteRows(benchmark::State& state) {
+  const std::int64_t count = state.range(0);
+  const std::int64_t keptFirst = count * bench::kSelectionLowerThousandths / 1000000 + 1;
+  const std::int64_t keptLast = count * bench::kSelectionUpperThousandths / 1000000 + 1;
+  timeDeletions(state, {"DELETE FROM Kelvor WHERE rowid > " + std::to_string(keptLast),
+                        "DELETE FROM Kelvor WHERE rowid < " + std::to_string(keptFirst)});
 }
 BENCHMARK(BM_FloorSqliteDeleteRows)
     ->Arg(1000000)
@@ -226,15 +225,7 @@ BENCHMARK(BM_FloorSqliteDeleteRows)
 
 // Every row deleted in one transaction.
 void BM_FloorSqliteDeleteAll(benchmark::State& state) {
-  const auto count = static_cast<int>(state.range(0));
-  for (auto _ : state) {
-    state.PauseTiming();
-    SqliteDatabase db = openLikeTheProgram(freshCopy(count));
-    state.ResumeTiming();
-    db.exec("BEGIN IMMEDIATE");
-    db.exec("DELETE FROM Kelvor");
-    db.exec("COMMIT");
-  }
+  timeDeletions(state, {"DELETE FROM Kelvor"});
 }
 BENCHMARK(BM_FloorSqliteDeleteAll)
     ->Arg(1000000)

@@ -1,5 +1,6 @@
 #include "asciiformat.h"
 #include "benchprogram.h"
+#include "benchrows.h"
 #include "form1.h"
 #include "form3.h"
 #include "form7.h"
@@ -32,21 +33,8 @@ fs::path benchFolder() {
   return fs::path(dir.path().toStdString());
 }
 
-// Minutes 0.000 to 999.999, so an interval window bound ("999.9") can cut anywhere in them.
-std::string minutesOf(int n) {
-  return formatFixed(n / 1000.0, 8, 3);
-}
-
-std::string voltageOf(int n) {
-  return formatFixed(1.0 + (n % 1000) / 1000.0, 6, 3);
-}
-
 // Every exported line holds at least the three columns and CR LF.
 constexpr std::uintmax_t kLineBytes = kAsciiLineCharacters + 2;
-
-// The interval selection keeps minutes 333.3 to 666.6: a middle third.
-constexpr int kLowerThousandths = 333300;
-constexpr int kUpperThousandths = 666600;
 
 int timeOf(int n) {
   return n % kSecondsPerDay;
@@ -62,8 +50,8 @@ fs::path preparedTable(int count) {
     for (int n = 0; n < count; ++n) {
       table.append();
       table.setTime(timeOf(n));
-      table.setMinutes(minutesOf(n));
-      table.setVoltage(voltageOf(n));
+      table.setMinutes(rowMinutes(n));
+      table.setVoltage(rowVoltage(n));
     }
     batch.commit();
   }
@@ -77,7 +65,7 @@ fs::path preparedAsciiFile(int count) {
     AsciiFileWriter writer;
     bool written = writer.create(file.string()) == 0;
     for (int n = 0; n < count && written; ++n)
-      written = writer.writeLine(timeToStorageText(timeOf(n)), minutesOf(n), voltageOf(n)) == 0;
+      written = writer.writeLine(timeToStorageText(timeOf(n)), rowMinutes(n), rowVoltage(n)) == 0;
     const int closed = writer.close();
     if (written && closed == 0)
       return file;
@@ -96,8 +84,8 @@ fs::path preparedCsvFile(int count) {
       return std::string(kAsciiColumnWidth - text.size(), ' ') + text;
     };
     for (int n = 0; n < count; ++n)
-      out << timeToStorageText(timeOf(n)) << ',' << column(minutesOf(n)) << ','
-          << column(voltageOf(n)) << '\n';
+      out << timeToStorageText(timeOf(n)) << ',' << column(rowMinutes(n)) << ','
+          << column(rowVoltage(n)) << '\n';
   }
   return file;
 }
@@ -217,9 +205,9 @@ void BM_IntervalSelect(benchmark::State& state) {
     state.PauseTiming();
     auto program = std::make_unique<Program>(programFolder(table));
     program->form7->ZacatekEdit->setText(
-        QString::fromStdString(formatFixed(kLowerThousandths / 1000.0, 5, 1)));
+        QString::fromStdString(formatFixed(kSelectionLowerThousandths / 1000.0, 5, 1)));
     program->form7->KonecEdit->setText(
-        QString::fromStdString(formatFixed(kUpperThousandths / 1000.0, 5, 1)));
+        QString::fromStdString(formatFixed(kSelectionUpperThousandths / 1000.0, 5, 1)));
     program->dialogs->yesNoAnswers = {true};
     state.ResumeTiming();
     program->form->SelectButtonClick();
@@ -228,7 +216,7 @@ void BM_IntervalSelect(benchmark::State& state) {
     const int records = program->form->Table1.recordCount();
     program.reset();
     state.ResumeTiming();
-    if (!error.empty() || records != kUpperThousandths - kLowerThousandths + 1) {
+    if (!error.empty() || records != kSelectionUpperThousandths - kSelectionLowerThousandths + 1) {
       state.SkipWithError(error.empty() ? "wrong records kept" : error.c_str());
       break;
     }
