@@ -1,13 +1,17 @@
 #include "dbgrid.h"
 
+#include "gridwindow.h"
 #include "tablemodel.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPolygon>
+#include <QScrollBar>
 
+#include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace kelvor {
 namespace {
@@ -21,13 +25,16 @@ class RecordIndicatorHeader : public QHeaderView {
 public:
   explicit RecordIndicatorHeader(QWidget* parent) : QHeaderView(Qt::Vertical, parent) {}
 
-  void setDataSource(const TableModel* dataSource) { m_dataSource = dataSource; }
+  void setDataSource(const TableModel* dataSource, const GridWindow* window) {
+    m_dataSource = dataSource;
+    m_window = window;
+  }
 
 protected:
   void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override {
     QHeaderView::paintSection(painter, rect, logicalIndex);
     if (m_dataSource == nullptr || !m_dataSource->hasTable() ||
-        logicalIndex != m_dataSource->currentRow())
+        m_window->recordOfRow(logicalIndex) != m_dataSource->currentRow())
       return;
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
@@ -53,6 +60,7 @@ protected:
 
 private:
   const TableModel* m_dataSource = nullptr;
+  const GridWindow* m_window = nullptr;
 };
 
 QFont gridFont() {
@@ -64,7 +72,7 @@ QFont gridFont() {
 } // namespace
 
 DBGrid::DBGrid(QWidget* parent)
-    : QTableView(parent),
+    : QTableView(parent), m_window(new GridWindow(this)),
       m_confirmation([](QWidget* owner) { return confirmRecordDeletion(owner); }) {
   setObjectName(QStringLiteral("DBGrid1"));
   setFont(gridFont());
@@ -80,6 +88,9 @@ DBGrid::DBGrid(QWidget* parent)
   setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                   QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
   setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+  setModel(m_window);
+  connect(m_window, &GridWindow::aboutToMove, this, [this] { closeOpenEditor(false); });
+  connect(m_window, &GridWindow::windowChanged, this, &DBGrid::showCurrentRecord);
   applyRowHeight();
 }
 
@@ -87,12 +98,13 @@ void DBGrid::setDataSource(TableModel* dataSource) {
   if (m_dataSource != nullptr)
     disconnect(m_dataSource, nullptr, this, nullptr);
   m_dataSource = dataSource;
-  setModel(dataSource);
-  static_cast<RecordIndicatorHeader*>(verticalHeader())->setDataSource(dataSource);
+  m_window->setSource(dataSource);
+  static_cast<RecordIndicatorHeader*>(verticalHeader())->setDataSource(dataSource, m_window);
   if (dataSource != nullptr) {
     connect(dataSource, &TableModel::currentRowChanged, this, &DBGrid::followCurrentRecord);
     connect(dataSource, &TableModel::tableStateChanged, verticalHeader()->viewport(),
             qOverload<>(&QWidget::update));
+    fitWindowToViewport();
     followCurrentRecord(dataSource->currentRow());
   }
   applyColumnWidths();
@@ -124,6 +136,7 @@ void DBGrid::applyColumnWidths() {
 void DBGrid::applyRowHeight() {
   verticalHeader()->setMinimumSectionSize(1);
   verticalHeader()->setDefaultSectionSize(fontMetrics().height() + kCellMargin);
+  fitWindowToViewport();
 }
 
 void DBGrid::changeEvent(QEvent* event) {
@@ -134,24 +147,215 @@ void DBGrid::changeEvent(QEvent* event) {
   }
 }
 
+int DBGrid::recordOf(const QModelIndex& index) const {
+  if (!index.isValid() || index.model() != m_window || index.row() >= m_window->rowCount())
+    return -1;
+  return m_window->recordOfRow(index.row());
+}
+
+QModelIndex DBGrid::indexOfRecord(int record, int column) const {
+  const int row = m_window->rowOfRecord(record);
+  return row >= 0 ? m_window->index(row, column) : QModelIndex();
+}
+
+int DBGrid::currentColumn() const {
+  return currentIndex().isValid() ? currentIndex().column() : m_column;
+}
+
 void DBGrid::followCurrentRecord(int row) {
   if (m_dataSource == nullptr || row < 0 || row >= m_dataSource->rowCount())
     return;
-  const int column = currentIndex().isValid() ? currentIndex().column() : 0;
-  m_followingTable = true;
-  setCurrentIndex(m_dataSource->index(row, column));
-  scrollTo(currentIndex());
-  m_followingTable = false;
+  m_window->scrollToShow(row);
+  showCurrentRecord();
+}
+
+// Puts the current cell on the table's current record, or clears it while that record is
+// scrolled out of sight: a cell left on a row whose record changed would edit another record.
+void DBGrid::showCurrentRecord() {
+  if (m_dataSource == nullptr || !m_dataSource->hasTable())
+    return;
+  const QModelIndex cell = indexOfRecord(m_dataSource->currentRow(), currentColumn());
+  const bool following = std::exchange(m_followingTable, true);
+  if (cell.isValid())
+    setCurrentIndex(cell);
+  else if (currentIndex().isValid())
+    selectionModel()->clear();
+  m_followingTable = following;
+  applyScrollRange();
 }
 
 void DBGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+  if (current.isValid())
+    m_column = current.column();
+  const int record = recordOf(current);
+  if (m_dataSource != nullptr && m_dataSource->hasTable() && !m_followingTable &&
+      !m_dataSource->isFollowingTable() && record >= 0 && record != m_dataSource->table().recNo()) {
+    // The edit belongs to the record it was opened on; it is stored before the cursor leaves.
+    closeOpenEditor(true, previous);
+    m_dataSource->perform([record](MeasurementTable& table) { table.moveTo(record); });
+    // Following the table may have moved the window and with it the current cell; the view
+    // has been told of that cell already.
+    if (currentIndex() != current)
+      return;
+  }
   QTableView::currentChanged(current, previous);
-  if (m_dataSource == nullptr || !m_dataSource->hasTable() || m_followingTable ||
-      m_dataSource->isFollowingTable() || !current.isValid() ||
-      current.row() == m_dataSource->table().recNo())
+}
+
+void DBGrid::closeOpenEditor(bool commit, const QModelIndex& at) {
+  if (state() != QAbstractItemView::EditingState)
     return;
-  const int row = current.row();
-  m_dataSource->perform([row](MeasurementTable& table) { table.moveTo(row); });
+  QWidget* editor = indexWidget(at.isValid() ? at : currentIndex());
+  if (editor == nullptr)
+    return;
+  if (commit)
+    commitData(editor);
+  closeEditor(editor, QAbstractItemDelegate::NoHint);
+}
+
+void DBGrid::scrollWindowTo(int top) {
+  closeOpenEditor(true);
+  const bool following = std::exchange(m_followingTable, true);
+  m_window->setTop(top);
+  m_followingTable = following;
+  showCurrentRecord();
+}
+
+void DBGrid::fitWindowToViewport() {
+  if (m_fitting)
+    return;
+  m_fitting = true;
+  const int rowHeight = std::max(verticalHeader()->defaultSectionSize(), 1);
+  // A grid not shown yet has no laid-out viewport; its own size tells what it will hold.
+  const int titleHeight =
+      horizontalHeader()->isHidden() ? 0 : horizontalHeader()->sizeHint().height();
+  const int height = isVisible() ? viewport()->height() : contentsRect().height() - titleHeight;
+  const int fullRows = std::max(height / rowHeight, 1);
+  const bool currentWasShown = m_dataSource != nullptr && m_dataSource->hasTable() &&
+                               m_window->rowOfRecord(m_dataSource->currentRow()) >= 0;
+  m_window->setCapacity(fullRows, fullRows + (height % rowHeight != 0 ? 1 : 0));
+  if (currentWasShown)
+    m_window->scrollToShow(m_dataSource->currentRow());
+  m_fitting = false;
+}
+
+// The view's own rows never scroll: its base code sets the row header's offset from the scroll
+// bar, which stands for the window's top over the table.
+void DBGrid::applyScrollRange() {
+  verticalHeader()->setOffset(0);
+  QScrollBar* bar = verticalScrollBar();
+  const bool setting = std::exchange(m_settingScrollBar, true);
+  bar->setRange(0, m_window->lastTop());
+  bar->setPageStep(m_window->fullRows());
+  bar->setSingleStep(1);
+  bar->setValue(m_window->top());
+  m_settingScrollBar = setting;
+}
+
+void DBGrid::updateGeometries() {
+  const bool setting = std::exchange(m_settingScrollBar, true);
+  QTableView::updateGeometries();
+  m_settingScrollBar = setting;
+  fitWindowToViewport();
+  applyScrollRange();
+}
+
+void DBGrid::scrollContentsBy(int dx, int dy) {
+  if (dy != 0 && !m_settingScrollBar)
+    scrollWindowTo(verticalScrollBar()->value());
+  if (dx != 0)
+    QTableView::scrollContentsBy(dx, 0);
+}
+
+void DBGrid::scrollTo(const QModelIndex& index, ScrollHint hint) {
+  const int record = recordOf(index);
+  if (record < 0 || m_followingTable)
+    return;
+  const int fullRows = m_window->fullRows();
+  switch (hint) {
+  case PositionAtTop:
+    scrollWindowTo(record);
+    break;
+  case PositionAtBottom:
+    scrollWindowTo(record - fullRows + 1);
+    break;
+  case PositionAtCenter:
+    scrollWindowTo(record - fullRows / 2);
+    break;
+  case EnsureVisible:
+    scrollWindowTo(m_window->topShowing(record));
+    break;
+  }
+  const QModelIndex shown = indexOfRecord(record, index.column());
+  if (!shown.isValid())
+    return;
+  // The row is whole on screen now; the view scrolls only sideways to the column.
+  const bool setting = std::exchange(m_settingScrollBar, true);
+  QTableView::scrollTo(shown, EnsureVisible);
+  m_settingScrollBar = setting;
+  applyScrollRange();
+}
+
+int DBGrid::targetRecord(CursorAction cursorAction, Qt::KeyboardModifiers modifiers,
+                         int from) const {
+  const bool control = modifiers.testFlag(Qt::ControlModifier);
+  const int lastColumn = kFieldCount - 1;
+  switch (cursorAction) {
+  case MoveUp:
+    return from - 1;
+  case MoveDown:
+    return from + 1;
+  case MovePageUp:
+    return from - m_window->fullRows();
+  case MovePageDown:
+    return from + m_window->fullRows();
+  case MoveHome:
+    return control ? 0 : from;
+  case MoveEnd:
+    return control ? m_window->recordCount() - 1 : from;
+  case MoveNext:
+    return currentColumn() == lastColumn ? from + 1 : from;
+  case MovePrevious:
+    return currentColumn() == 0 ? from - 1 : from;
+  case MoveLeft:
+  case MoveRight:
+    break;
+  }
+  return from;
+}
+
+// Keys move over the table's records, not over the rows the window holds.
+QModelIndex DBGrid::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) {
+  const int count = m_window->recordCount();
+  if (m_dataSource == nullptr || !m_dataSource->hasTable() || count == 0)
+    return {};
+  const int from = currentRecord() >= 0 ? currentRecord() : std::max(m_dataSource->currentRow(), 0);
+  const int to = std::clamp(targetRecord(cursorAction, modifiers, from), 0, count - 1);
+  const int lastColumn = kFieldCount - 1;
+  int column = currentColumn();
+  switch (cursorAction) {
+  case MoveLeft:
+    column = std::max(column - 1, 0);
+    break;
+  case MoveRight:
+    column = std::min(column + 1, lastColumn);
+    break;
+  case MoveHome:
+    column = modifiers.testFlag(Qt::ControlModifier) ? column : 0;
+    break;
+  case MoveEnd:
+    column = modifiers.testFlag(Qt::ControlModifier) ? column : lastColumn;
+    break;
+  case MoveNext:
+    column = to != from ? 0 : std::min(column + 1, lastColumn);
+    break;
+  case MovePrevious:
+    column = to != from ? lastColumn : std::max(column - 1, 0);
+    break;
+  default:
+    break;
+  }
+  scrollWindowTo(m_window->topShowing(to));
+  return indexOfRecord(to, column);
 }
 
 bool DBGrid::deleteCurrentRecord() {

@@ -259,23 +259,23 @@ void TestTableViews::gridFollowsAndMovesCursor() {
   grid.resize(400, 300);
   grid.show();
   QVERIFY(QTest::qWaitForWindowExposed(&grid));
-  QCOMPARE(grid.currentIndex().row(), 0);
+  QCOMPARE(grid.currentRecord(), 0);
   table.last();
-  QCOMPARE(grid.currentIndex().row(), 49);
+  QCOMPARE(grid.currentRecord(), 49);
   QVERIFY(grid.verticalScrollBar()->value() > 0);
 
-  const QRect cell = grid.visualRect(model.index(48, 1));
+  const QRect cell = grid.visualRect(grid.indexOfRecord(48, 1));
   QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, cell.center());
   QCOMPARE(table.recNo(), 48);
   // Rows removed by a deletion do not move the table's cursor on their own.
   table.deleteCurrent();
   QCOMPARE(table.recNo(), 48);
-  QCOMPARE(grid.currentIndex().row(), 48);
+  QCOMPARE(grid.currentRecord(), 48);
   table.last();
   table.deleteCurrent();
   QCOMPARE(table.recNo(), 47);
   QVERIFY(table.eof());
-  QCOMPARE(grid.currentIndex().row(), 47);
+  QCOMPARE(grid.currentRecord(), 47);
 }
 
 void TestTableViews::gridDeletesAfterConfirmation() {
@@ -361,7 +361,7 @@ void TestTableViews::gridEditsWaitForPostAndCancelDrops() {
   };
   // Types a new voltage into the current record's cell, as an operator does.
   const auto typeVoltage = [&](const char* text) {
-    grid.setCurrentIndex(model.index(table.recNo(), 2));
+    grid.setCurrentIndex(grid.indexOfRecord(table.recNo(), 2));
     QTest::keyClick(&grid, Qt::Key_F2);
     QWidget* editor = QApplication::focusWidget();
     QVERIFY(editor != nullptr && editor != &grid);
