@@ -19,7 +19,30 @@ std::array<std::uint8_t, 256> packedCodes() {
 
 const std::array<std::uint8_t, 256> kCodes = packedCodes();
 
+constexpr std::uint64_t kMaxRowidDistance = 0xFFFFFFFFU;
+
+// A slot of a side store, reusing one given back before growing the store.
+template <typename Value>
+std::uint32_t storeInSlot(std::vector<Value>& store, std::vector<std::uint32_t>& freeSlots,
+                          Value value) {
+  if (!freeSlots.empty()) {
+    const std::uint32_t slot = freeSlots.back();
+    freeSlots.pop_back();
+    store[slot] = std::move(value);
+    return slot;
+  }
+  store.push_back(std::move(value));
+  return static_cast<std::uint32_t>(store.size() - 1);
+}
+
 } // namespace
+
+std::int64_t RecordGapBuffer::rowid(std::size_t index) const {
+  const PackedRecord& record = at(index);
+  if ((record.timeAndFlags & kRowidOwn) != 0)
+    return m_wideRowids[record.rowid];
+  return m_rowidBase + static_cast<std::int64_t>(record.rowid);
+}
 
 std::int32_t RecordGapBuffer::time(std::size_t index) const {
   const std::uint32_t time = at(index).timeAndFlags & kTimeMask;
@@ -39,7 +62,7 @@ FieldText RecordGapBuffer::voltage(std::size_t index) const {
 StoredRecord RecordGapBuffer::record(std::size_t index) const {
   const PackedRecord& packed = at(index);
   StoredRecord record;
-  record.rowid = packed.rowid;
+  record.rowid = rowid(index);
   record.time = time(index);
   const FieldText minutes = textOf(packed.minutes, packed.timeAndFlags, kMinutesOwn);
   const FieldText voltage = textOf(packed.voltage, packed.timeAndFlags, kVoltageOwn);
@@ -58,10 +81,10 @@ void RecordGapBuffer::set(std::size_t index, const StoredRecord& record) {
 
 RecordGapBuffer::PackedRecord RecordGapBuffer::pack(const StoredRecord& record) {
   PackedRecord packed;
-  packed.rowid = record.rowid;
   std::uint32_t flags = record.time == StoredRecord::kNoTime
                             ? kNoTime
                             : static_cast<std::uint32_t>(record.time) & kTimeMask;
+  packed.rowid = packRowid(record.rowid, flags);
   packText({record.minutes.data(), record.minutesSize}, packed.minutes, flags, kMinutesOwn);
   packText({record.voltage.data(), record.voltageSize}, packed.voltage, flags, kVoltageOwn);
   packed.timeAndFlags = flags;
@@ -110,14 +133,19 @@ FieldText RecordGapBuffer::textOf(const PackedText& packed, std::uint32_t flags,
 }
 
 std::uint32_t RecordGapBuffer::storeOwn(std::string_view text) {
-  if (!m_freeOwnTexts.empty()) {
-    const std::uint32_t slot = m_freeOwnTexts.back();
-    m_freeOwnTexts.pop_back();
-    m_ownTexts[slot] = text;
-    return slot;
+  return storeInSlot(m_ownTexts, m_freeOwnTexts, std::string(text));
+}
+
+std::uint32_t RecordGapBuffer::packRowid(std::int64_t rowid, std::uint32_t& flags) {
+  if (rowid >= m_rowidBase) {
+    // Unsigned: the distance between any two keys fits, and it is exact once the order is known.
+    const std::uint64_t distance =
+        static_cast<std::uint64_t>(rowid) - static_cast<std::uint64_t>(m_rowidBase);
+    if (distance <= kMaxRowidDistance)
+      return static_cast<std::uint32_t>(distance);
   }
-  m_ownTexts.emplace_back(text);
-  return static_cast<std::uint32_t>(m_ownTexts.size() - 1);
+  flags |= kRowidOwn;
+  return storeInSlot(m_wideRowids, m_freeWideRowids, rowid);
 }
 
 void RecordGapBuffer::release(const PackedRecord& record) {
@@ -131,6 +159,8 @@ void RecordGapBuffer::release(const PackedRecord& record) {
     m_ownTexts[slot].shrink_to_fit();
     m_freeOwnTexts.push_back(slot);
   }
+  if ((record.timeAndFlags & kRowidOwn) != 0)
+    m_freeWideRowids.push_back(record.rowid);
 }
 
 void RecordGapBuffer::clear() {
@@ -142,9 +172,15 @@ void RecordGapBuffer::clear() {
   m_ownTexts.shrink_to_fit();
   m_freeOwnTexts.clear();
   m_freeOwnTexts.shrink_to_fit();
+  m_wideRowids.clear();
+  m_wideRowids.shrink_to_fit();
+  m_freeWideRowids.clear();
+  m_freeWideRowids.shrink_to_fit();
 }
 
 void RecordGapBuffer::pushBack(const StoredRecord& record) {
+  if (empty())
+    m_rowidBase = record.rowid;
   const PackedRecord packed = pack(record);
   if (gapSize() > 0 && m_gapEnd == m_records.size()) {
     m_records[m_gapBegin++] = packed;

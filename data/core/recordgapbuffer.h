@@ -36,8 +36,9 @@ struct FieldText {
 // The records in table order, kept compactly: a year of records at the shortest interval
 // is five million of them. A text made of blanks, digits, a point, signs and an exponent
 // letter (everything the measuring cycle and the export write) is kept as twelve 4-bit
-// codes in 6 bytes; any other text lives in a side store and the record keeps its slot. A
-// record takes 24 bytes.
+// codes in 6 bytes; any other text lives in a side store and the record keeps its slot. The
+// key is kept as its distance from the first record's key (keys grow by one an append), with
+// the same side store for a key that far away. A record takes 20 bytes.
 //
 // A gap follows the place of the last deletion. Walks delete records one after another close
 // to each other (the clearing walk, the interval selection), so each deletion moves only the
@@ -48,7 +49,7 @@ public:
   std::size_t size() const { return m_records.size() - gapSize(); }
   bool empty() const { return size() == 0; }
 
-  std::int64_t rowid(std::size_t index) const { return at(index).rowid; }
+  std::int64_t rowid(std::size_t index) const;
   std::int32_t time(std::size_t index) const;
   FieldText minutes(std::size_t index) const;
   FieldText voltage(std::size_t index) const;
@@ -69,11 +70,12 @@ private:
   // Bits of PackedRecord::timeAndFlags above the time: the text is in the side store.
   static constexpr std::uint32_t kMinutesOwn = 1U << 24;
   static constexpr std::uint32_t kVoltageOwn = 1U << 25;
+  static constexpr std::uint32_t kRowidOwn = 1U << 26;
   static constexpr std::uint32_t kTimeMask = (1U << 24) - 1;
   static constexpr std::uint32_t kNoTime = kTimeMask;
 
   struct PackedRecord {
-    std::int64_t rowid = 0;
+    std::uint32_t rowid = 0; // the distance from m_rowidBase, or a slot of m_wideRowids
     std::uint32_t timeAndFlags = kNoTime;
     PackedText minutes{};
     PackedText voltage{};
@@ -91,6 +93,7 @@ private:
   FieldText textOf(const PackedText& packed, std::uint32_t flags, std::uint32_t ownFlag) const;
   void release(const PackedRecord& record);
   std::uint32_t storeOwn(std::string_view text);
+  std::uint32_t packRowid(std::int64_t rowid, std::uint32_t& flags);
 
   std::size_t gapSize() const { return m_gapEnd - m_gapBegin; }
   void moveGapTo(std::size_t index);
@@ -100,6 +103,9 @@ private:
   std::size_t m_gapEnd = 0;
   std::vector<std::string> m_ownTexts;
   std::vector<std::uint32_t> m_freeOwnTexts;
+  std::int64_t m_rowidBase = 0;
+  std::vector<std::int64_t> m_wideRowids;
+  std::vector<std::uint32_t> m_freeWideRowids;
 };
 
 } // namespace kelvor

@@ -95,6 +95,7 @@ private slots:
   void clearingWalk();
   void clearingKeepsForeignRowsAndKeys();
   void deleteEveryOtherKeepsOrder();
+  void keysFarApartKeepTheirRecords();
   void batchDeletionsReachTheFile();
   void leadingBlanksAndCutKeptThroughReopen();
   void appendingRecordStoredAtClose();
@@ -388,6 +389,61 @@ void TestMeasurementTable::clearingKeepsForeignRowsAndKeys() {
   SqliteDatabase check(file);
   QCOMPARE(check.queryText("SELECT rowid FROM Kelvor"), std::string("52"));
   QCOMPARE(fileRows(file), tableRows(table));
+}
+
+// Keys written by another program may lie anywhere in 64 bits; each still names its own row.
+void TestMeasurementTable::keysFarApartKeepTheirRecords() {
+  const auto file = newFile();
+  {
+    MeasurementTable creator;
+    creator.open(file);
+  }
+  {
+    SqliteDatabase other(file);
+    other.exec("INSERT INTO Kelvor (rowid, TIME, MINUTES, VOLTAGE) VALUES "
+               "(-9000000000000000000, '00:00:01', 'a', '1'), (-1, '00:00:02', 'b', '2'), "
+               "(4294967295, '00:00:03', 'c', '3'), (9000000000000000000, '00:00:04', 'd', '4'), "
+               "(9000000000000000001, '00:00:05', 'e', '5')");
+  }
+  MeasurementTable table;
+  table.open(file);
+  QCOMPARE(table.recordCount(), 5);
+  QCOMPARE(table.record(3).minutes, std::string("d"));
+
+  table.moveTo(3);
+  table.deleteCurrent();
+  table.moveTo(1);
+  table.edit();
+  table.setVoltage("edited");
+  table.post();
+  table.last();
+  table.append();
+  table.setMinutes("f");
+  table.post();
+  const std::vector<MeasurementRecord> expected{
+      {1, "a", "1"}, {2, "b", "edited"}, {3, "c", "3"}, {5, "e", "5"}, {std::nullopt, "f", ""}};
+  QCOMPARE(tableRows(table), expected);
+  QCOMPARE(fileRows(file), expected);
+  {
+    SqliteDatabase check(file);
+    QCOMPARE(check.queryText("SELECT group_concat(rowid) FROM Kelvor ORDER BY rowid"),
+             std::string("-9000000000000000000,-1,4294967295,9000000000000000001,"
+                         "9000000000000000002"));
+  }
+
+  // A batch deletion of neighbours in a range spanning the wide keys.
+  {
+    MeasurementTable::Batch batch(table);
+    table.moveTo(1);
+    table.deleteCurrent();
+    table.deleteCurrent();
+    table.deleteCurrent();
+    batch.commit();
+  }
+  QCOMPARE(fileRows(file),
+           (std::vector<MeasurementRecord>{{1, "a", "1"}, {std::nullopt, "f", ""}}));
+  table.refresh();
+  QCOMPARE(tableRows(table), fileRows(file));
 }
 
 void TestMeasurementTable::deleteEveryOtherKeepsOrder() {
