@@ -9,24 +9,25 @@
 namespace kelvor {
 namespace {
 
-// A bound read afresh from its edit for every record; the text is converted again only when
-// it changed since the last record.
+// A bound read afresh from its edit for every record; the text is shaped and converted
+// again only when the edit shows another text than at the last record. The shown text is the
+// edit's own, shared and not copied.
 class BoundReader {
 public:
   explicit BoundReader(const MaskEdit& edit) : m_edit(edit) {}
 
   double value() {
-    const QString text = m_edit.text();
-    if (!m_value || text != m_text) {
-      m_value = strToFloat(text.toStdString());
-      m_text = text;
+    const QString shown = m_edit.QLineEdit::text();
+    if (!m_value || shown != m_shown) {
+      m_value = strToFloat(m_edit.text().toStdString());
+      m_shown = shown;
     }
     return *m_value;
   }
 
 private:
   const MaskEdit& m_edit;
-  QString m_text;
+  QString m_shown;
   std::optional<double> m_value;
 };
 

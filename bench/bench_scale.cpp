@@ -142,12 +142,17 @@ private:
 // The program started as its entry point starts it, timed from the main window's
 // construction to its first paint, the chart with every record included.
 struct StartedProgram {
-  explicit StartedProgram(const fs::path& folder) {
+  explicit StartedProgram(const fs::path& folder, TimedCpu* cpu = nullptr) {
     const Clock::time_point start = Clock::now();
+    if (cpu != nullptr)
+      cpu->start();
     program = std::make_unique<Program>(folder);
     FirstPaintWatch watch(program->form.get(), program->form->Report1);
     program->form->show();
-    if (watch.wait())
+    const bool painted = watch.wait();
+    if (cpu != nullptr)
+      cpu->stop();
+    if (painted)
       seconds = secondsBetween(start, watch.painted());
   }
 
@@ -184,14 +189,16 @@ void BM_StartupToFirstPaint(benchmark::State& state) {
   const auto records = static_cast<int>(state.range(0));
   const fs::path table = measuredTable(records);
   const LoggerEnd logger;
+  TimedCpu cpu;
   for (auto _ : state) {
-    const StartedProgram started(programFolder(table, logger.path()));
+    const StartedProgram started(programFolder(table, logger.path()), &cpu);
     if (!started.complete(records)) {
       state.SkipWithError("the window did not come up with every record on its chart");
       break;
     }
     state.SetIterationTime(*started.seconds);
   }
+  cpu.report(state);
 }
 BENCHMARK(BM_StartupToFirstPaint)
     ->Arg(1000000)
@@ -236,15 +243,18 @@ public:
   }
 
   double unpaintedSeconds() const { return m_unpainted; }
+  const TimedCpu& timedCpu() const { return m_cpu; }
   TForm1& form() { return *m_program.form; }
   bool showedError() const { return m_program.showedError(); }
 
 private:
   void handleTimed() {
     const Clock::time_point start = Clock::now();
+    m_cpu.start();
     form().SerialLine1RxClusterEvent();
     m_unpainted = secondsBetween(start, Clock::now());
     form().Report1->repaint();
+    m_cpu.stop();
     m_seconds = secondsBetween(start, Clock::now());
     m_loop.quit();
   }
@@ -255,6 +265,7 @@ private:
   QTimer m_timeout;
   std::optional<double> m_seconds;
   double m_unpainted = 0.0;
+  TimedCpu m_cpu;
 };
 
 void BM_StoredReadingWithRepaint(benchmark::State& state) {
@@ -281,6 +292,7 @@ void BM_StoredReadingWithRepaint(benchmark::State& state) {
           static_cast<std::size_t>(records + stored))
     state.SkipWithError("the readings were not stored and charted");
   state.counters["unpainted_ms"] = median(unpainted);
+  window.timedCpu().report(state);
 }
 BENCHMARK(BM_StoredReadingWithRepaint)
     ->Arg(10000)
@@ -294,11 +306,14 @@ void BM_ClearTable(benchmark::State& state) {
   const auto records = static_cast<int>(state.range(0));
   const fs::path table = measuredTable(records);
   const LoggerEnd logger;
+  TimedCpu cpu;
   for (auto _ : state) {
     Program program(programFolder(table, logger.path()));
     program.dialogs->yesNoAnswers = {true};
     const Clock::time_point start = Clock::now();
+    cpu.start();
     program.form->Vymazat_dataClick();
+    cpu.stop();
     state.SetIterationTime(secondsBetween(start, Clock::now()));
     SqliteDatabase file(program.form->Table1.fileName());
     if (program.showedError() || !program.dialogs->yesNoAnswers.empty() ||
@@ -309,6 +324,7 @@ void BM_ClearTable(benchmark::State& state) {
       break;
     }
   }
+  cpu.report(state);
 }
 BENCHMARK(BM_ClearTable)
     ->Arg(1000000)

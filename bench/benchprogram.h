@@ -8,8 +8,10 @@
 #include "numbertext.h"
 #include "settingskeys.h"
 
+#include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <stdlib.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -17,6 +19,36 @@
 #include <string>
 
 namespace kelvor::bench {
+
+// The counter that carries a manually timed benchmark's processor time of its timed part:
+// the iteration's own processor time also holds the preparation around it.
+inline constexpr char kTimedCpuCounter[] = "timed_cpu_ms";
+
+// Processor time of the whole process (every thread), in seconds.
+inline double processCpuSeconds() {
+  timespec now{};
+  ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+// Adds up the processor time of the timed parts and reports it per iteration.
+class TimedCpu {
+public:
+  void start() { m_started = processCpuSeconds(); }
+  void stop() {
+    m_seconds += processCpuSeconds() - m_started;
+    ++m_parts;
+  }
+  void report(benchmark::State& state) const {
+    if (m_parts > 0)
+      state.counters[kTimedCpuCounter] = m_seconds * 1e3 / m_parts;
+  }
+
+private:
+  double m_started = 0.0;
+  double m_seconds = 0.0;
+  int m_parts = 0;
+};
 
 // The logger's end of a pseudo-terminal: the program opens its port as with a logger
 // attached, and a benchmark writes the logger's replies there.

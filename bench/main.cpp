@@ -1,3 +1,5 @@
+#include "benchprogram.h"
+
 #include <QApplication>
 
 #include <benchmark/benchmark.h>
@@ -58,7 +60,7 @@ public:
       const std::string key = pathKey(run.run_name.str());
       if (median || !m_medians.count(key)) {
         m_times[key] = run.GetAdjustedRealTime() * unitSeconds(run.time_unit);
-        m_cpuTimes[key] = run.GetAdjustedCPUTime() * unitSeconds(run.time_unit);
+        m_cpuTimes[key] = cpuSeconds(run);
       }
       if (median)
         m_medians[key] = true;
@@ -105,6 +107,15 @@ private:
     else
       std::snprintf(text.data(), text.size(), "%10.3f %10s %7s", time * 1e3, "-", "-");
     return text.data();
+  }
+
+  // A manually timed run tells the processor time of its timed part; any other run's own
+  // processor time is the timed part's.
+  static double cpuSeconds(const Run& run) {
+    const auto timed = run.counters.find(kelvor::bench::kTimedCpuCounter);
+    if (timed != run.counters.end())
+      return timed->second.value * 1e-3;
+    return run.GetAdjustedCPUTime() * unitSeconds(run.time_unit);
   }
 
   static double unitSeconds(benchmark::TimeUnit unit) {
