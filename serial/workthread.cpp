@@ -255,21 +255,16 @@ void TWorkThread::resetSendCompletion() {
 // plus RTOExtraDelayTime, counted from when the queue was last seen empty.
 // Bytes held back after a cluster terminator count as waiting ones.
 void TWorkThread::TryCutCluster() {
-  const std::uint32_t queued = m_port.m_commStateInQueue.load();
-  const std::uint32_t waiting = queued + heldBytes();
-  const std::uint32_t errors = m_port.m_commError.load();
   const std::uint32_t now = m_port.m_clock->tickCount();
-  if (waiting == 0) {
-    m_lastEmptyTick = now;
+  if (!cutIsDue(now))
     return;
-  }
-  const std::uint32_t charTime = waiting * m_port.m_rtoCharDelayTime.load();
-  const double limit = charTime / 1000.0 + m_port.m_rtoExtraDelayTime.load();
-  const bool leaveWaiting = !m_port.m_readRequest.load() && waiting < m_port.m_clusterSize.load() &&
-                            static_cast<double>(now - m_lastEmptyTick) <= limit &&
-                            (errors & kReceiveErrors) == 0;
-  if (leaveWaiting)
+  // A worker held up by a busy machine between its status poll and the clock would take the
+  // wait for bytes that lie in the driver already for a pause on the line, and cut a row in
+  // two. The queue is polled again after the clock was read, so those bytes count.
+  CheckLineStatus();
+  if (!cutIsDue(now))
     return;
+  const std::uint32_t queued = m_port.m_commStateInQueue.load();
   if (queued == 0) { // only held bytes, whose time has come
     m_port.m_readRequest.store(false);
     QueueCluster(0);
@@ -290,6 +285,19 @@ void TWorkThread::TryCutCluster() {
     m_readBuffer.reset();
     DeferError(9804, result.status, "Error reading Data", 0);
   }
+}
+
+bool TWorkThread::cutIsDue(std::uint32_t now) {
+  const std::uint32_t waiting = m_port.m_commStateInQueue.load() + heldBytes();
+  if (waiting == 0) {
+    m_lastEmptyTick = now;
+    return false;
+  }
+  const std::uint32_t charTime = waiting * m_port.m_rtoCharDelayTime.load();
+  const double limit = charTime / 1000.0 + m_port.m_rtoExtraDelayTime.load();
+  return m_port.m_readRequest.load() || waiting >= m_port.m_clusterSize.load() ||
+         static_cast<double>(now - m_lastEmptyTick) > limit ||
+         (m_port.m_commError.load() & kReceiveErrors) != 0;
 }
 
 void TWorkThread::StartEventWait() {

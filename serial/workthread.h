@@ -44,6 +44,8 @@ private:
   void finishSend(std::uint32_t written);
   void resetSendCompletion();
   void TryCutCluster();
+  // True when the waiting bytes are to be cut at `now` (see TryCutCluster).
+  bool cutIsDue(std::uint32_t now);
   void StartEventWait();
   void FinishRead();
   void FinishEventWait();

@@ -433,7 +433,15 @@ std::uint32_t FakeSerialDevice::driverStatus(DriverStatus& status) {
   m_lineErrors = 0;
   status.inQueue = static_cast<std::uint32_t>(m_input.size());
   m_polls.push_back({m_clock->tickCount(), status.inQueue});
+  if (m_holdUpEvery > 0 && m_polls.size() % m_holdUpEvery == 0)
+    m_clock->advance(m_holdUpMs);
   return kStatusOk;
+}
+
+void FakeSerialDevice::holdUpAfterPolls(std::uint32_t everyNth, std::uint32_t ms) {
+  std::lock_guard lock(m_lock);
+  m_holdUpEvery = everyNth;
+  m_holdUpMs = ms;
 }
 
 IoResult FakeSerialDevice::startWrite(const char* data, std::uint32_t count) {

@@ -89,6 +89,9 @@ public:
   void limitNextRead(std::uint32_t count);
   // Waits block (in real time) from now until the next purge.
   void holdWaitsUntilPurge();
+  // After every `everyNth` status poll the clock moves on by `ms` before the worker goes on,
+  // as when a busy machine holds the worker up: bytes arrive meanwhile.
+  void holdUpAfterPolls(std::uint32_t everyNth, std::uint32_t ms);
 
   // What happened.
   bool isOpen() const;
@@ -162,6 +165,8 @@ private:
   std::string m_input;
   std::uint32_t m_modemBits = 0;
   std::uint32_t m_lineErrors = 0;
+  std::uint32_t m_holdUpEvery = 0;
+  std::uint32_t m_holdUpMs = 0;
   std::uint32_t m_eventMask = 0;
   std::uint32_t m_pendingEvents = 0;
   bool m_waitPending = false;
