@@ -45,9 +45,12 @@ public:
     return std::exchange(m_received, QByteArray());
   }
 
-  bool reply(const QByteArray& bytes) const {
-    return ::write(m_master, bytes.constData(), static_cast<std::size_t>(bytes.size())) ==
-           static_cast<ssize_t>(bytes.size());
+  bool reply(const QByteArray& bytes) const { return offer(bytes) == bytes.size(); }
+  // Writes what the terminal takes now of `bytes`: a full terminal takes fewer or none.
+  qsizetype offer(const QByteArray& bytes) const {
+    const ssize_t taken =
+        ::write(m_master, bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    return taken > 0 ? static_cast<qsizetype>(taken) : 0;
   }
 
 private:
