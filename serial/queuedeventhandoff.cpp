@@ -45,6 +45,11 @@ void QueuedEventHandoff::finish(const std::shared_ptr<Task>& task) {
   m_finished.notify_all();
 }
 
+std::size_t QueuedEventHandoff::waitingCalls() {
+  std::lock_guard lock(m_lock);
+  return m_tasks.size();
+}
+
 int QueuedEventHandoff::servePending() {
   int served = 0;
   while (auto task = takeTask()) {

@@ -28,6 +28,8 @@ public:
   void serveFor(std::chrono::milliseconds time);
   // Runs one call, waiting for it up to the limit; false when none came.
   bool serveOne(std::chrono::milliseconds limit);
+  // Calls handed over and not served yet: each one's worker waits in it.
+  std::size_t waitingCalls();
 
 private:
   struct Task {

@@ -1,10 +1,13 @@
 #include "platform/portname.h"
 #include "serialrig.h"
 
+#include <QDeadlineTimer>
 #include <QTest>
 
 #include <cerrno>
+#include <chrono>
 #include <set>
+#include <thread>
 
 using namespace kelvor;
 using namespace kelvor::test;
@@ -431,7 +434,10 @@ void TestSerialLine::destructionServesABlockedWorker() {
   const int before = stats;
   rig.device->scheduleArrival(10, "x");
   // Nobody serves now: the worker blocks in the hand-off of OnCommStat.
-  QTest::qSleep(50);
+  QDeadlineTimer deadline(std::chrono::seconds(30));
+  while (rig.handoff->waitingCalls() == 0 && !deadline.hasExpired())
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  QVERIFY(rig.handoff->waitingCalls() > 0);
   QCOMPARE(stats, before);
   // Destruction serves the hand-off, so the worker ends, but the handler no longer runs: its
   // owner may already have let go of the port.
