@@ -1,6 +1,8 @@
 // The floors: the least this machine can do for each data path, measured in the same run as
 // the paths themselves (see main.cpp for the ratios printed at the end).
+#include "benchchart.h"
 #include "benchrows.h"
+#include "chartengine.h"
 #include "measurementtable.h"
 #include "numbertext.h"
 #include "sqlitedatabase.h"
@@ -117,26 +119,42 @@ void BM_FloorParseVoltages(benchmark::State& state) {
 }
 BENCHMARK(BM_FloorParseVoltages)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
-// The reduced polyline of a chart 1280 pixels wide: four points a column, drawn as the chart
-// draws its line, without axes, labels or titles.
+// The chart's own line alone: the points its pixel columns keep, drawn with its pen as
+// separate segments, without reduction, axes, grid, labels or titles.
 void BM_FloorReducedPolyline(benchmark::State& state) {
-  QImage image(1280, 720, QImage::Format_RGB32);
-  std::vector<QLineF> segments;
-  QPointF previous(100, 360);
-  for (int column = 0; column < 1100; ++column) {
-    for (int k = 0; k < 4; ++k) {
-      const QPointF next(100 + column + k * 0.25, 360 + 200 * std::sin(column * 0.05 + k));
-      segments.emplace_back(previous, next);
-      previous = next;
-    }
+  ChartEngine chart;
+  bench::fillPaintedChart(chart, 1000000);
+  const ChartSeries& series = chart.series();
+  const ChartLayout layout = chart.layout(bench::kPaintedChartSize);
+  std::vector<double> xs(series.count());
+  std::vector<double> ys(series.count());
+  for (std::size_t i = 0; i < series.count(); ++i) {
+    xs[i] = series.x(i);
+    ys[i] = series.y(i);
   }
+  const ChartAxis& bottom = chart.bottomAxis();
+  const ChartAxis& left = chart.leftAxis();
+  const double xScale = layout.plot.width() / (bottom.maximum - bottom.minimum);
+  const double yScale = layout.plot.height() / (left.maximum - left.minimum);
+  const auto pixel = [&](std::size_t i) {
+    return QPointF(layout.plot.left() + (xs[i] - bottom.minimum) * xScale,
+                   layout.plot.bottom() - (ys[i] - left.minimum) * yScale);
+  };
+  const std::vector<std::size_t> kept =
+      reduceToPixelColumns(xs, ys, 0, xs.size(), bottom.minimum, xScale);
+  std::vector<QLineF> segments;
+  for (std::size_t k = 1; k < kept.size(); ++k)
+    segments.emplace_back(pixel(kept[k - 1]), pixel(kept[k]));
+  QImage image(bench::kPaintedChartSize.toSize(), QImage::Format_RGB32);
   for (auto _ : state) {
     QPainter painter(&image);
-    painter.setPen(QPen(Qt::blue, 3.0, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
+    painter.setClipRect(layout.plot);
+    painter.setPen(QPen(Qt::blue, series.width(), Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
     painter.drawLines(segments.data(), static_cast<int>(segments.size()));
     painter.end();
     benchmark::DoNotOptimize(image.constBits());
   }
+  state.counters["segments"] = static_cast<double>(segments.size());
 }
 BENCHMARK(BM_FloorReducedPolyline)->Unit(benchmark::kMillisecond);
 
