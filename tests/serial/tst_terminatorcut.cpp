@@ -112,8 +112,6 @@ private slots:
   void sameClustersAtTheSameTicksWithoutInnerTerminators();
   void backToBackRowsOneClusterEach_data();
   void backToBackRowsOneClusterEach();
-  void rowsStayWholeWhenTheWorkerIsHeldUp_data();
-  void rowsStayWholeWhenTheWorkerIsHeldUp();
   void unfinishedReplyReachesTheTerminalOnTime();
   void noiseWithStrayTerminatorsLosesNothingAndHoldsNothing();
   void heldBytesAreDroppedWhenThePortCloses();
@@ -153,12 +151,18 @@ void TestTerminatorCut::sameClustersAtTheSameTicksWithoutInnerTerminators() {
 void TestTerminatorCut::backToBackRowsOneClusterEach_data() {
   QTest::addColumn<std::uint32_t>("baud");
   QTest::addColumn<std::uint32_t>("burstMs");
+  QTest::addColumn<std::uint32_t>("holdUpEveryNthPoll");
   for (const std::uint32_t baud : {1200u, 19200u, 115200u}) {
     const QByteArray name = QByteArray::number(baud);
-    QTest::newRow(name + " paced") << baud << 0u;
-    QTest::newRow(name + " in 16 ms bursts") << baud << 16u;
+    QTest::newRow(name + " paced") << baud << 0u << 0u;
+    QTest::newRow(name + " in 16 ms bursts") << baud << 16u << 0u;
   }
-  QTest::newRow("all at once") << 115200u << 0xFFFFFFFFu;
+  QTest::newRow("all at once") << 115200u << 0xFFFFFFFFu << 0u;
+  // A busy machine holds the worker up for longer than the cut rule lets bytes wait while the
+  // rows keep coming: the wait was the worker's, not the line's.
+  QTest::newRow("1200 worker held up every 5th poll") << 1200u << 0u << 5u;
+  QTest::newRow("1200 worker held up every 3rd poll") << 1200u << 0u << 3u;
+  QTest::newRow("19200 in bursts, held up every 4th poll") << 19200u << 16u << 4u;
 }
 
 // A thousand rows without a pause between them, as a logger's firmware sends them: each
@@ -167,6 +171,7 @@ void TestTerminatorCut::backToBackRowsOneClusterEach_data() {
 void TestTerminatorCut::backToBackRowsOneClusterEach() {
   QFETCH(std::uint32_t, baud);
   QFETCH(std::uint32_t, burstMs);
+  QFETCH(std::uint32_t, holdUpEveryNthPoll);
   constexpr int kRows = 1000;
   SerialRig rig;
   configure(rig, baud, true);
@@ -175,6 +180,8 @@ void TestTerminatorCut::backToBackRowsOneClusterEach() {
   std::string rows;
   for (int i = 0; i < kRows; ++i)
     rows += readoutRow(i);
+  if (holdUpEveryNthPoll > 0)
+    rig.device->holdUpAfterPolls(holdUpEveryNthPoll, 700);
   if (burstMs == 0xFFFFFFFFu)
     rig.device->scheduleArrival(10, rows);
   else
@@ -194,39 +201,6 @@ void TestTerminatorCut::backToBackRowsOneClusterEach() {
     QCOMPARE(cycle.prepareReadoutRow(), formatFixed(i * 1.0, 12, 1));
     cycle.readoutRowStored();
   }
-}
-
-void TestTerminatorCut::rowsStayWholeWhenTheWorkerIsHeldUp_data() {
-  QTest::addColumn<std::uint32_t>("baud");
-  QTest::addColumn<std::uint32_t>("everyNthPoll");
-  QTest::newRow("1200 Bd, every 5th poll") << 1200u << 5u;
-  QTest::newRow("1200 Bd, every 3rd poll") << 1200u << 3u;
-  QTest::newRow("19200 Bd, every 4th poll") << 19200u << 4u;
-}
-
-// A busy machine holds the worker up for longer than the cut rule lets bytes wait, while the
-// rows keep arriving back to back: the wait was the worker's, not the line's, so no row may
-// be cut in two.
-void TestTerminatorCut::rowsStayWholeWhenTheWorkerIsHeldUp() {
-  QFETCH(std::uint32_t, baud);
-  QFETCH(std::uint32_t, everyNthPoll);
-  constexpr int kRows = 200;
-  SerialRig rig;
-  configure(rig, baud, true);
-  ClusterLog log(rig);
-  QVERIFY(rig.openAndSettle());
-  std::string rows;
-  for (int i = 0; i < kRows; ++i)
-    rows += readoutRow(i);
-  rig.device->holdUpAfterPolls(everyNthPoll, 700);
-  rig.device->scheduleAtLineSpeed(10, rows, baud);
-  QVERIFY(rig.serveUntil([&] { return log.joined().size() >= rows.size(); },
-                         std::chrono::seconds(120)));
-  rig.servePolls(20);
-  QCOMPARE(log.joined(), rows);
-  QCOMPARE(log.seen.size(), std::size_t{kRows});
-  for (int i = 0; i < kRows; ++i)
-    QCOMPARE(log.seen[i].bytes, readoutRow(i));
 }
 
 // A row that stops short of its terminator (the line breaks off) is held no longer than the

@@ -1,3 +1,4 @@
+#include "../support/tablefiles.h"
 #include "dbgrid.h"
 #include "gridwindow.h"
 #include "tablemodel.h"
@@ -82,12 +83,8 @@ class TestGridWindow : public QObject {
   Q_OBJECT
 
 private:
-  QTemporaryDir m_dir;
-  int m_fileNumber = 0;
-  std::filesystem::path newFile() {
-    return std::filesystem::path(m_dir.path().toStdString()) /
-           ("Grid" + std::to_string(++m_fileNumber)) / "Kelvor.db";
-  }
+  TableFiles m_files;
+  std::filesystem::path newFile() { return m_files.next(); }
 
 private slots:
   void windowMapsRowsToRecords();

@@ -1,3 +1,4 @@
+#include "../support/tablefiles.h"
 #include "measurementtable.h"
 #include "numbertext.h"
 
@@ -75,12 +76,8 @@ class TestMeasurementTable : public QObject {
   Q_OBJECT
 
 private:
-  QTemporaryDir m_dir;
-  int m_fileNumber = 0;
-  std::filesystem::path newFile() {
-    return std::filesystem::path(m_dir.path().toStdString()) /
-           ("Kelvor" + std::to_string(++m_fileNumber)) / "Kelvor.db";
-  }
+  TableFiles m_files;
+  std::filesystem::path newFile() { return m_files.next(); }
 
 private slots:
   void createsFolderFileAndTable();

@@ -1,3 +1,4 @@
+#include "../support/tablefiles.h"
 #include "controlhint.h"
 #include "dbgrid.h"
 #include "dbnavigator.h"
@@ -33,12 +34,8 @@ class TestTableViews : public QObject {
   Q_OBJECT
 
 private:
-  QTemporaryDir m_dir;
-  int m_fileNumber = 0;
-  std::filesystem::path newFile() {
-    return std::filesystem::path(m_dir.path().toStdString()) /
-           ("Kelvor" + std::to_string(++m_fileNumber)) / "Kelvor.db";
-  }
+  TableFiles m_files;
+  std::filesystem::path newFile() { return m_files.next(); }
 
 private slots:
   void longTimeFormatWithoutZone_data();
