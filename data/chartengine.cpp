@@ -259,7 +259,7 @@ const std::vector<std::size_t>& ColumnReduction::reduce(const ChartSeries& serie
     for (std::size_t i = m_end; i < end; ++i)
       addPoint(series, i);
     m_end = end;
-    keepLastColumn();
+    keepLastColumn(series);
   }
   return m_kept;
 }
@@ -274,13 +274,14 @@ void ColumnReduction::restart(const ChartSeries& series, std::size_t begin, doub
   m_valid = true;
   m_hasColumn = false;
   m_kept.clear();
+  m_keptPoints.clear();
   m_keptBeforeLast = 0;
 }
 
 void ColumnReduction::addPoint(const ChartSeries& series, std::size_t index) {
   const std::int64_t pixel = pixelColumn(series.x(index), m_origin, m_pixelsPerUnit);
   if (!m_hasColumn || pixel != m_last.pixel) {
-    keepLastColumn();
+    keepLastColumn(series);
     m_keptBeforeLast = m_kept.size();
     m_last = Column{pixel, index, index, index, index};
     m_hasColumn = true;
@@ -294,14 +295,17 @@ void ColumnReduction::addPoint(const ChartSeries& series, std::size_t index) {
   m_last.last = index;
 }
 
-void ColumnReduction::keepLastColumn() {
+void ColumnReduction::keepLastColumn(const ChartSeries& series) {
   if (!m_hasColumn)
     return;
   m_kept.resize(m_keptBeforeLast);
+  m_keptPoints.resize(m_keptBeforeLast);
   for (const std::size_t index : {m_last.first, std::min(m_last.lowest, m_last.highest),
                                   std::max(m_last.lowest, m_last.highest), m_last.last}) {
-    if (m_kept.empty() || m_kept.back() != index)
+    if (m_kept.empty() || m_kept.back() != index) {
       m_kept.push_back(index);
+      m_keptPoints.emplace_back(series.x(index), series.y(index));
+    }
   }
 }
 
@@ -527,8 +531,8 @@ void ChartEngine::paintLine(QPainter& painter, const ChartLayout& layout, double
   if (end - begin < 2)
     return;
   const double devicePixelsPerUnit = layout.plot.width() * pixelScale / axisSpan(m_bottomAxis);
-  const std::vector<std::size_t>& kept =
-      m_reduction.reduce(m_series, begin, end, m_bottomAxis.minimum, devicePixelsPerUnit);
+  m_reduction.reduce(m_series, begin, end, m_bottomAxis.minimum, devicePixelsPerUnit);
+  const std::vector<QPointF>& kept = m_reduction.points();
   // The line goes out as separate segments cut to the plot's rows (plus the pen's width):
   // voltages far off the axis then never make the rasteriser stroke huge segments, and
   // square-capped segments take the rasteriser's fast path, where one stroked polyline with
@@ -537,11 +541,9 @@ void ChartEngine::paintLine(QPainter& painter, const ChartLayout& layout, double
   const double bottom = layout.plot.bottom() + m_series.width();
   std::vector<QLineF> segments;
   segments.reserve(kept.size());
-  QPointF previous(xToPixel(layout, m_series.x(kept.front())),
-                   yToPixel(layout, m_series.y(kept.front())));
+  QPointF previous(xToPixel(layout, kept.front().x()), yToPixel(layout, kept.front().y()));
   for (std::size_t k = 1; k < kept.size(); ++k) {
-    const QPointF next(xToPixel(layout, m_series.x(kept[k])),
-                       yToPixel(layout, m_series.y(kept[k])));
+    const QPointF next(xToPixel(layout, kept[k].x()), yToPixel(layout, kept[k].y()));
     QPointF a = previous;
     QPointF b = next;
     if (clipToRows(a, b, top, bottom))

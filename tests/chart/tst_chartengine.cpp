@@ -315,9 +315,12 @@ void TestChartEngine::reductionFollowsAppendedPoints() {
         xs.push_back(x);
         ys.push_back(y);
       }
-      QCOMPARE(
-          reduction.reduce(series, 3, end, 0.5, pixelsPerUnit),
-          reduceToPixelColumns(xs, ys, std::min<std::size_t>(3, end), end, 0.5, pixelsPerUnit));
+      const std::vector<std::size_t> kept = reduction.reduce(series, 3, end, 0.5, pixelsPerUnit);
+      QCOMPARE(kept, reduceToPixelColumns(xs, ys, std::min<std::size_t>(3, end), end, 0.5,
+                                          pixelsPerUnit));
+      QCOMPARE(reduction.points().size(), kept.size());
+      for (std::size_t k = 0; k < kept.size(); ++k)
+        QCOMPARE(reduction.points()[k], QPointF(xs[kept[k]], ys[kept[k]]));
     }
     // Another scale, another first point, or new points start the reduction afresh.
     QCOMPARE(reduction.reduce(series, 0, end, 0.0, 0.2),
@@ -333,6 +336,9 @@ void TestChartEngine::reductionFollowsAppendedPoints() {
     ys.resize(100);
     QCOMPARE(reduction.reduce(series, 10, 100, 0.0, 0.2),
              reduceToPixelColumns(xs, ys, 10, 100, 0.0, 0.2));
+    // Restarted, the points are those of the new values.
+    QCOMPARE(reduction.points().front(), QPointF(xs[10], ys[10]));
+    QCOMPARE(reduction.points().size(), reduction.reduce(series, 10, 100, 0.0, 0.2).size());
   }
 }
 
