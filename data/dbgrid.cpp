@@ -59,7 +59,7 @@ protected:
   }
 
 private:
-  const TableModel* m_dataSource = nullptr;
+  QPointer<const TableModel> m_dataSource;
   const GridWindow* m_window = nullptr;
 };
 

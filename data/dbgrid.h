@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QTableView>
 
 #include <functional>
@@ -70,7 +71,8 @@ private:
   int targetRecord(CursorAction cursorAction, Qt::KeyboardModifiers modifiers, int from) const;
   int currentColumn() const;
 
-  TableModel* m_dataSource = nullptr;
+  // The window's data source usually goes before its widgets do.
+  QPointer<TableModel> m_dataSource;
   GridWindow* m_window = nullptr;
   Confirmation m_confirmation;
   double m_scale = 1.0;

@@ -93,6 +93,7 @@ private slots:
   void keysMoveOverRecordsNotRows();
   void scrollingNeverLeavesACellOnAnotherRecord();
   void editStoredIntoItsOwnRecordWhenTheWindowMoves();
+  void gridOutlivesItsDataSource();
 };
 
 void TestGridWindow::windowMapsRowsToRecords() {
@@ -345,6 +346,29 @@ void TestGridWindow::editStoredIntoItsOwnRecordWhenTheWindowMoves() {
   QCOMPARE(shown.storedVoltage(lastWhole + 1), std::string("8.8"));
   for (int record = 100; record < 100 + lastWhole + 1; ++record)
     QCOMPARE(shown.storedVoltage(record), voltageOf(record));
+}
+
+// The main window destroys its data source before the widgets bound to it; the grid is laid
+// out and hidden once more on its way.
+void TestGridWindow::gridOutlivesItsDataSource() {
+  MeasurementTable table;
+  table.open(newFile());
+  fill(table, 50);
+  auto model = std::make_unique<TableModel>(table);
+  DBGrid grid;
+  grid.setDataSource(model.get());
+  grid.resize(400, 300);
+  grid.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&grid));
+  model.reset();
+  QCOMPARE(grid.dataSource(), nullptr);
+  QCOMPARE(grid.model()->rowCount(), 0);
+  grid.resize(400, 500);
+  QTest::keyClick(&grid, Qt::Key_Down);
+  QTest::keyClick(&grid, Qt::Key_Delete, Qt::ControlModifier);
+  QVERIFY(!grid.deleteCurrentRecord());
+  grid.hide();
+  QCOMPARE(table.recordCount(), 50);
 }
 
 QTEST_MAIN(TestGridWindow)
