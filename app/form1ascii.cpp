@@ -49,8 +49,7 @@ void TForm1::ExportASCII1Click() {
       std::array<StoredRecord, kRecordsAtATime> records;
       int next = 0;
       while (const std::size_t count = Table1.storedRecords(next, records)) {
-        for (const StoredRecord& record : std::span(records).first(count))
-          checkFileOperation(file.writeRecord(times, record));
+        checkFileOperation(file.writeRecords(times, std::span(records).first(count)));
         next += static_cast<int>(count);
       }
     }

@@ -2,7 +2,9 @@
 
 #include <QTime>
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 #include <optional>
 
 namespace kelvor {
@@ -135,6 +137,10 @@ TimeOfDayTexts::TimeOfDayTexts(const TimeFormat& format) : m_format(format) {
       m_pieces.clear();
       return;
     }
+    std::size_t longest = 0;
+    for (const std::string& text : piece.texts)
+      longest = std::max(longest, text.size());
+    m_longest += longest;
     m_pieces.push_back(std::move(piece));
   }
   if (!composesLikeTheFormat())
@@ -152,12 +158,15 @@ std::string TimeOfDayTexts::of(int secondsOfDay) const {
 void TimeOfDayTexts::compose(int secondsOfDay, std::string& text) const {
   const std::array<int, 4> values = {0, secondsOfDay / 3600, secondsOfDay / 60 % 60,
                                      secondsOfDay % 60};
-  text.clear();
-  for (const Piece& piece : m_pieces)
-    text +=
-        piece.texts[piece.unit == Unit::Fixed
-                        ? 0
-                        : static_cast<std::size_t>(values[static_cast<std::size_t>(piece.unit)])];
+  text.resize(m_longest);
+  char* end = text.data();
+  for (const Piece& piece : m_pieces) {
+    const auto value = static_cast<std::size_t>(values[static_cast<std::size_t>(piece.unit)]);
+    const std::string& part = piece.texts[piece.unit == Unit::Fixed ? 0 : value];
+    std::memcpy(end, part.data(), part.size());
+    end += part.size();
+  }
+  text.resize(static_cast<std::size_t>(end - text.data()));
 }
 
 // Times where each field changes the number of its digits or its side of noon.

@@ -33,6 +33,7 @@ private:
 
   TimeFormat m_format;
   std::vector<Piece> m_pieces;
+  std::size_t m_longest = 0; // the sum of each piece's longest text
 };
 
 } // namespace kelvor

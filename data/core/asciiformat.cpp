@@ -69,6 +69,17 @@ bool isShortAscii(const std::array<char, StoredRecord::kTextSize>& chars, std::s
   }
 }
 
+bool isShortAscii(std::string_view text) {
+  return text.size() <= kAsciiColumnWidth && std::all_of(text.begin(), text.end(), [](char c) {
+           return static_cast<unsigned char>(c) < 0x80;
+         });
+}
+
+void putShortText(char* column, std::string_view text) {
+  std::memset(column, ' ', kAsciiColumnWidth);
+  std::memcpy(column + kAsciiColumnWidth - text.size(), text.data(), text.size());
+}
+
 // Blanks, then the text ending at the column's end; up to kCopiedTextBytes - size bytes after
 // the column are overwritten.
 void putShortText(char* column, const std::array<char, StoredRecord::kTextSize>& chars,
@@ -202,10 +213,17 @@ std::string_view AsciiTimeColumns::column(int secondsOfDay) {
 }
 
 void AsciiTimeColumns::make(std::size_t second) {
+  const std::string text = m_timeText(static_cast<int>(second));
+  char* column = m_short.get() + second * kAsciiColumnWidth;
+  if (isShortAscii(text)) {
+    putShortText(column, text);
+    m_kinds[second] = Kind::Short;
+    return;
+  }
   std::string padded;
-  appendPadded(padded, m_timeText(static_cast<int>(second)));
+  appendPadded(padded, text);
   if (padded.size() == kAsciiColumnWidth) {
-    std::memcpy(m_short.get() + second * kAsciiColumnWidth, padded.data(), kAsciiColumnWidth);
+    std::memcpy(column, padded.data(), kAsciiColumnWidth);
     m_kinds[second] = Kind::Short;
     return;
   }
@@ -251,9 +269,16 @@ int AsciiFileWriter::writeLine(std::string_view time, std::string_view minutes,
   return append(m_line);
 }
 
-int AsciiFileWriter::writeRecord(AsciiTimeColumns& times, const StoredRecord& record) {
+int AsciiFileWriter::writeRecords(AsciiTimeColumns& times, std::span<const StoredRecord> records) {
   if (!isOpen())
     return EBADF;
+  for (const StoredRecord& record : records)
+    if (const int error = writeRecord(times, record); error != 0)
+      return error;
+  return 0;
+}
+
+int AsciiFileWriter::writeRecord(AsciiTimeColumns& times, const StoredRecord& record) {
   const std::string_view time = times.column(record.time);
   if (time.size() == kAsciiColumnWidth && m_blockSize - m_used >= kShortLineBytes &&
       isShortAscii(record.minutes, record.minutesSize) &&

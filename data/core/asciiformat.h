@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -79,14 +80,16 @@ public:
   // The line appendAsciiLine() makes of the texts.
   [[nodiscard]] int writeLine(std::string_view time, std::string_view minutes,
                               std::string_view voltage);
-  // The line of a stored record, its time taken from `times`. A record whose texts are ASCII
-  // and fit their columns is copied into the block in a few fixed-size moves.
-  [[nodiscard]] int writeRecord(AsciiTimeColumns& times, const StoredRecord& record);
+  // The lines of stored records, their times taken from `times`; stops at the first failed
+  // write. A record whose texts are ASCII and fit their columns is copied into the block in a
+  // few fixed-size moves.
+  [[nodiscard]] int writeRecords(AsciiTimeColumns& times, std::span<const StoredRecord> records);
   // Writes what is buffered and closes the file; the file is closed even when this fails.
   [[nodiscard]] int close();
   bool isOpen() const { return m_fd >= 0; }
 
 private:
+  int writeRecord(AsciiTimeColumns& times, const StoredRecord& record);
   int append(std::string_view bytes);
   int flush();
 

@@ -41,6 +41,14 @@ std::uint8_t packedSize(const std::array<std::uint8_t, 6>& packed) {
   return static_cast<std::uint8_t>(std::countr_zero(zeros) / 4);
 }
 
+// All twelve characters, those after the text being zero bytes.
+std::uint8_t unpackCodes(const std::array<std::uint8_t, 6>& packed,
+                         std::array<char, StoredRecord::kTextSize>& chars) {
+  for (std::size_t i = 0; i < packed.size(); ++i)
+    std::memcpy(chars.data() + 2 * i, kPairs[packed[i]].data(), 2);
+  return packedSize(packed);
+}
+
 } // namespace
 
 std::int32_t RecordGapBuffer::time(std::size_t index) const {
@@ -79,8 +87,15 @@ void RecordGapBuffer::unpackRecord(const PackedRecord& packed, StoredRecord& rec
   record.rowid = packed.rowid;
   const std::uint32_t time = packed.timeAndFlags & kTimeMask;
   record.time = time == kNoTime ? StoredRecord::kNoTime : static_cast<std::int32_t>(time);
-  record.minutesSize = unpackText(packed.minutes, packed.timeAndFlags, kMinutesOwn, record.minutes);
-  record.voltageSize = unpackText(packed.voltage, packed.timeAndFlags, kVoltageOwn, record.voltage);
+  // Texts kept aside are rare: the common case stays free of calls.
+  record.minutesSize =
+      (packed.timeAndFlags & kMinutesOwn) == 0
+          ? unpackCodes(packed.minutes, record.minutes)
+          : unpackText(packed.minutes, packed.timeAndFlags, kMinutesOwn, record.minutes);
+  record.voltageSize =
+      (packed.timeAndFlags & kVoltageOwn) == 0
+          ? unpackCodes(packed.voltage, record.voltage)
+          : unpackText(packed.voltage, packed.timeAndFlags, kVoltageOwn, record.voltage);
 }
 
 void RecordGapBuffer::set(std::size_t index, const StoredRecord& record) {
@@ -129,17 +144,13 @@ FieldText RecordGapBuffer::textOf(const PackedText& packed, std::uint32_t flags,
 std::uint8_t RecordGapBuffer::unpackText(const PackedText& packed, std::uint32_t flags,
                                          std::uint32_t ownFlag,
                                          std::array<char, StoredRecord::kTextSize>& chars) const {
-  if ((flags & ownFlag) != 0) {
-    std::uint32_t slot = 0;
-    std::memcpy(&slot, packed.data(), sizeof slot);
-    const std::string& own = m_ownTexts[slot];
-    std::copy(own.begin(), own.end(), chars.begin());
-    return static_cast<std::uint8_t>(own.size());
-  }
-  // All twelve characters, those after the text being zero bytes.
-  for (std::size_t i = 0; i < packed.size(); ++i)
-    std::memcpy(chars.data() + 2 * i, kPairs[packed[i]].data(), 2);
-  return packedSize(packed);
+  if ((flags & ownFlag) == 0)
+    return unpackCodes(packed, chars);
+  std::uint32_t slot = 0;
+  std::memcpy(&slot, packed.data(), sizeof slot);
+  const std::string& own = m_ownTexts[slot];
+  std::copy(own.begin(), own.end(), chars.begin());
+  return static_cast<std::uint8_t>(own.size());
 }
 
 std::uint32_t RecordGapBuffer::storeOwn(std::string_view text) {
