@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <optional>
 
 namespace kelvor {
@@ -163,8 +162,7 @@ void TimeOfDayTexts::compose(int secondsOfDay, std::string& text) const {
   for (const Piece& piece : m_pieces) {
     const auto value = static_cast<std::size_t>(values[static_cast<std::size_t>(piece.unit)]);
     const std::string& part = piece.texts[piece.unit == Unit::Fixed ? 0 : value];
-    std::memcpy(end, part.data(), part.size());
-    end += part.size();
+    end = std::copy(part.begin(), part.end(), end);
   }
   text.resize(static_cast<std::size_t>(end - text.data()));
 }
