@@ -155,13 +155,14 @@ std::string TimeOfDayTexts::of(int secondsOfDay) const {
 }
 
 void TimeOfDayTexts::compose(int secondsOfDay, std::string& text) const {
+  // By unit: a fixed piece has its one text.
   const std::array<int, 4> values = {0, secondsOfDay / 3600, secondsOfDay / 60 % 60,
                                      secondsOfDay % 60};
   text.resize(m_longest);
   char* end = text.data();
   for (const Piece& piece : m_pieces) {
-    const auto value = static_cast<std::size_t>(values[static_cast<std::size_t>(piece.unit)]);
-    const std::string& part = piece.texts[piece.unit == Unit::Fixed ? 0 : value];
+    const std::string& part =
+        piece.texts[static_cast<std::size_t>(values[static_cast<std::size_t>(piece.unit)])];
     end = std::copy(part.begin(), part.end(), end);
   }
   text.resize(static_cast<std::size_t>(end - text.data()));

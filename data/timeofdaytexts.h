@@ -22,6 +22,7 @@ public:
   bool isComposed() const { return !m_pieces.empty(); }
 
 private:
+  // What a piece's text depends on; compose() indexes the values of a time by it.
   enum class Unit { Fixed, Hour, Minute, Second };
   struct Piece {
     Unit unit = Unit::Fixed;

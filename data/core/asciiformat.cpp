@@ -214,19 +214,14 @@ std::string_view AsciiTimeColumns::column(int secondsOfDay) {
 
 void AsciiTimeColumns::make(std::size_t second) {
   const std::string text = m_timeText(static_cast<int>(second));
-  char* column = m_short.get() + second * kAsciiColumnWidth;
   if (isShortAscii(text)) {
-    putShortText(column, text);
+    putShortText(m_short.get() + second * kAsciiColumnWidth, text);
     m_kinds[second] = Kind::Short;
     return;
   }
+  // Any other text, padded, is not twelve bytes long.
   std::string padded;
   appendPadded(padded, text);
-  if (padded.size() == kAsciiColumnWidth) {
-    std::memcpy(column, padded.data(), kAsciiColumnWidth);
-    m_kinds[second] = Kind::Short;
-    return;
-  }
   if (m_wide.empty())
     m_wide.resize(kSecondsOfDay);
   m_wide[second] = std::move(padded);
