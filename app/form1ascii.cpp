@@ -4,13 +4,15 @@
 #include "form1.h"
 #include "numbertext.h"
 #include "timeformat.h"
+#include "timeofdaytexts.h"
 
 #include <QFileInfo>
 
+#include <array>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace kelvor {
 namespace {
@@ -24,21 +26,9 @@ TimeTextFormat timeTextFormat(const TimeFormat& format) {
   return text;
 }
 
-// Times of day in the user's long time format, each formatted once: a table holds at most a
-// day's worth of different times, however many records it holds.
-class TimeTexts {
-public:
-  std::string_view of(int secondsOfDay) {
-    std::string& text = m_texts[static_cast<std::size_t>(secondsOfDay)];
-    if (text.empty())
-      text = m_format.format(secondsOfDay).toStdString();
-    return text;
-  }
-
-private:
-  TimeFormat m_format;
-  std::vector<std::string> m_texts = std::vector<std::string>(kSecondsPerDay);
-};
+// Records read from the table at a time: enough that the table's per-call cost vanishes,
+// few enough to stay in the processor's cache.
+constexpr std::size_t kRecordsAtATime = 256;
 
 } // namespace
 
@@ -51,15 +41,16 @@ void TForm1::ExportASCII1Click() {
   const bool written = runCommand([this, &chosen] {
     AsciiFileWriter file;
     checkFileOperation(file.create(chosen->toStdString()));
-    TimeTexts times;
+    AsciiTimeColumns times(
+        [texts = TimeOfDayTexts()](int secondsOfDay) { return texts.of(secondsOfDay); });
     {
       MeasurementTable::ViewSuspension suspended(Table1);
       Table1.first();
-      for (int i = 0; i < Table1.recordCount(); ++i) {
-        const std::optional<int> time = Table1.storedTime(i);
-        checkFileOperation(file.writeLine(time ? times.of(*time) : std::string_view(),
-                                          Table1.storedText(i, Field::Minutes).view(),
-                                          Table1.storedText(i, Field::Voltage).view()));
+      std::array<StoredRecord, kRecordsAtATime> records;
+      int next = 0;
+      while (const std::size_t count = Table1.storedRecords(next, records)) {
+        checkFileOperation(file.writeRecords(times, std::span(records).first(count)));
+        next += static_cast<int>(count);
       }
     }
     checkFileOperation(file.close());

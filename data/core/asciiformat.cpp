@@ -1,5 +1,6 @@
 #include "asciiformat.h"
 
+#include "measurementtable.h"
 #include "numbertext.h"
 
 #include <fcntl.h>
@@ -8,12 +9,15 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cerrno>
+#include <cstring>
 
 namespace kelvor {
 namespace {
 
-constexpr std::size_t kWriteBufferSize = std::size_t{64} * 1024;
+// A line of three columns no text overflows.
+constexpr std::size_t kShortLineBytes = kAsciiLineCharacters + 2;
 
 bool isContinuationByte(char c) {
   return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
@@ -34,6 +38,58 @@ std::size_t offsetOfCharacter(std::string_view utf8, std::size_t from, std::size
     --characters;
   }
   return i;
+}
+
+// A stored text whose bytes are its characters and that fits its column: it is copied as
+// the sixteen bytes at the start of its array, which hold the text and then anything.
+constexpr std::size_t kCopiedTextBytes = 16;
+static_assert(StoredRecord::kTextSize >= kCopiedTextBytes);
+
+constexpr auto kSecondsOfDay = static_cast<std::size_t>(kSecondsPerDay);
+
+// The bytes the copy of a line's last text may write after the line.
+constexpr std::size_t kBlockSpill = kCopiedTextBytes;
+
+bool isShortAscii(const std::array<char, StoredRecord::kTextSize>& chars, std::size_t size) {
+  if (size > kAsciiColumnWidth)
+    return false;
+  if constexpr (std::endian::native == std::endian::little) {
+    // Byte i of the text lies at bits 8i to 8i+7 of the two words.
+    std::uint64_t first = 0;
+    std::uint64_t second = 0;
+    std::memcpy(&first, chars.data(), sizeof first);
+    std::memcpy(&second, chars.data() + sizeof first, sizeof second);
+    const std::uint64_t firstMask =
+        size >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * size)) - 1;
+    const std::uint64_t secondMask = size <= 8 ? 0 : (std::uint64_t{1} << (8 * (size - 8))) - 1;
+    return (((first & firstMask) | (second & secondMask)) & 0x8080808080808080U) == 0;
+  } else {
+    return std::all_of(chars.begin(), chars.begin() + static_cast<std::ptrdiff_t>(size),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  }
+}
+
+bool isShortAscii(std::string_view text) {
+  return text.size() <= kAsciiColumnWidth && std::all_of(text.begin(), text.end(), [](char c) {
+           return static_cast<unsigned char>(c) < 0x80;
+         });
+}
+
+void putShortText(char* column, std::string_view text) {
+  std::memset(column, ' ', kAsciiColumnWidth);
+  std::memcpy(column + kAsciiColumnWidth - text.size(), text.data(), text.size());
+}
+
+// Blanks, then the text ending at the column's end; up to kCopiedTextBytes - size bytes after
+// the column are overwritten.
+void putShortText(char* column, const std::array<char, StoredRecord::kTextSize>& chars,
+                  std::size_t size) {
+  std::memset(column, ' ', kAsciiColumnWidth);
+  std::memcpy(column + kAsciiColumnWidth - size, chars.data(), kCopiedTextBytes);
+}
+
+std::string_view textOf(const std::array<char, StoredRecord::kTextSize>& chars, std::uint8_t size) {
+  return {chars.data(), size};
 }
 
 void appendPadded(std::string& out, std::string_view text) {
@@ -139,6 +195,44 @@ std::string fileErrorText(int errorNumber) {
 
 // ---------------------------------------------------------------------------------------------
 
+AsciiTimeColumns::AsciiTimeColumns(TimeText timeText)
+    : m_timeText(std::move(timeText)), m_kinds(kSecondsOfDay, Kind::Unmade),
+      m_short(std::make_unique_for_overwrite<char[]>(kSecondsOfDay * kAsciiColumnWidth)) {}
+
+std::string_view AsciiTimeColumns::column(int secondsOfDay) {
+  static constexpr std::string_view kBlanks = "            ";
+  static_assert(kBlanks.size() == kAsciiColumnWidth);
+  if (secondsOfDay == StoredRecord::kNoTime)
+    return kBlanks;
+  const auto second = static_cast<std::size_t>(secondsOfDay);
+  if (m_kinds[second] == Kind::Unmade)
+    make(second);
+  if (m_kinds[second] == Kind::Short)
+    return {m_short.get() + second * kAsciiColumnWidth, kAsciiColumnWidth};
+  return m_wide[second];
+}
+
+void AsciiTimeColumns::make(std::size_t second) {
+  const std::string text = m_timeText(static_cast<int>(second));
+  if (isShortAscii(text)) {
+    putShortText(m_short.get() + second * kAsciiColumnWidth, text);
+    m_kinds[second] = Kind::Short;
+    return;
+  }
+  // Any other text, padded, is not twelve bytes long.
+  std::string padded;
+  appendPadded(padded, text);
+  if (m_wide.empty())
+    m_wide.resize(kSecondsOfDay);
+  m_wide[second] = std::move(padded);
+  m_kinds[second] = Kind::Wide;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+AsciiFileWriter::AsciiFileWriter(std::size_t blockSize)
+    : m_blockSize(std::max(blockSize, std::size_t{1})) {}
+
 AsciiFileWriter::~AsciiFileWriter() {
   if (isOpen())
     static_cast<void>(close());
@@ -147,7 +241,7 @@ AsciiFileWriter::~AsciiFileWriter() {
 int AsciiFileWriter::create(const std::string& path) {
   if (isOpen())
     static_cast<void>(close());
-  m_buffer.clear();
+  m_used = 0;
   // Without O_NONBLOCK a pipe that nobody reads would keep open() waiting for ever.
   m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666);
   if (m_fd < 0)
@@ -157,6 +251,7 @@ int AsciiFileWriter::create(const std::string& path) {
     static_cast<void>(close());
     return error;
   }
+  m_block = std::make_unique_for_overwrite<char[]>(m_blockSize + kBlockSpill);
   return 0;
 }
 
@@ -164,15 +259,63 @@ int AsciiFileWriter::writeLine(std::string_view time, std::string_view minutes,
                                std::string_view voltage) {
   if (!isOpen())
     return EBADF;
-  appendAsciiLine(m_buffer, time, minutes, voltage);
-  return m_buffer.size() >= kWriteBufferSize ? flush() : 0;
+  m_line.clear();
+  appendAsciiLine(m_line, time, minutes, voltage);
+  return append(m_line);
 }
 
+int AsciiFileWriter::writeRecords(AsciiTimeColumns& times, std::span<const StoredRecord> records) {
+  if (!isOpen())
+    return EBADF;
+  for (const StoredRecord& record : records)
+    if (const int error = writeRecord(times, record); error != 0)
+      return error;
+  return 0;
+}
+
+int AsciiFileWriter::writeRecord(AsciiTimeColumns& times, const StoredRecord& record) {
+  const std::string_view time = times.column(record.time);
+  if (time.size() == kAsciiColumnWidth && m_blockSize - m_used >= kShortLineBytes &&
+      isShortAscii(record.minutes, record.minutesSize) &&
+      isShortAscii(record.voltage, record.voltageSize)) {
+    // Each copy's overrun is overwritten by the next column or the line end, the last one's
+    // falls into the block's spill room.
+    char* line = m_block.get() + m_used;
+    std::memcpy(line, time.data(), kAsciiColumnWidth);
+    putShortText(line + kAsciiColumnWidth, record.minutes, record.minutesSize);
+    putShortText(line + 2 * kAsciiColumnWidth, record.voltage, record.voltageSize);
+    line[kAsciiLineCharacters] = '\r';
+    line[kAsciiLineCharacters + 1] = '\n';
+    m_used += kShortLineBytes;
+    return m_used == m_blockSize ? flush() : 0;
+  }
+  m_line.assign(time);
+  appendPadded(m_line, textOf(record.minutes, record.minutesSize));
+  appendPadded(m_line, textOf(record.voltage, record.voltageSize));
+  m_line.append("\r\n");
+  return append(m_line);
+}
+
+// Fills the block and writes it each time it is full.
+int AsciiFileWriter::append(std::string_view bytes) {
+  while (!bytes.empty()) {
+    const std::size_t count = std::min(m_blockSize - m_used, bytes.size());
+    std::memcpy(m_block.get() + m_used, bytes.data(), count);
+    m_used += count;
+    bytes.remove_prefix(count);
+    if (m_used == m_blockSize)
+      if (const int error = flush(); error != 0)
+        return error;
+  }
+  return 0;
+}
+
+// What the system did not take stays at the front of the block.
 int AsciiFileWriter::flush() {
   std::size_t written = 0;
   int error = 0;
-  while (written < m_buffer.size()) {
-    const ssize_t n = ::write(m_fd, m_buffer.data() + written, m_buffer.size() - written);
+  while (written < m_used) {
+    const ssize_t n = ::write(m_fd, m_block.get() + written, m_used - written);
     if (n < 0) {
       if (errno == EINTR)
         continue;
@@ -181,7 +324,10 @@ int AsciiFileWriter::flush() {
     }
     written += static_cast<std::size_t>(n);
   }
-  m_buffer.erase(0, written);
+  if (written > 0) {
+    std::memmove(m_block.get(), m_block.get() + written, m_used - written);
+    m_used -= written;
+  }
   return error;
 }
 
@@ -192,7 +338,8 @@ int AsciiFileWriter::close() {
   if (::close(m_fd) != 0 && error == 0)
     error = errno;
   m_fd = -1;
-  m_buffer.clear();
+  m_block.reset();
+  m_used = 0;
   return error;
 }
 

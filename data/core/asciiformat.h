@@ -1,8 +1,13 @@
 #pragma once
 
+#include "recordgapbuffer.h"
+
 #include <cstddef>
+#include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,29 +37,68 @@ void appendAsciiLine(std::string& out, std::string_view time, std::string_view m
 // The runtime's words for a failed file operation, from the errno value.
 std::string fileErrorText(int errorNumber);
 
-// Writes lines to a new file through a buffer. Every operation returns 0 or the errno of the
-// system call that failed, so the caller can show fileErrorText(). Lines handed over before a
-// failed write stay in the file as far as the system took them.
+// The TIME column of every second of the day (appendAsciiLine's padding of the text
+// `timeText` gives for it), each made once when first needed: a table holds at most a day's
+// worth of different times, however many records it holds.
+class AsciiTimeColumns {
+public:
+  using TimeText = std::function<std::string(int secondsOfDay)>;
+
+  explicit AsciiTimeColumns(TimeText timeText);
+
+  // `secondsOfDay` lies in [0, 86400) or is StoredRecord::kNoTime (twelve blanks).
+  std::string_view column(int secondsOfDay);
+
+private:
+  enum class Kind : std::uint8_t { Unmade, Short, Wide };
+
+  void make(std::size_t second);
+
+  TimeText m_timeText;
+  std::vector<Kind> m_kinds;
+  // Columns of exactly twelve bytes, twelve bytes a second; the others as they stand.
+  std::unique_ptr<char[]> m_short;
+  std::vector<std::string> m_wide;
+};
+
+// What the writer hands to the system in one write.
+inline constexpr std::size_t kAsciiWriteBlockSize = std::size_t{1} << 20;
+
+// Writes lines to a new file in blocks of `blockSize` bytes (the last one shorter); a line
+// may run across two blocks. Every operation returns 0 or the errno of the system call that
+// failed, so the caller can show fileErrorText(). Lines handed over before a failed write
+// stay in the file as far as the system took them.
 class AsciiFileWriter {
 public:
-  AsciiFileWriter() = default;
+  explicit AsciiFileWriter(std::size_t blockSize = kAsciiWriteBlockSize);
   ~AsciiFileWriter();
   AsciiFileWriter(const AsciiFileWriter&) = delete;
   AsciiFileWriter& operator=(const AsciiFileWriter&) = delete;
 
   // Creates the file, or empties an existing one.
   [[nodiscard]] int create(const std::string& path);
+  // The line appendAsciiLine() makes of the texts.
   [[nodiscard]] int writeLine(std::string_view time, std::string_view minutes,
                               std::string_view voltage);
+  // The lines of stored records, their times taken from `times`; stops at the first failed
+  // write. A record whose texts are ASCII and fit their columns is copied into the block in a
+  // few fixed-size moves.
+  [[nodiscard]] int writeRecords(AsciiTimeColumns& times, std::span<const StoredRecord> records);
   // Writes what is buffered and closes the file; the file is closed even when this fails.
   [[nodiscard]] int close();
   bool isOpen() const { return m_fd >= 0; }
 
 private:
+  int writeRecord(AsciiTimeColumns& times, const StoredRecord& record);
+  int append(std::string_view bytes);
   int flush();
 
+  std::size_t m_blockSize;
   int m_fd = -1;
-  std::string m_buffer;
+  std::unique_ptr<char[]> m_block;
+  std::size_t m_used = 0;
+  // A line that does not go straight into the block, kept for its capacity.
+  std::string m_line;
 };
 
 // Checks bytes for valid UTF-8 (no overlong forms, no surrogates, nothing above U+10FFFF)

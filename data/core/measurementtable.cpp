@@ -724,6 +724,10 @@ FieldText MeasurementTable::storedText(int index, Field field) const {
   return text;
 }
 
+std::size_t MeasurementTable::storedRecords(int first, std::span<StoredRecord> out) const {
+  return first < 0 ? 0 : m_records.copyRecords(static_cast<std::size_t>(first), out);
+}
+
 std::optional<int> MeasurementTable::storedTime(int index) const {
   const std::int32_t time = m_records.time(static_cast<std::size_t>(index));
   return time == StoredRecord::kNoTime ? std::nullopt : std::optional<int>(time);

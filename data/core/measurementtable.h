@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -140,6 +141,10 @@ public:
   // that keep their own copy of the records. `index` lies in [0, recordCount()).
   FieldText storedText(int index, Field field) const;
   std::optional<int> storedTime(int index) const;
+  // The stored records from `first` on copied into `out`, as many as fit and remain; returns
+  // their count. For walks over the whole table: per record a fraction of the cost of
+  // storedText and storedTime. The bytes of a text array after its size are unspecified.
+  std::size_t storedRecords(int first, std::span<StoredRecord> out) const;
   // MINUTES or VOLTAGE of a stored record read as fieldAsFloat reads it.
   double storedFieldAsFloat(int index, Field field) const;
   // Counts every change of the stored records except a record stored at the end: a view that

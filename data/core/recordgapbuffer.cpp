@@ -1,6 +1,7 @@
 #include "recordgapbuffer.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace kelvor {
@@ -35,10 +36,42 @@ std::uint32_t storeInSlot(std::vector<Value>& store, std::vector<std::uint32_t>&
   return static_cast<std::uint32_t>(store.size() - 1);
 }
 
+// A byte of a packed text as its two characters.
+constexpr std::array<std::array<char, 2>, 256> packedPairs() {
+  std::array<std::array<char, 2>, 256> pairs{};
+  for (std::size_t byte = 0; byte < pairs.size(); ++byte)
+    pairs[byte] = {kPackedCharacters[byte & 0x0FU], kPackedCharacters[byte >> 4U]};
+  return pairs;
+}
+
+constexpr std::array<std::array<char, 2>, 256> kPairs = packedPairs();
+
+// The codes up to the first 0 are the text: its size is the place of the first code 0, the
+// twelve codes seen as nibbles of one number (code i at bits 4i to 4i+3).
+std::uint8_t packedSize(const std::array<std::uint8_t, 6>& packed) {
+  std::uint64_t codes = 0;
+  for (std::size_t i = 0; i < packed.size(); ++i)
+    codes |= std::uint64_t{packed[i]} << (8 * i);
+  const std::uint64_t nonZero = (codes | codes >> 1U | codes >> 2U | codes >> 3U);
+  const std::uint64_t zeros = (~nonZero & 0x1111'1111'1111U) | (std::uint64_t{1} << 48U);
+  return static_cast<std::uint8_t>(std::countr_zero(zeros) / 4);
+}
+
+// All twelve characters, those after the text being zero bytes.
+std::uint8_t unpackCodes(const std::array<std::uint8_t, 6>& packed,
+                         std::array<char, StoredRecord::kTextSize>& chars) {
+  for (std::size_t i = 0; i < packed.size(); ++i)
+    std::memcpy(chars.data() + 2 * i, kPairs[packed[i]].data(), 2);
+  return packedSize(packed);
+}
+
 } // namespace
 
 std::int64_t RecordGapBuffer::rowid(std::size_t index) const {
-  const PackedRecord& record = at(index);
+  return rowidOf(at(index));
+}
+
+std::int64_t RecordGapBuffer::rowidOf(const PackedRecord& record) const {
   if ((record.timeAndFlags & kRowidOwn) != 0)
     return m_wideRowids[record.rowid];
   return m_rowidBase + static_cast<std::int64_t>(record.rowid);
@@ -60,17 +93,35 @@ FieldText RecordGapBuffer::voltage(std::size_t index) const {
 }
 
 StoredRecord RecordGapBuffer::record(std::size_t index) const {
-  const PackedRecord& packed = at(index);
   StoredRecord record;
-  record.rowid = rowid(index);
-  record.time = time(index);
-  const FieldText minutes = textOf(packed.minutes, packed.timeAndFlags, kMinutesOwn);
-  const FieldText voltage = textOf(packed.voltage, packed.timeAndFlags, kVoltageOwn);
-  record.minutes = minutes.chars;
-  record.minutesSize = minutes.size;
-  record.voltage = voltage.chars;
-  record.voltageSize = voltage.size;
+  unpackRecord(at(index), record);
   return record;
+}
+
+std::size_t RecordGapBuffer::copyRecords(std::size_t first, std::span<StoredRecord> out) const {
+  const std::size_t count = first < size() ? std::min(out.size(), size() - first) : 0;
+  std::size_t copied = 0;
+  // The records before the gap, then those after it, each a contiguous run.
+  for (std::size_t index = first; copied < count && index < m_gapBegin; ++index)
+    unpackRecord(m_records[index], out[copied++]);
+  for (std::size_t stored = std::max(first, m_gapBegin) + gapSize(); copied < count; ++stored)
+    unpackRecord(m_records[stored], out[copied++]);
+  return count;
+}
+
+void RecordGapBuffer::unpackRecord(const PackedRecord& packed, StoredRecord& record) const {
+  record.rowid = rowidOf(packed);
+  const std::uint32_t time = packed.timeAndFlags & kTimeMask;
+  record.time = time == kNoTime ? StoredRecord::kNoTime : static_cast<std::int32_t>(time);
+  // Texts kept aside are rare: the common case stays free of calls.
+  record.minutesSize =
+      (packed.timeAndFlags & kMinutesOwn) == 0
+          ? unpackCodes(packed.minutes, record.minutes)
+          : unpackText(packed.minutes, packed.timeAndFlags, kMinutesOwn, record.minutes);
+  record.voltageSize =
+      (packed.timeAndFlags & kVoltageOwn) == 0
+          ? unpackCodes(packed.voltage, record.voltage)
+          : unpackText(packed.voltage, packed.timeAndFlags, kVoltageOwn, record.voltage);
 }
 
 void RecordGapBuffer::set(std::size_t index, const StoredRecord& record) {
@@ -112,24 +163,20 @@ void RecordGapBuffer::packText(std::string_view text, PackedText& packed, std::u
 FieldText RecordGapBuffer::textOf(const PackedText& packed, std::uint32_t flags,
                                   std::uint32_t ownFlag) const {
   FieldText text;
-  if ((flags & ownFlag) != 0) {
-    std::uint32_t slot = 0;
-    std::memcpy(&slot, packed.data(), sizeof slot);
-    const std::string& own = m_ownTexts[slot];
-    std::copy(own.begin(), own.end(), text.chars.begin());
-    text.size = static_cast<std::uint8_t>(own.size());
-    return text;
-  }
-  std::size_t size = 0;
-  for (; size < kPackedLength; ++size) {
-    const unsigned byte = packed[size / 2];
-    const unsigned code = size % 2 == 0 ? byte & 0x0FU : byte >> 4U;
-    if (code == 0)
-      break;
-    text.chars[size] = kPackedCharacters[code];
-  }
-  text.size = static_cast<std::uint8_t>(size);
+  text.size = unpackText(packed, flags, ownFlag, text.chars);
   return text;
+}
+
+std::uint8_t RecordGapBuffer::unpackText(const PackedText& packed, std::uint32_t flags,
+                                         std::uint32_t ownFlag,
+                                         std::array<char, StoredRecord::kTextSize>& chars) const {
+  if ((flags & ownFlag) == 0)
+    return unpackCodes(packed, chars);
+  std::uint32_t slot = 0;
+  std::memcpy(&slot, packed.data(), sizeof slot);
+  const std::string& own = m_ownTexts[slot];
+  std::copy(own.begin(), own.end(), chars.begin());
+  return static_cast<std::uint8_t>(own.size());
 }
 
 std::uint32_t RecordGapBuffer::storeOwn(std::string_view text) {

@@ -222,6 +222,8 @@ private slots:
   void exportedColumnsAreRightAligned();
   void exportThenImportDoublesEveryRecord();
   void aRecordWithoutTimeStopsItsImport();
+  void exportMatchesTheLineByLineLayout();
+  void exportCutByAFileSizeLimitKeepsTheLinesBefore();
   void importedLineEnds_data();
   void importedLineEnds();
   void cancelledFileDialogs();
@@ -433,6 +435,81 @@ void TableCommandsTest::aRecordWithoutTimeStopsItsImport() {
   QVERIFY(!s.table().controlsDisabled());
   s.restart();
   QCOMPARE(rowTexts(s.table()), expected);
+}
+
+// Records of every shape, a few thousand of them: times in order with jumps and records
+// without one, minutes and voltages with leading blanks, empty, twelve characters wide, and
+// with Czech letters the table keeps aside.
+std::vector<MeasurementRecord> variedRecords(int count) {
+  const std::vector<std::pair<std::string, std::string>> texts = {
+      {"   0.1", " 12.500"}, {"123456789012", "1"},  {"", ""},        {"  ", "1.2E+03"},
+      {"Napětí", "žluť"},    {"-0.5", "1234567890"}, {"x y", "12,5"},
+  };
+  std::vector<MeasurementRecord> records;
+  int time = 8 * 3600;
+  for (int n = 0; n < count; ++n) {
+    time = (time + (n % 97 == 0 ? 4321 : 6)) % kSecondsPerDay;
+    const auto& [minutes, voltage] = texts[static_cast<std::size_t>(n) % texts.size()];
+    records.push_back({n % 11 == 0 ? std::nullopt : std::optional<int>(time),
+                       n % 2 == 0 ? formatFixed(n / 10.0, 6, 1) : minutes, voltage});
+  }
+  return records;
+}
+
+// The file as the export wrote it line by line before, from the table's records.
+QByteArray lineByLineExport(const MeasurementTable& table) {
+  const TimeFormat timeFormat;
+  std::string bytes;
+  for (int i = 0; i < table.recordCount(); ++i) {
+    const MeasurementRecord record = table.record(i);
+    appendAsciiLine(bytes, record.time ? timeFormat.format(*record.time).toStdString() : "",
+                    record.minutes, record.voltage);
+  }
+  return QByteArray::fromStdString(bytes);
+}
+
+void TableCommandsTest::exportMatchesTheLineByLineLayout() {
+  Session s;
+  appendRecords(s.table(), variedRecords(5000));
+  s.table().moveTo(1000);
+  for (int n = 0; n < 10; ++n)
+    s.table().deleteCurrent();
+  QCOMPARE(s.table().recordCount(), 4990);
+  const QString file = s.path(QStringLiteral("varied.dat"));
+  // Times in ASCII, with an AM/PM marker after them, and with a marker of Hangul before them.
+  const QLocale before;
+  for (const QLocale& locale : {QLocale::c(), QLocale(QLocale::English, QLocale::UnitedStates),
+                                QLocale(QLocale::Korean, QLocale::SouthKorea)}) {
+    QLocale::setDefault(locale);
+    s.dialogs().messages.clear();
+    s.exportTo(file);
+    QCOMPARE(s.messageTexts(),
+             QStringList{QStringLiteral("Exportovaná data byla uložena do souboru:\n") + file});
+    const QByteArray written = readFile(file);
+    const QByteArray expected = lineByLineExport(s.table());
+    QCOMPARE(written.size(), expected.size());
+    QVERIFY(written == expected);
+  }
+  QLocale::setDefault(before);
+}
+
+// A limit in the middle of the file: the lines up to it are in the file, the operator hears
+// the system's error and no confirmation.
+void TableCommandsTest::exportCutByAFileSizeLimitKeepsTheLinesBefore() {
+  Session s;
+  const std::vector<MeasurementRecord> records = variedRecords(3000);
+  appendRecords(s.table(), records);
+  const QString file = s.path(QStringLiteral("limited.dat"));
+  constexpr int kLimit = 50001;
+  {
+    const FileSizeLimit limit(kLimit);
+    s.exportTo(file);
+  }
+  QCOMPARE(s.messageTexts(), QStringList{QStringLiteral("I/O error 27")});
+  QCOMPARE(s.dialogs().messages[0].icon, Icon::Error);
+  QCOMPARE(readFile(file), lineByLineExport(s.table()).left(kLimit));
+  QCOMPARE(rowTexts(s.table()), rowTexts(records));
+  QVERIFY(!s.table().controlsDisabled());
 }
 
 void TableCommandsTest::importedLineEnds_data() {
