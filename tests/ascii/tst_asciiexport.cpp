@@ -1,3 +1,4 @@
+#include "../support/filesizelimit.h"
 #include "asciiformat.h"
 #include "measurementtable.h"
 #include "numbertext.h"
@@ -103,28 +104,6 @@ int writeRecords(const std::string& path, const std::vector<StoredRecord>& recor
       return error;
   return writer.close();
 }
-
-// Lowers the size up to which this process may write files, SIGXFSZ ignored so that a write
-// beyond it fails with EFBIG instead of ending the process.
-class FileSizeLimit {
-public:
-  explicit FileSizeLimit(rlim_t bytes) : m_handler(std::signal(SIGXFSZ, SIG_IGN)) {
-    ::getrlimit(RLIMIT_FSIZE, &m_before);
-    rlimit limit = m_before;
-    limit.rlim_cur = bytes;
-    ::setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  FileSizeLimit(const FileSizeLimit&) = delete;
-  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-  ~FileSizeLimit() {
-    ::setrlimit(RLIMIT_FSIZE, &m_before);
-    std::signal(SIGXFSZ, m_handler);
-  }
-
-private:
-  rlimit m_before{};
-  void (*m_handler)(int);
-};
 
 MeasurementRecord asRecord(const StoredRecord& record) {
   return {record.time == StoredRecord::kNoTime ? std::nullopt : std::optional<int>(record.time),

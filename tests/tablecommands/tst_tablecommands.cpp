@@ -1,4 +1,5 @@
 #include "../app/scripteddialogs.h"
+#include "../support/filesizelimit.h"
 #include "../support/tablerows.h"
 #include "asciiformat.h"
 #include "form1.h"
@@ -181,28 +182,6 @@ std::vector<MeasurementRecord> keptBetween(const std::vector<MeasurementRecord>&
   }
   return kept;
 }
-
-// Lowers the size up to which this process may write files; a write beyond it fails as on a
-// full disk.
-class FileSizeLimit {
-public:
-  explicit FileSizeLimit(rlim_t bytes) : m_handler(std::signal(SIGXFSZ, SIG_IGN)) {
-    ::getrlimit(RLIMIT_FSIZE, &m_before);
-    rlimit limit = m_before;
-    limit.rlim_cur = bytes;
-    ::setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  FileSizeLimit(const FileSizeLimit&) = delete;
-  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-  ~FileSizeLimit() {
-    ::setrlimit(RLIMIT_FSIZE, &m_before);
-    std::signal(SIGXFSZ, m_handler);
-  }
-
-private:
-  rlimit m_before{};
-  void (*m_handler)(int);
-};
 
 } // namespace
 
