@@ -1,10 +1,11 @@
-# kelvor_add_test(NAME name SOURCES a.cpp ... LIBS lib ... [QT] [SERIAL] [TIMEOUT seconds]
-#                 [LABELS suite ...])
+# kelvor_add_test(NAME name SOURCES a.cpp ... LIBS lib ... [QT] [TIMEOUT seconds]
+#                 [LONG seconds] [LABELS suite ...])
 # One executable per module; QT marks a Qt Test executable that runs headless. LABELS name the
 # suites a test belongs to (serial, instrument, data, widgets, app, e2e, faults, crash), for
-# `ctest -L` and for the target kelvor-tests-<suite> that builds just them. SERIAL marks a test
-# that drives real lines or processes hard enough that a neighbour would change what it sees,
-# so that `ctest -j` runs it alone.
+# `ctest -L` and for the target kelvor-tests-<suite> that builds just them. LONG gives the
+# seconds a test takes on an idle machine, so that `ctest -j` starts the long ones first and the
+# short ones fill the time beside them; every test waits for states, not times, so none has to
+# run alone.
 
 set(KELVOR_SANITIZER_FILES ${CMAKE_SOURCE_DIR}/tests/sanitizers)
 
@@ -34,7 +35,7 @@ function(kelvor_test_environment out)
 endfunction()
 
 function(kelvor_add_test)
-  cmake_parse_arguments(T "QT;SERIAL" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "QT" "NAME;TIMEOUT;LONG" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS})
   if(T_QT)
@@ -54,8 +55,8 @@ function(kelvor_add_test)
   if(T_LABELS)
     set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}")
   endif()
-  if(T_SERIAL)
-    set_tests_properties(${T_NAME} PROPERTIES RUN_SERIAL ON)
+  if(T_LONG)
+    set_tests_properties(${T_NAME} PROPERTIES COST ${T_LONG})
   endif()
   foreach(label IN LISTS T_LABELS)
     if(NOT TARGET kelvor-tests-${label})
