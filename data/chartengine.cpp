@@ -155,6 +155,15 @@ void ChartSeries::addPositionalPoint(double y) {
   m_y.push_back(static_cast<float>(y));
 }
 
+void ChartSeries::addPositionalPoints(std::span<const float> ys) {
+  if (!m_x.empty()) {
+    for (const float y : ys)
+      addPositionalPoint(y);
+    return;
+  }
+  m_y.insert(m_y.end(), ys.begin(), ys.end());
+}
+
 void ChartSeries::setLabelSource(LabelSource source) {
   m_labelSource = std::move(source);
   ++m_revision;

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,6 +50,7 @@ public:
   void addPoint(double x, double y, std::string_view label);
   // A point at the next position, labelled by the label source.
   void addPositionalPoint(double y);
+  void addPositionalPoints(std::span<const float> ys);
   void setLabelSource(LabelSource source);
 
   std::size_t count() const { return m_y.size(); }

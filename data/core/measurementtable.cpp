@@ -741,6 +741,10 @@ double MeasurementTable::storedFieldAsFloat(int index, Field field) const {
   return textAsFloat(storedText(index, field).view());
 }
 
+std::size_t MeasurementTable::storedPlainVoltages(int first, std::span<float> out) const {
+  return first < 0 ? 0 : m_records.plainVoltages(static_cast<std::size_t>(first), out);
+}
+
 void MeasurementTable::disableControls() {
   ++m_suspendCount;
 }

@@ -147,6 +147,10 @@ public:
   std::size_t storedRecords(int first, std::span<StoredRecord> out) const;
   // MINUTES or VOLTAGE of a stored record read as fieldAsFloat reads it.
   double storedFieldAsFloat(int index, Field field) const;
+  // VOLTAGE of the stored records from `first` on into `out`, as storedFieldAsFloat reads it,
+  // up to the first whose text only the general reading can read (or not): returns how many
+  // were read. For walks over the whole table: a fraction of the cost of storedFieldAsFloat.
+  std::size_t storedPlainVoltages(int first, std::span<float> out) const;
   // Counts every change of the stored records except a record stored at the end: a view that
   // saw the same count before catches up by reading the records stored since, and re-reads
   // everything otherwise.

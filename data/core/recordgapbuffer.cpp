@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <optional>
 
 namespace kelvor {
 namespace {
@@ -65,6 +66,62 @@ std::uint8_t unpackCodes(const std::array<std::uint8_t, 6>& packed,
   return packedSize(packed);
 }
 
+// The twelve codes of a packed text as one number, code i at bits 4i to 4i+3. Two loads: six
+// bytes copied into a local of eight would be written in pieces and read back whole, which
+// stalls the processor on every record.
+std::uint64_t codesOf(const std::array<std::uint8_t, 6>& packed) {
+  std::uint32_t low = 0;
+  std::uint16_t high = 0;
+  std::memcpy(&low, packed.data(), sizeof low);
+  std::memcpy(&high, packed.data() + sizeof low, sizeof high);
+  return low | std::uint64_t{high} << 32U;
+}
+
+// A plain decimal read from its codes without unpacking it: a mantissa of at most twelve
+// digits divided by an exact power of ten, rounded once, as the text's general reading gives.
+std::optional<float> plainDecimalOfCodes(std::uint64_t codes) {
+  static constexpr std::array<double, kPackedLength + 1> kPowersOfTen = {
+      1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12};
+  constexpr std::uint64_t kEnd = 0;
+  constexpr std::uint64_t kBlank = 1;
+  constexpr std::uint64_t kZero = 2;
+  constexpr std::uint64_t kNine = 11;
+  constexpr std::uint64_t kPoint = 12;
+  constexpr std::uint64_t kMinus = 13;
+  constexpr std::uint64_t kPlus = 14;
+  const auto code = [codes](std::size_t i) {
+    return i < kPackedLength ? codes >> (4 * i) & 0xFU : kEnd;
+  };
+  std::size_t i = 0;
+  while (code(i) == kBlank)
+    ++i;
+  const bool negative = code(i) == kMinus;
+  if (code(i) == kMinus || code(i) == kPlus)
+    ++i;
+  std::uint64_t mantissa = 0;
+  std::size_t digits = 0;
+  std::size_t decimals = 0;
+  bool point = false;
+  for (;; ++i) {
+    const std::uint64_t c = code(i);
+    if (c >= kZero && c <= kNine) {
+      ++digits;
+      mantissa = mantissa * 10 + (c - kZero);
+      decimals += point ? 1 : 0;
+    } else if (c == kPoint && !point) {
+      point = true;
+    } else {
+      break;
+    }
+  }
+  while (code(i) == kBlank)
+    ++i;
+  if (code(i) != kEnd || digits == 0)
+    return std::nullopt;
+  const double value = static_cast<double>(mantissa) / kPowersOfTen[decimals];
+  return static_cast<float>(negative ? -value : value);
+}
+
 } // namespace
 
 std::int64_t RecordGapBuffer::rowid(std::size_t index) const {
@@ -107,6 +164,28 @@ std::size_t RecordGapBuffer::copyRecords(std::size_t first, std::span<StoredReco
   for (std::size_t stored = std::max(first, m_gapBegin) + gapSize(); copied < count; ++stored)
     unpackRecord(m_records[stored], out[copied++]);
   return count;
+}
+
+std::size_t RecordGapBuffer::plainVoltages(std::size_t first, std::span<float> out) const {
+  const std::size_t count = first < size() ? std::min(out.size(), size() - first) : 0;
+  std::size_t read = 0;
+  const auto readRun = [&](std::size_t stored, std::size_t end) {
+    for (; read < count && stored < end; ++stored) {
+      const PackedRecord& record = m_records[stored];
+      if ((record.timeAndFlags & kVoltageOwn) != 0)
+        return false;
+      const std::optional<float> value = plainDecimalOfCodes(codesOf(record.voltage));
+      if (!value)
+        return false;
+      out[read++] = *value;
+    }
+    return true;
+  };
+  // The records before the gap, then those after it, each a contiguous run.
+  if (first < m_gapBegin && !readRun(first, m_gapBegin))
+    return read;
+  readRun(std::max(first, m_gapBegin) + gapSize(), m_records.size());
+  return read;
 }
 
 void RecordGapBuffer::unpackRecord(const PackedRecord& packed, StoredRecord& record) const {

@@ -59,6 +59,11 @@ public:
   // their count; a walk over all records costs a fraction of a record() call per record.
   // The bytes of a text array after its size are unspecified.
   std::size_t copyRecords(std::size_t first, std::span<StoredRecord> out) const;
+  // The VOLTAGE values of the records from `first` on into `out`, read straight from their
+  // codes, up to the first text that is no plain decimal (blanks, a sign, digits around at
+  // most one point, blanks) or is kept aside; returns how many were read. Each value is the
+  // one the general reading of the text gives.
+  std::size_t plainVoltages(std::size_t first, std::span<float> out) const;
   void set(std::size_t index, const StoredRecord& record);
 
   // Room for `count` records; appends up to there copy nothing.

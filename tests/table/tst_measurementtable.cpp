@@ -12,6 +12,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -102,6 +103,7 @@ private slots:
   void damagedFileGivesEngineError();
   void fieldsByNameAndAsNumbers();
   void numbersReadAsTheGeneralReading();
+  void plainVoltagesReadInBlocksAsOneByOne();
   void nestedSuspensionNotifiesOnceAtLastResume();
   void storageTimeText();
   void everyKindOfTextKeepsItsBytes();
@@ -752,6 +754,45 @@ void TestMeasurementTable::numbersReadAsTheGeneralReading() {
     QVERIFY2(std::bit_cast<std::uint64_t>(*expected) == std::bit_cast<std::uint64_t>(actual),
              stored.c_str());
   }
+}
+
+// The block reading of VOLTAGE gives what the reading of one record gives, stops exactly at
+// the texts that are no plain decimal (and at texts kept aside), and reads across the gap a
+// deletion leaves.
+void TestMeasurementTable::plainVoltagesReadInBlocksAsOneByOne() {
+  const std::set<std::string> notPlain = {" 1.5e3 ", "1e-2", "   ",  ".",     "1.2.3", "- 1",
+                                          "12 3",    "",     "12,5", "čtyři", "+-1",   "1-"};
+  std::vector<std::string> texts = {"  .5",   "5.",       "-0.000",       "+1.25",
+                                    "-12.5 ", "  12.800", "123456789012", "0.12345678901"};
+  texts.insert(texts.end(), notPlain.begin(), notPlain.end());
+  for (int i = 0; i < 3000; ++i)
+    texts.push_back(formatFixed((i * 7919 % 100003) / 997.0 - 50.0, 8, i % 6));
+  MeasurementTable table;
+  table.open(newFile());
+  for (const std::string& text : texts) {
+    table.append();
+    table.setVoltage(text);
+    table.post();
+  }
+  table.moveTo(1500);
+  table.deleteCurrent();
+  texts.erase(texts.begin() + 1500);
+
+  std::vector<float> block(257);
+  std::set<std::string> stops;
+  for (int i = 0; i < table.recordCount();) {
+    const std::size_t read = table.storedPlainVoltages(i, block);
+    for (std::size_t k = 0; k < read; ++k, ++i) {
+      const auto expected = static_cast<float>(table.storedFieldAsFloat(i, Field::Voltage));
+      QVERIFY2(std::bit_cast<std::uint32_t>(block[k]) == std::bit_cast<std::uint32_t>(expected),
+               texts[static_cast<std::size_t>(i)].c_str());
+    }
+    if (read < block.size() && i < table.recordCount())
+      stops.insert(texts[static_cast<std::size_t>(i++)]);
+  }
+  QCOMPARE(stops, notPlain);
+  QCOMPARE(table.storedPlainVoltages(table.recordCount(), block), std::size_t{0});
+  QCOMPARE(table.storedPlainVoltages(-1, block), std::size_t{0});
 }
 
 void TestMeasurementTable::nestedSuspensionNotifiesOnceAtLastResume() {
