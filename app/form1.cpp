@@ -33,9 +33,6 @@
 #include <vector>
 
 namespace kelvor {
-namespace {
-constexpr char kHelpContextProperty[] = "helpContext";
-}
 
 TForm1::TForm1(const FileLocations& locations, std::unique_ptr<OperatorDialogs> dialogs,
                QWidget* parent)
@@ -273,7 +270,7 @@ OpeningItem openingItemOf(const QMenu* menu, const QMenuBar* bar) {
 }
 
 int helpContextOf(const QAction* item) {
-  return item != nullptr ? item->property(kHelpContextProperty).toInt() : 0;
+  return item != nullptr ? item->property(TForm1::kHelpContextProperty).toInt() : 0;
 }
 
 } // namespace

@@ -56,6 +56,8 @@ class TForm1 : public QMainWindow {
 
 public:
   static constexpr int kHelpContext = 10;
+  // The property of a widget or menu item that holds its help context.
+  static constexpr char kHelpContextProperty[] = "helpContext";
   // The terminal pane keeps this many of the newest lines.
   static constexpr int kTerminalLineLimit = 100000;
 

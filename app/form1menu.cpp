@@ -9,15 +9,13 @@
 namespace kelvor {
 namespace {
 
-constexpr char kHelpContextProperty[] = "helpContext";
-
 QAction* addItem(QMenu* menu, const char* name, const char* caption, const char* hint,
                  int helpContext) {
   QAction* action = menu->addAction(QString::fromUtf8(caption));
   action->setObjectName(QString::fromLatin1(name));
   setHint(action, QString::fromUtf8(hint));
   if (helpContext != 0)
-    action->setProperty(kHelpContextProperty, helpContext);
+    action->setProperty(TForm1::kHelpContextProperty, helpContext);
   return action;
 }
 
@@ -29,7 +27,7 @@ QMenu* addSubmenu(QWidget* owner, QMenu* parentMenu, QMenuBar* bar, const char* 
   (*action)->setObjectName(QString::fromLatin1(name));
   setHint(*action, QString::fromUtf8(hint));
   if (helpContext != 0)
-    (*action)->setProperty(kHelpContextProperty, helpContext);
+    (*action)->setProperty(TForm1::kHelpContextProperty, helpContext);
   return menu;
 }
 

@@ -1,6 +1,11 @@
 # kelvor_add_library(<name> <dir> [LINK <libs>...] [EXCLUDE <files>...])
 # One static library from the .cpp files of <dir>; headers are found beside them. A folder
 # whose code has not been written yet gives an interface library, so the tree always builds.
+#
+# Most of the time spent on a library source goes into reading the headers it includes, so
+# with KELVOR_UNITY_BUILD (on by default) a library's sources are compiled eight at a time as
+# one unit: each source must then keep its own names in its own anonymous namespace distinct
+# from its neighbours'.
 function(kelvor_add_library name dir)
   cmake_parse_arguments(L "" "" "LINK;EXCLUDE" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${dir}/*.cpp)
@@ -13,6 +18,9 @@ function(kelvor_add_library name dir)
     target_include_directories(${name} PUBLIC ${dir})
     target_link_libraries(${name} PUBLIC ${L_LINK})
     kelvor_precompile_qt(${name})
+    if(KELVOR_UNITY_BUILD)
+      set_target_properties(${name} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 8)
+    endif()
   else()
     add_library(${name} INTERFACE)
     target_include_directories(${name} INTERFACE ${dir})

@@ -1,5 +1,6 @@
 #include "chartexport.h"
 
+#include "screenunits.h"
 #include "wholefile.h"
 #include "wmfpaintdevice.h"
 
@@ -14,7 +15,6 @@
 namespace kelvor {
 namespace {
 
-constexpr double kScreenDpi = 96.0;
 constexpr double kInchesPerMetre = 1.0 / 0.0254;
 constexpr int kMaxMetafileCoordinate = 32767;
 constexpr int kMaxUnitsPerPixel = 16;

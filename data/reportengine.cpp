@@ -1,5 +1,7 @@
 #include "reportengine.h"
 
+#include "screenunits.h"
+
 #include <QFontMetricsF>
 #include <QLocale>
 #include <QPagedPaintDevice>
@@ -15,9 +17,7 @@
 namespace kelvor {
 namespace {
 
-constexpr double kMmPerInch = 25.4;
 constexpr double kPointsPerInch = 72.0;
-constexpr double kScreenDpi = 96.0;
 // Rounding slack when a band has to fit exactly into what is left of the page.
 constexpr double kFitSlackMm = 1e-6;
 

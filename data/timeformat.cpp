@@ -1,12 +1,11 @@
 #include "timeformat.h"
 
+#include "measurementtable.h"
+
 #include <QTime>
 
 namespace kelvor {
 namespace {
-
-constexpr QChar kQuote = u'\'';
-constexpr int kSecondsPerDay = 24 * 60 * 60;
 
 bool isHourLetter(QChar c) {
   return c == u'H' || c == u'h';
@@ -18,7 +17,7 @@ QString separatorOf(const QString& pattern) {
   int i = 0;
   bool quoted = false;
   while (i < pattern.size() && (quoted || !isHourLetter(pattern[i]))) {
-    if (pattern[i] == kQuote)
+    if (pattern[i] == kTimePatternQuote)
       quoted = !quoted;
     ++i;
   }
@@ -28,7 +27,7 @@ QString separatorOf(const QString& pattern) {
   quoted = false;
   for (; i < pattern.size(); ++i) {
     const QChar c = pattern[i];
-    if (c == kQuote) {
+    if (c == kTimePatternQuote) {
       quoted = !quoted;
       continue;
     }
@@ -46,7 +45,7 @@ QString withoutTimeZone(const QString& format) {
   bool quoted = false;
   bool droppedZone = false;
   for (const QChar c : format) {
-    if (c == kQuote)
+    if (c == kTimePatternQuote)
       quoted = !quoted;
     if (!quoted && c == u't') {
       while (result.endsWith(u' '))
@@ -77,7 +76,7 @@ std::optional<int> TimeFormat::parse(const QString& text) const {
   QTime time = m_locale.toTime(trimmed, m_pattern);
   if (!time.isValid()) {
     const QString sep = m_separator.trimmed().isEmpty() ? QStringLiteral(":") : m_separator;
-    const QString quotedSep = kQuote + sep + kQuote;
+    const QString quotedSep = kTimePatternQuote + sep + kTimePatternQuote;
     const QString hoursMinutes = QStringLiteral("H") + quotedSep + QStringLiteral("m");
     for (const QString& fallback : {hoursMinutes + quotedSep + QStringLiteral("s"), hoursMinutes}) {
       time = QTime::fromString(trimmed, fallback);

@@ -7,6 +7,9 @@
 
 namespace kelvor {
 
+// Quotes literal text in a QTime format pattern.
+inline constexpr QChar kTimePatternQuote = u'\'';
+
 // The user's long time format: hours, minutes and seconds in the locale's order and
 // separator, without the time zone that Qt's long format carries.
 class TimeFormat {

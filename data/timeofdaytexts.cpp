@@ -9,8 +9,6 @@
 namespace kelvor {
 namespace {
 
-constexpr QChar kQuote = u'\'';
-
 // One token of a time pattern as QTime formatting reads it.
 struct Token {
   enum class Kind { Literal, Hour, TwelveHour, Minute, Second, Milliseconds, AmPm, Unknown };
@@ -29,12 +27,12 @@ qsizetype runLength(const QString& pattern, qsizetype at) {
 // inside standing for a quote; a lone doubled quote is a quote too.
 qsizetype quotedLength(const QString& pattern, qsizetype at) {
   qsizetype end = at + 1;
-  if (end < pattern.size() && pattern[end] == kQuote)
+  if (end < pattern.size() && pattern[end] == kTimePatternQuote)
     return 2;
   while (end < pattern.size()) {
-    if (pattern[end] != kQuote) {
+    if (pattern[end] != kTimePatternQuote) {
       ++end;
-    } else if (end + 1 < pattern.size() && pattern[end + 1] == kQuote) {
+    } else if (end + 1 < pattern.size() && pattern[end + 1] == kTimePatternQuote) {
       end += 2;
     } else {
       ++end;

@@ -1,6 +1,7 @@
 #include "wmfpaintdevice.h"
 
 #include "asciiformat.h"
+#include "screenunits.h"
 #include "wmfwriter.h"
 
 #include <QPaintEngine>
@@ -15,9 +16,6 @@
 
 namespace kelvor {
 namespace {
-
-constexpr double kScreenDpi = 96.0;
-constexpr double kMmPerInch = 25.4;
 
 std::int16_t toUnit(double value) {
   const double rounded = std::round(value);

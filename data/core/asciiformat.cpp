@@ -2,6 +2,7 @@
 
 #include "measurementtable.h"
 #include "numbertext.h"
+#include "utf8bytes.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -19,13 +20,9 @@ namespace {
 // A line of three columns no text overflows.
 constexpr std::size_t kShortLineBytes = kAsciiLineCharacters + 2;
 
-bool isContinuationByte(char c) {
-  return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-}
-
 std::size_t characterCount(std::string_view utf8) {
   return static_cast<std::size_t>(
-      std::count_if(utf8.begin(), utf8.end(), [](char c) { return !isContinuationByte(c); }));
+      std::count_if(utf8.begin(), utf8.end(), [](char c) { return !isUtf8ContinuationByte(c); }));
 }
 
 // The byte offset where the character with index `characters` begins (or the end).
@@ -33,7 +30,7 @@ std::size_t offsetOfCharacter(std::string_view utf8, std::size_t from, std::size
   std::size_t i = from;
   while (i < utf8.size() && characters > 0) {
     ++i;
-    while (i < utf8.size() && isContinuationByte(utf8[i]))
+    while (i < utf8.size() && isUtf8ContinuationByte(utf8[i]))
       ++i;
     --characters;
   }
@@ -86,10 +83,6 @@ void putShortText(char* column, const std::array<char, StoredRecord::kTextSize>&
                   std::size_t size) {
   std::memset(column, ' ', kAsciiColumnWidth);
   std::memcpy(column + kAsciiColumnWidth - size, chars.data(), kCopiedTextBytes);
-}
-
-std::string_view textOf(const std::array<char, StoredRecord::kTextSize>& chars, std::uint8_t size) {
-  return {chars.data(), size};
 }
 
 void appendPadded(std::string& out, std::string_view text) {
@@ -290,8 +283,8 @@ int AsciiFileWriter::writeRecord(AsciiTimeColumns& times, const StoredRecord& re
     return m_used == m_blockSize ? flush() : 0;
   }
   m_line.assign(time);
-  appendPadded(m_line, textOf(record.minutes, record.minutesSize));
-  appendPadded(m_line, textOf(record.voltage, record.voltageSize));
+  appendPadded(m_line, record.minutesText());
+  appendPadded(m_line, record.voltageText());
   m_line.append("\r\n");
   return append(m_line);
 }

@@ -24,6 +24,9 @@ struct StoredRecord {
   std::uint8_t voltageSize = 0;
   std::array<char, kTextSize> minutes{};
   std::array<char, kTextSize> voltage{};
+
+  std::string_view minutesText() const { return {minutes.data(), minutesSize}; }
+  std::string_view voltageText() const { return {voltage.data(), voltageSize}; }
 };
 
 // A MINUTES or VOLTAGE text copied out of the table without touching the heap.
