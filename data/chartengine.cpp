@@ -3,6 +3,7 @@
 #include <QFont>
 #include <QFontMetricsF>
 #include <QLineF>
+#include <QPaintEngine>
 #include <QPainter>
 
 #include <algorithm>
@@ -472,43 +473,100 @@ void ChartEngine::paint(QPainter& painter, const QRectF& rect, double pixelScale
   painter.translate(rect.topLeft());
   painter.scale(pixelScale, pixelScale);
   const ChartLayout geometry = layout(rect.size() / pixelScale);
-  painter.fillRect(geometry.chart, Qt::white);
-  paintTitles(painter, geometry);
-  paintLeftAxis(painter, geometry);
-  paintBottomAxis(painter, geometry);
+  const Backdrop backdrop = backdropOf(geometry);
+  if (!copyBackdrop(painter, backdrop))
+    paintBackdrop(painter, backdrop);
   paintLine(painter, geometry, pixelScale);
   paintFrame(painter, geometry);
   painter.restore();
 }
 
-void ChartEngine::paintTitles(QPainter& painter, const ChartLayout& layout) const {
+ChartEngine::Backdrop ChartEngine::backdropOf(const ChartLayout& layout) const {
+  return {layout,
+          m_titleLines,
+          m_leftAxis.title,
+          m_bottomAxis.title,
+          leftLabels(layout),
+          bottomLabels(layout)};
+}
+
+void ChartEngine::paintBackdrop(QPainter& painter, const Backdrop& backdrop) const {
+  painter.fillRect(backdrop.layout.chart, Qt::white);
+  paintTitles(painter, backdrop);
+  paintLeftAxis(painter, backdrop);
+  paintBottomAxis(painter, backdrop);
+}
+
+// Drawing the texts and the dotted grid costs as much as the line of a million points, and a
+// new reading changes neither: on a raster device the backdrop drawn last time is copied while
+// it and the painter's transform and hints are the same. The copy is drawn with the same
+// transform moved by whole pixels, so it holds exactly the pixels a drawing would give; where
+// the chart does not cover whole pixels, the pixels around it stay transparent. A printer, a
+// metafile and any other painting draw it anew.
+bool ChartEngine::copyBackdrop(QPainter& painter, const Backdrop& backdrop) const {
+  const QPaintEngine* engine = painter.paintEngine();
+  if (engine == nullptr || engine->type() != QPaintEngine::Raster || painter.opacity() != 1.0 ||
+      painter.compositionMode() != QPainter::CompositionMode_SourceOver)
+    return false;
+  const QTransform device = painter.deviceTransform();
+  if (device.type() > QTransform::TxScale || device != painter.worldTransform())
+    return false;
+  const QRectF area = device.mapRect(backdrop.layout.chart);
+  const QRect pixels = area.toAlignedRect();
+  if (pixels.isEmpty())
+    return false;
+  BackdropPicture& picture = m_backdropPicture;
+  const int hints = static_cast<int>(painter.renderHints());
+  if (picture.image.size() != pixels.size() || picture.transform != device ||
+      picture.renderHints != hints || !(picture.backdrop == backdrop)) {
+    const bool opaque = QRectF(pixels) == area;
+    picture = {
+        backdrop, device, hints,
+        QImage(pixels.size(), opaque ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied)};
+    if (!opaque)
+      picture.image.fill(Qt::transparent);
+    QPainter drawing(&picture.image);
+    drawing.setRenderHints(painter.renderHints());
+    drawing.setTransform(device * QTransform::fromTranslate(-pixels.left(), -pixels.top()));
+    paintBackdrop(drawing, backdrop);
+  }
+  painter.save();
+  painter.resetTransform();
+  painter.drawImage(pixels.topLeft(), picture.image);
+  painter.restore();
+  return true;
+}
+
+void ChartEngine::paintTitles(QPainter& painter, const Backdrop& backdrop) const {
+  const ChartLayout& layout = backdrop.layout;
   painter.setPen(Qt::black);
   painter.setFont(titleFont());
   const double lineHeight = QFontMetricsF(titleFont()).height();
   QRectF line(layout.title.left(), layout.title.top(), layout.title.width(), lineHeight);
-  for (const QString& text : m_titleLines) {
+  for (const QString& text : backdrop.titleLines) {
     painter.drawText(line, Qt::AlignHCenter | Qt::AlignTop | Qt::TextDontClip, text);
     line.translate(0.0, lineHeight);
   }
 
   painter.setFont(axisFont());
   painter.drawText(layout.bottomTitle, Qt::AlignHCenter | Qt::AlignTop | Qt::TextDontClip,
-                   m_bottomAxis.title);
+                   backdrop.bottomTitle);
   painter.save();
   const QPointF centre = layout.leftTitle.center();
   painter.translate(centre);
   painter.rotate(-90.0);
   const QRectF turned(-layout.leftTitle.height() / 2, -layout.leftTitle.width() / 2,
                       layout.leftTitle.height(), layout.leftTitle.width());
-  painter.drawText(turned, Qt::AlignCenter | Qt::TextDontClip, m_leftAxis.title);
+  painter.drawText(turned, Qt::AlignCenter | Qt::TextDontClip, backdrop.leftTitle);
   painter.restore();
 }
 
-void ChartEngine::paintLeftAxis(QPainter& painter, const ChartLayout& layout) const {
+void ChartEngine::paintLeftAxis(QPainter& painter, const Backdrop& backdrop) const {
+  const ChartLayout& layout = backdrop.layout;
   const QPen grid(QColor(128, 128, 128), 1.0, Qt::DotLine);
   const QPen tick(Qt::black, 1.0);
   painter.setFont(axisFont());
-  for (const ChartAxisLabel& label : leftLabels(layout)) {
+  for (const ChartAxisLabel& label : backdrop.leftLabels) {
     painter.setPen(grid);
     painter.drawLine(QPointF(layout.plot.left(), label.position),
                      QPointF(layout.plot.right(), label.position));
@@ -519,11 +577,12 @@ void ChartEngine::paintLeftAxis(QPainter& painter, const ChartLayout& layout) co
   }
 }
 
-void ChartEngine::paintBottomAxis(QPainter& painter, const ChartLayout& layout) const {
+void ChartEngine::paintBottomAxis(QPainter& painter, const Backdrop& backdrop) const {
+  const ChartLayout& layout = backdrop.layout;
   const QPen grid(QColor(128, 128, 128), 1.0, Qt::DotLine);
   const QPen tick(Qt::black, 1.0);
   painter.setFont(axisFont());
-  for (const ChartAxisLabel& label : bottomLabels(layout)) {
+  for (const ChartAxisLabel& label : backdrop.bottomLabels) {
     painter.setPen(grid);
     painter.drawLine(QPointF(label.position, layout.plot.top()),
                      QPointF(label.position, layout.plot.bottom()));

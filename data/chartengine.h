@@ -2,6 +2,7 @@
 
 #include "tcolor.h"
 
+#include <QImage>
 #include <QPointF>
 #include <QRectF>
 #include <QString>
@@ -141,12 +142,16 @@ struct ChartLayout {
   QRectF bottomTitle;
   double leftLabelRight = 0.0;
   double bottomLabelTop = 0.0;
+
+  bool operator==(const ChartLayout&) const = default;
 };
 
 struct ChartAxisLabel {
   QString text;
   QRectF box;
   double position = 0.0;
+
+  bool operator==(const ChartAxisLabel&) const = default;
 };
 
 inline constexpr const char* kDesignedChartTitle = "HLAVNI  TITULEK  GRAFU:";
@@ -187,14 +192,37 @@ private:
   double yToPixel(const ChartLayout& layout, double y) const;
   double leftStep(double plotHeight) const;
   double leftLabelWidth(double plotHeight) const;
+  // Everything but the line and the frame: back wall, titles, axes, grid and labels.
+  struct Backdrop {
+    ChartLayout layout;
+    QStringList titleLines;
+    QString leftTitle;
+    QString bottomTitle;
+    std::vector<ChartAxisLabel> leftLabels;
+    std::vector<ChartAxisLabel> bottomLabels;
+
+    bool operator==(const Backdrop&) const = default;
+  };
+  // The backdrop as last drawn for a raster device, in that device's pixels.
+  struct BackdropPicture {
+    Backdrop backdrop;
+    QTransform transform;
+    int renderHints = 0;
+    QImage image;
+  };
+
+  Backdrop backdropOf(const ChartLayout& layout) const;
+  void paintBackdrop(QPainter& painter, const Backdrop& backdrop) const;
+  bool copyBackdrop(QPainter& painter, const Backdrop& backdrop) const;
   void paintFrame(QPainter& painter, const ChartLayout& layout) const;
-  void paintTitles(QPainter& painter, const ChartLayout& layout) const;
-  void paintLeftAxis(QPainter& painter, const ChartLayout& layout) const;
-  void paintBottomAxis(QPainter& painter, const ChartLayout& layout) const;
+  void paintTitles(QPainter& painter, const Backdrop& backdrop) const;
+  void paintLeftAxis(QPainter& painter, const Backdrop& backdrop) const;
+  void paintBottomAxis(QPainter& painter, const Backdrop& backdrop) const;
   void paintLine(QPainter& painter, const ChartLayout& layout, double pixelScale) const;
 
   ChartSeries m_series;
   mutable ColumnReduction m_reduction;
+  mutable BackdropPicture m_backdropPicture;
   ChartAxis m_leftAxis;
   ChartAxis m_bottomAxis;
   QStringList m_titleLines;

@@ -10,6 +10,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <functional>
 #include <limits>
 #include <random>
 #include <stdexcept>
@@ -26,6 +27,28 @@ QImage paintChart(const ChartEngine& chart, QSize size = kChartSize, double scal
   image.fill(Qt::gray);
   QPainter painter(&image);
   chart.paint(painter, QRectF(QPointF(0, 0), QSizeF(size)), scale);
+  painter.end();
+  return image;
+}
+
+// The chart drawn on a picture of its own at an offset, where no earlier picture of the chart
+// can serve; `hints` are the painter's. The copy's own earlier pictures stay with the copy.
+QImage freshPicture(ChartEngine chart, QSize size, double scale, QPainter::RenderHints hints = {}) {
+  const QPoint offset(7, 5);
+  QImage image(size + QSize(offset.x(), offset.y()), QImage::Format_RGB32);
+  image.fill(Qt::gray);
+  QPainter painter(&image);
+  painter.setRenderHints(hints);
+  chart.paint(painter, QRectF(offset, QSizeF(size)), scale);
+  painter.end();
+  return image.copy(QRect(offset, size));
+}
+
+QImage repaint(const ChartEngine& chart, QImage& image, double scale,
+               QPainter::RenderHints hints = {}) {
+  QPainter painter(&image);
+  painter.setRenderHints(hints);
+  chart.paint(painter, QRectF(QPointF(0, 0), QSizeF(image.size())), scale);
   painter.end();
   return image;
 }
@@ -68,6 +91,8 @@ private slots:
   void viewRedrawsWhenWhatItShowsChanges();
   void pointsBeyondAxisMaximumAreNotDrawn();
   void longTitleIsDrawnWhole();
+  void repaintShowsEveryChangeAsAFreshDrawing();
+  void copiedBackdropIsWhatADrawingGives();
   void emptySeriesDrawsAxesWithoutLine();
   void chartReportPageAndView();
 };
@@ -482,6 +507,78 @@ void TestChartEngine::longTitleIsDrawnWhole() {
            qPrintable(QStringLiteral("ink %1 of %2").arg(right - left + 1).arg(width)));
   QVERIFY(std::abs((left + right) / 2.0 - kChartSize.width() / 2.0) < 6);
   image.save(QStringLiteral("/tmp/kelvor_chart_title.png"));
+}
+
+// A repaint into the same picture after any change shows what a drawing on a new picture
+// shows: nothing of the texts, axes and grid drawn before stays behind.
+void TestChartEngine::repaintShowsEveryChangeAsAFreshDrawing() {
+  ChartEngine chart;
+  fillMinutes(chart, 400);
+  chart.bottomAxis().maximum = 600;
+  QImage image(kChartSize, QImage::Format_RGB32);
+  double scale = 1.0;
+  QPainter::RenderHints hints;
+  const std::vector<std::pair<const char*, std::function<void()>>> changes = {
+      {"first paint", [] {}},
+      {"unchanged", [] {}},
+      {"title", [&] { chart.setFirstTitleLine(QStringLiteral("ZKOUŠKA  AKUMULÁTORU")); }},
+      {"second title line",
+       [&] {
+         chart.setTitleLines({chart.firstTitleLine(), QStringLiteral("DRUHÝ  ŘÁDEK")});
+       }},
+      {"voltage scale",
+       [&] {
+         chart.leftAxis() = ChartAxis{10.0, 13.0, 0.5, QStringLiteral("U")};
+       }},
+      {"time scale", [&] { chart.bottomAxis().maximum = 1200; }},
+      {"records added", [&] { fillMinutes(chart, 900); }},
+      {"record labels",
+       [&] {
+         chart.series().clear();
+         chart.series().addPoint(0, 12.0, "  17.5");
+       }},
+      {"bottom title", [&] { chart.bottomAxis().title = QStringLiteral("minuty"); }},
+      {"line colour", [&] { chart.series().setColor(clRed); }},
+      {"size", [&] { image = QImage(QSize(800, 500), QImage::Format_RGB32); }},
+      {"pixel scale", [&] { scale = 0.5; }},
+      {"antialiasing", [&] { hints = QPainter::Antialiasing | QPainter::TextAntialiasing; }},
+      {"series cleared", [&] { chart.series().clear(); }},
+  };
+  for (const auto& [name, change] : changes) {
+    change();
+    image.fill(Qt::gray);
+    const QImage shown = repaint(chart, image, scale, hints);
+    QVERIFY2(shown == freshPicture(chart, image.size(), scale, hints), name);
+  }
+}
+
+// A painter on a picture with a device pixel ratio draws the chart anew (its device transform
+// is not its world transform); one scaled by the same factor copies its backdrop, drawn the
+// first time and reused the second. Off whole pixels too: the pixels around stay as they were.
+void TestChartEngine::copiedBackdropIsWhatADrawingGives() {
+  ChartEngine chart;
+  fillMinutes(chart, 400);
+  chart.bottomAxis().maximum = 600;
+  const QSize size(600, 400);
+  const QRectF box(QPointF(3.5, 2.25), QSizeF(size));
+  QImage drawn(size * 2 + QSize(8, 5), QImage::Format_RGB32);
+  drawn.setDevicePixelRatio(2.0);
+  drawn.fill(Qt::gray);
+  {
+    QPainter painter(&drawn);
+    QVERIFY(painter.deviceTransform() != painter.worldTransform());
+    chart.paint(painter, box, 1.0);
+  }
+  drawn.setDevicePixelRatio(1.0);
+  QImage copied(drawn.size(), QImage::Format_RGB32);
+  for (int round = 0; round < 2; ++round) {
+    copied.fill(Qt::gray);
+    QPainter painter(&copied);
+    painter.scale(2.0, 2.0);
+    chart.paint(painter, box, 1.0);
+    painter.end();
+    QVERIFY2(copied == drawn, round == 0 ? "drawn copy" : "reused copy");
+  }
 }
 
 void TestChartEngine::emptySeriesDrawsAxesWithoutLine() {
