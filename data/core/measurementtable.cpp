@@ -1,6 +1,7 @@
 #include "measurementtable.h"
 
 #include "numbertext.h"
+#include "utf8bytes.h"
 
 #include <algorithm>
 #include <cctype>
@@ -21,6 +22,11 @@ constexpr std::string_view kSelectAll =
     "SELECT rowid, TIME, MINUTES, VOLTAGE FROM Kelvor ORDER BY rowid";
 constexpr std::string_view kInsert =
     "INSERT INTO Kelvor (TIME, MINUTES, VOLTAGE) VALUES (?1, ?2, ?3)";
+// By rowid, not ID: a table written by an older program may have no ID column.
+constexpr std::string_view kInsertWithKey =
+    "INSERT INTO Kelvor (rowid, TIME, MINUTES, VOLTAGE) VALUES (?, ?, ?, ?)";
+// Records appended inside a batch go to the file this many at a time.
+constexpr std::size_t kInsertBlockRecords = 128;
 // Only the fields the operator changed are written, so a TIME text this program cannot read
 // survives an edit of the other fields.
 constexpr std::string_view kUpdate =
@@ -38,12 +44,11 @@ std::size_t withRoomToGrow(std::size_t count) {
   return count + std::max<std::size_t>(count / 4, 65536);
 }
 
-bool isContinuationByte(char c) {
-  return (static_cast<unsigned char>(c) & 0xC0U) == 0x80U;
-}
-
-std::string_view textOf(const std::array<char, StoredRecord::kTextSize>& chars, std::uint8_t size) {
-  return {chars.data(), size};
+std::string insertBlockStatement() {
+  std::string statement(kInsertWithKey);
+  for (std::size_t i = 1; i < kInsertBlockRecords; ++i)
+    statement += ", (?, ?, ?, ?)";
+  return statement;
 }
 
 void copyText(std::string_view text, std::array<char, StoredRecord::kTextSize>& chars,
@@ -60,8 +65,7 @@ std::optional<int> timeOf(const StoredRecord& record) {
 }
 
 MeasurementRecord toMeasurementRecord(const StoredRecord& record) {
-  return {timeOf(record), std::string(textOf(record.minutes, record.minutesSize)),
-          std::string(textOf(record.voltage, record.voltageSize))};
+  return {timeOf(record), std::string(record.minutesText()), std::string(record.voltageText())};
 }
 
 void bindTime(SqliteStatement& statement, int index, std::int32_t time) {
@@ -147,7 +151,7 @@ std::string_view cutFieldText(std::string_view text) {
   int pending = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const auto byte = static_cast<unsigned char>(text[i]);
-    if (pending > 0 && isContinuationByte(text[i])) {
+    if (pending > 0 && isUtf8ContinuationByte(text[i])) {
       --pending;
     } else {
       if (characters == StoredRecord::kTextCharacters)
@@ -226,6 +230,8 @@ void MeasurementTable::openFile(const std::filesystem::path& dbFile) {
 
 void MeasurementTable::prepareStatements() {
   m_insert = m_db.prepare(kInsert);
+  m_insertWithKey = m_db.prepare(kInsertWithKey);
+  m_insertBlock = m_db.prepare(insertBlockStatement());
   m_update = m_db.prepare(kUpdate);
   m_delete = m_db.prepare(kDelete);
   m_deleteRange = m_db.prepare(kDeleteRange);
@@ -252,7 +258,7 @@ void MeasurementTable::loadRecords() {
 }
 
 void MeasurementTable::reload() {
-  flushDeletes();
+  writeDeferred();
   const TableBookmark here = bookmark();
   m_state = TableState::Browse;
   m_modified = 0;
@@ -262,11 +268,15 @@ void MeasurementTable::reload() {
 
 void MeasurementTable::releaseFile() noexcept {
   m_insert = SqliteStatement();
+  m_insertWithKey = SqliteStatement();
+  m_insertBlock = SqliteStatement();
   m_update = SqliteStatement();
   m_delete = SqliteStatement();
   m_deleteRange = SqliteStatement();
   m_rowsOutside = SqliteStatement();
   m_deletedRun.reset();
+  m_unwritten.clear();
+  m_nextRowid.reset();
   m_db.close();
   m_records.clear();
   ++m_changeCount;
@@ -461,29 +471,94 @@ void MeasurementTable::storePending() {
   m_modified = 0;
 }
 
+// A field the operator never gave a value stays NULL in the file.
+void MeasurementTable::bindFields(SqliteStatement& statement, int first, const StoredRecord& record,
+                                  unsigned modified) {
+  bindTime(statement, first, record.time);
+  if ((modified & kMinutesModified) != 0)
+    statement.bindText(first + 1, record.minutesText());
+  else
+    statement.bindNull(first + 1);
+  if ((modified & kVoltageModified) != 0)
+    statement.bindText(first + 2, record.voltageText());
+  else
+    statement.bindNull(first + 2);
+}
+
 void MeasurementTable::insertBuffer() {
   flushDeletes();
+  if (m_nextRowid) {
+    deferInsert();
+    return;
+  }
   // Every parameter is bound afresh: a failed step keeps the bindings of the last attempt.
-  bindTime(m_insert, 1, m_buffer.time);
-  if ((m_modified & kMinutesModified) != 0)
-    m_insert.bindText(2, textOf(m_buffer.minutes, m_buffer.minutesSize));
-  else
-    m_insert.bindNull(2);
-  if ((m_modified & kVoltageModified) != 0)
-    m_insert.bindText(3, textOf(m_buffer.voltage, m_buffer.voltageSize));
-  else
-    m_insert.bindNull(3);
+  bindFields(m_insert, 1, m_buffer, m_modified);
   m_insert.run();
   m_buffer.rowid = m_db.lastInsertRowid();
+  if (m_batchDepth > 0 && m_buffer.rowid < INT64_MAX)
+    m_nextRowid = m_buffer.rowid + 1;
   m_records.pushBack(m_buffer);
   goToIndex(m_records.size() - 1);
 }
 
-void MeasurementTable::updateBuffer() {
+void MeasurementTable::deferInsert() {
+  m_buffer.rowid = *m_nextRowid;
+  m_nextRowid = m_buffer.rowid < INT64_MAX ? std::optional(m_buffer.rowid + 1) : std::nullopt;
+  m_unwritten.push_back(
+      {m_buffer, m_modified,
+       m_buffer.time == StoredRecord::kNoTime ? std::string() : timeToStorageText(m_buffer.time)});
+  m_records.pushBack(m_buffer);
+  goToIndex(m_records.size() - 1);
+  if (m_unwritten.size() == kInsertBlockRecords)
+    writeUnwritten();
+}
+
+void MeasurementTable::writeUnwritten() {
+  if (m_unwritten.empty())
+    return;
+  if (m_unwritten.size() == kInsertBlockRecords) {
+    for (std::size_t i = 0; i < m_unwritten.size(); ++i)
+      bindUnwritten(m_insertBlock, static_cast<int>(4 * i + 1), m_unwritten[i]);
+    m_insertBlock.run();
+  } else {
+    for (const UnwrittenRecord& unwritten : m_unwritten) {
+      bindUnwritten(m_insertWithKey, 1, unwritten);
+      m_insertWithKey.run();
+    }
+  }
+  m_unwritten.clear();
+}
+
+// The texts stay in m_unwritten until the statement has run, so SQLite need not copy them.
+void MeasurementTable::bindUnwritten(SqliteStatement& statement, int first,
+                                     const UnwrittenRecord& unwritten) {
+  const StoredRecord& record = unwritten.record;
+  statement.bindInt(first, record.rowid);
+  if (record.time == StoredRecord::kNoTime)
+    statement.bindNull(first + 1);
+  else
+    statement.bindTextInPlace(first + 1, unwritten.timeText);
+  if ((unwritten.modified & kMinutesModified) != 0)
+    statement.bindTextInPlace(first + 2, record.minutesText());
+  else
+    statement.bindNull(first + 2);
+  if ((unwritten.modified & kVoltageModified) != 0)
+    statement.bindTextInPlace(first + 3, record.voltageText());
+  else
+    statement.bindNull(first + 3);
+}
+
+// Records appended before deletions are written before them: a deletion may name them.
+void MeasurementTable::writeDeferred() {
+  writeUnwritten();
   flushDeletes();
+}
+
+void MeasurementTable::updateBuffer() {
+  writeDeferred();
   bindTime(m_update, 1, m_buffer.time);
-  m_update.bindText(2, textOf(m_buffer.minutes, m_buffer.minutesSize));
-  m_update.bindText(3, textOf(m_buffer.voltage, m_buffer.voltageSize));
+  m_update.bindText(2, m_buffer.minutesText());
+  m_update.bindText(3, m_buffer.voltageText());
   m_update.bindInt(4, (m_modified & kTimeModified) != 0 ? 1 : 0);
   m_update.bindInt(5, (m_modified & kMinutesModified) != 0 ? 1 : 0);
   m_update.bindInt(6, (m_modified & kVoltageModified) != 0 ? 1 : 0);
@@ -545,6 +620,7 @@ void MeasurementTable::deferDelete(std::size_t index) {
 void MeasurementTable::flushDeletes() {
   if (!m_deletedRun)
     return;
+  writeUnwritten();
   const auto [low, high] = *std::exchange(m_deletedRun, std::nullopt);
   if (m_records.empty() && !hasRowsOutside(low, high)) {
     m_db.exec(std::string(kDeleteAll));
@@ -655,9 +731,9 @@ std::string MeasurementTable::text(Field field) const {
   case Field::Time:
     return record.time == StoredRecord::kNoTime ? std::string() : timeToStorageText(record.time);
   case Field::Minutes:
-    return std::string(textOf(record.minutes, record.minutesSize));
+    return std::string(record.minutesText());
   case Field::Voltage:
-    return std::string(textOf(record.voltage, record.voltageSize));
+    return std::string(record.voltageText());
   }
   return {};
 }
@@ -670,9 +746,9 @@ double MeasurementTable::fieldAsFloat(Field field) const {
   case Field::Time:
     return record.time == StoredRecord::kNoTime ? 0.0 : record.time / double(kSecondsPerDay);
   case Field::Minutes:
-    return textAsFloat(textOf(record.minutes, record.minutesSize));
+    return textAsFloat(record.minutesText());
   case Field::Voltage:
-    return textAsFloat(textOf(record.voltage, record.voltageSize));
+    return textAsFloat(record.voltageText());
   }
   return 0.0;
 }
@@ -793,8 +869,9 @@ void MeasurementTable::commitBatch() {
     return;
   try {
     storePending();
-    flushDeletes();
+    writeDeferred();
     m_db.exec("COMMIT");
+    m_nextRowid.reset();
   } catch (...) {
     ++m_batchDepth;
     rollbackBatch();
@@ -806,6 +883,8 @@ void MeasurementTable::rollbackBatch() noexcept {
   if (m_batchDepth == 0 || --m_batchDepth > 0)
     return;
   m_deletedRun.reset();
+  m_unwritten.clear();
+  m_nextRowid.reset();
   try {
     if (m_db.inTransaction())
       m_db.exec("ROLLBACK");

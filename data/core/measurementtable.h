@@ -167,6 +167,12 @@ private:
   static constexpr unsigned kTimeModified = 1U;
   static constexpr unsigned kMinutesModified = 2U;
   static constexpr unsigned kVoltageModified = 4U;
+  // A record appended inside a batch and not written yet: see m_unwritten.
+  struct UnwrittenRecord {
+    StoredRecord record;
+    unsigned modified = 0;
+    std::string timeText;
+  };
 
   void openFile(const std::filesystem::path& dbFile);
   void prepareStatements();
@@ -176,6 +182,13 @@ private:
 
   void storePending();
   void insertBuffer();
+  void deferInsert();
+  void writeUnwritten();
+  void writeDeferred();
+  void bindFields(SqliteStatement& statement, int first, const StoredRecord& record,
+                  unsigned modified);
+  static void bindUnwritten(SqliteStatement& statement, int first,
+                            const UnwrittenRecord& unwritten);
   void updateBuffer();
   void dropAppended();
   void eraseRecord(std::size_t index);
@@ -196,6 +209,8 @@ private:
   std::filesystem::path m_file;
   SqliteDatabase m_db;
   SqliteStatement m_insert;
+  SqliteStatement m_insertWithKey;
+  SqliteStatement m_insertBlock;
   SqliteStatement m_update;
   SqliteStatement m_delete;
   SqliteStatement m_deleteRange;
@@ -213,6 +228,12 @@ private:
   // Inside a batch, records deleted one after another form one run of rowids with no record
   // left between them; the run is deleted from the file in one statement.
   std::optional<std::pair<std::int64_t, std::int64_t>> m_deletedRun;
+  // Inside a batch no other program writes the file (the transaction holds its write lock),
+  // so after one record is appended the keys of those appended next are known: they are
+  // written with their keys, a block of them in one statement, which saves SQLite a pass over
+  // its statement and its key counter per record.
+  std::vector<UnwrittenRecord> m_unwritten;
+  std::optional<std::int64_t> m_nextRowid;
   int m_suspendCount = 0;
   std::vector<TableListener*> m_listeners;
   std::uint64_t m_changeCount = 0;

@@ -110,6 +110,11 @@ void SqliteStatement::bindText(int index, std::string_view text) {
                           SQLITE_TRANSIENT));
 }
 
+void SqliteStatement::bindTextInPlace(int index, std::string_view text) {
+  check(
+      sqlite3_bind_text(m_stmt, index, text.data(), static_cast<int>(text.size()), SQLITE_STATIC));
+}
+
 void SqliteStatement::bindNull(int index) {
   check(sqlite3_bind_null(m_stmt, index));
 }

@@ -65,6 +65,8 @@ public:
 
   void bindInt(int index, std::int64_t value);
   void bindText(int index, std::string_view text);
+  // Binds the text without copying it: it must stay as it is until the statement has run.
+  void bindTextInPlace(int index, std::string_view text);
   void bindNull(int index);
 
   // Runs one step; true while a result row is available.

@@ -46,6 +46,21 @@ std::vector<MeasurementRecord> tableRows(const MeasurementTable& table) {
   return rows;
 }
 
+// The keys of the table's records, in the form SQLite's group_concat gives them.
+std::string tableKeys(MeasurementTable& table) {
+  std::string keys;
+  for (int i = 0; i < table.recordCount(); ++i) {
+    table.moveTo(i);
+    keys += (i == 0 ? "" : ",") + std::to_string(table.bookmark().rowid);
+  }
+  return keys;
+}
+
+std::string fileKeys(const std::filesystem::path& file) {
+  SqliteDatabase db(file);
+  return db.queryText("SELECT group_concat(rowid) FROM (SELECT rowid FROM Kelvor ORDER BY rowid)");
+}
+
 void appendRecord(MeasurementTable& table, int n) {
   table.append();
   table.setTime(n % kSecondsPerDay);
@@ -99,6 +114,7 @@ private slots:
   void appendingRecordStoredAtClose();
   void survivesKillOfAppendingProcess();
   void batchRollbackRestoresTable();
+  void appendsInABatchReachTheFileWithTheirKeys();
   void lockedFileGivesEngineError();
   void damagedFileGivesEngineError();
   void fieldsByNameAndAsNumbers();
@@ -630,6 +646,63 @@ void TestMeasurementTable::batchRollbackRestoresTable() {
   }
   QCOMPARE(table.recordCount(), 0);
   QVERIFY(fileRows(file).empty());
+}
+
+// Inside a batch the appended records reach the file in blocks with the keys the table gave
+// them, whatever comes between: a field never given a value, an edit or a deletion of a record
+// not written yet, the end of the batch in the middle of a block, a rollback, another
+// program's key counter.
+void TestMeasurementTable::appendsInABatchReachTheFileWithTheirKeys() {
+  const auto file = newFile();
+  MeasurementTable table;
+  table.open(file);
+  fill(table, 5);
+  {
+    // Another program stored and deleted a record: its key is never given again.
+    SqliteDatabase other(file);
+    other.exec("INSERT INTO Kelvor (TIME, MINUTES, VOLTAGE) VALUES (NULL, 'x', 'y')");
+    other.exec("DELETE FROM Kelvor WHERE MINUTES = 'x'");
+  }
+  {
+    MeasurementTable::Batch batch(table);
+    for (int n = 0; n < 300; ++n)
+      appendRecord(table, n);
+    table.post();
+  }
+  QCOMPARE(table.recordCount(), 5);
+  QCOMPARE(fileRows(file), tableRows(table));
+  {
+    MeasurementTable::Batch batch(table);
+    for (int n = 0; n < 1000; ++n) {
+      table.append();
+      table.setTime(n);
+      if (n % 3 != 0)
+        table.setMinutes(formatFixed(n / 10.0, 6, 1));
+      table.setVoltage(formatFixed(n / 100.0, 6, 2));
+    }
+    table.moveTo(5 + 950);
+    table.edit();
+    table.setVoltage("99.000");
+    table.post();
+    for (int n = 1000; n < 1300; ++n)
+      appendRecord(table, n);
+    table.moveTo(5 + 1290);
+    table.deleteCurrent();
+    batch.commit();
+  }
+  QCOMPARE(table.recordCount(), 5 + 1299);
+  QCOMPARE(table.record(5 + 950).voltage, std::string("99.000"));
+  QCOMPARE(fileRows(file), tableRows(table));
+  QCOMPARE(fileKeys(file), tableKeys(table));
+  SqliteDatabase check(file);
+  QCOMPARE(check.queryText("SELECT count(*) FROM Kelvor WHERE MINUTES IS NULL"),
+           std::string("334"));
+  QCOMPARE(check.queryText("SELECT min(rowid) FROM Kelvor WHERE rowid > 5"), std::string("7"));
+  // A record stored on its own afterwards follows the batch's last key.
+  appendRecord(table, 2000);
+  table.post();
+  QCOMPARE(check.queryText("SELECT max(rowid) FROM Kelvor"), std::string("1307"));
+  QCOMPARE(fileKeys(file), tableKeys(table));
 }
 
 void TestMeasurementTable::lockedFileGivesEngineError() {
