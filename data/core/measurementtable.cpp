@@ -810,11 +810,15 @@ std::optional<int> MeasurementTable::storedTime(int index) const {
 }
 
 double MeasurementTable::storedFieldAsFloat(int index, Field field) const {
+  const auto position = static_cast<std::size_t>(index);
   if (field == Field::Time) {
-    const std::int32_t time = m_records.time(static_cast<std::size_t>(index));
+    const std::int32_t time = m_records.time(position);
     return time == StoredRecord::kNoTime ? 0.0 : time / double(kSecondsPerDay);
   }
-  return textAsFloat(storedText(index, field).view());
+  // The texts the measuring cycle writes are read straight from their codes.
+  const std::optional<double> plain =
+      field == Field::Minutes ? m_records.plainMinutes(position) : m_records.plainVoltage(position);
+  return plain ? *plain : textAsFloat(storedText(index, field).view());
 }
 
 std::size_t MeasurementTable::storedPlainVoltages(int first, std::span<float> out) const {

@@ -79,7 +79,7 @@ std::uint64_t codesOf(const std::array<std::uint8_t, 6>& packed) {
 
 // A plain decimal read from its codes without unpacking it: a mantissa of at most twelve
 // digits divided by an exact power of ten, rounded once, as the text's general reading gives.
-std::optional<float> plainDecimalOfCodes(std::uint64_t codes) {
+std::optional<double> plainDecimalOfCodes(std::uint64_t codes) {
   static constexpr std::array<double, kPackedLength + 1> kPowersOfTen = {
       1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12};
   constexpr std::uint64_t kEnd = 0;
@@ -119,7 +119,7 @@ std::optional<float> plainDecimalOfCodes(std::uint64_t codes) {
   if (code(i) != kEnd || digits == 0)
     return std::nullopt;
   const double value = static_cast<double>(mantissa) / kPowersOfTen[decimals];
-  return static_cast<float>(negative ? -value : value);
+  return negative ? -value : value;
 }
 
 } // namespace
@@ -174,10 +174,10 @@ std::size_t RecordGapBuffer::plainVoltages(std::size_t first, std::span<float> o
       const PackedRecord& record = m_records[stored];
       if ((record.timeAndFlags & kVoltageOwn) != 0)
         return false;
-      const std::optional<float> value = plainDecimalOfCodes(codesOf(record.voltage));
+      const std::optional<double> value = plainDecimalOfCodes(codesOf(record.voltage));
       if (!value)
         return false;
-      out[read++] = *value;
+      out[read++] = static_cast<float>(*value);
     }
     return true;
   };
@@ -186,6 +186,23 @@ std::size_t RecordGapBuffer::plainVoltages(std::size_t first, std::span<float> o
     return read;
   readRun(std::max(first, m_gapBegin) + gapSize(), m_records.size());
   return read;
+}
+
+std::optional<double> RecordGapBuffer::plainMinutes(std::size_t index) const {
+  const PackedRecord& record = at(index);
+  return plainNumberOf(record.minutes, record.timeAndFlags, kMinutesOwn);
+}
+
+std::optional<double> RecordGapBuffer::plainVoltage(std::size_t index) const {
+  const PackedRecord& record = at(index);
+  return plainNumberOf(record.voltage, record.timeAndFlags, kVoltageOwn);
+}
+
+std::optional<double> RecordGapBuffer::plainNumberOf(const PackedText& packed, std::uint32_t flags,
+                                                     std::uint32_t ownFlag) {
+  if ((flags & ownFlag) != 0)
+    return std::nullopt;
+  return plainDecimalOfCodes(codesOf(packed));
 }
 
 void RecordGapBuffer::unpackRecord(const PackedRecord& packed, StoredRecord& record) const {

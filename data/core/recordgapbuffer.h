@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -67,6 +68,9 @@ public:
   // most one point, blanks) or is kept aside; returns how many were read. Each value is the
   // one the general reading of the text gives.
   std::size_t plainVoltages(std::size_t first, std::span<float> out) const;
+  // MINUTES or VOLTAGE of one record read the same way; nothing for any other text.
+  std::optional<double> plainMinutes(std::size_t index) const;
+  std::optional<double> plainVoltage(std::size_t index) const;
   void set(std::size_t index, const StoredRecord& record);
 
   // Room for `count` records; appends up to there copy nothing.
@@ -104,6 +108,8 @@ private:
   void packText(std::string_view text, PackedText& packed, std::uint32_t& flags,
                 std::uint32_t ownFlag);
   FieldText textOf(const PackedText& packed, std::uint32_t flags, std::uint32_t ownFlag) const;
+  static std::optional<double> plainNumberOf(const PackedText& packed, std::uint32_t flags,
+                                             std::uint32_t ownFlag);
   // The text into `chars`; returns its size.
   std::uint8_t unpackText(const PackedText& packed, std::uint32_t flags, std::uint32_t ownFlag,
                           std::array<char, StoredRecord::kTextSize>& chars) const;
