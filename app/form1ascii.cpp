@@ -8,8 +8,6 @@
 
 #include <QFileInfo>
 
-#include <array>
-#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -25,10 +23,6 @@ TimeTextFormat timeTextFormat(const TimeFormat& format) {
   text.pmText = format.pmText().toStdString();
   return text;
 }
-
-// Records read from the table at a time: enough that the table's per-call cost vanishes,
-// few enough to stay in the processor's cache.
-constexpr std::size_t kRecordsAtATime = 256;
 
 } // namespace
 
@@ -46,12 +40,7 @@ void TForm1::ExportASCII1Click() {
     {
       MeasurementTable::ViewSuspension suspended(Table1);
       Table1.first();
-      std::array<StoredRecord, kRecordsAtATime> records;
-      int next = 0;
-      while (const std::size_t count = Table1.storedRecords(next, records)) {
-        checkFileOperation(file.writeRecords(times, std::span(records).first(count)));
-        next += static_cast<int>(count);
-      }
+      checkFileOperation(writeTableLines(file, times, Table1));
     }
     checkFileOperation(file.close());
   });

@@ -268,25 +268,60 @@ int AsciiFileWriter::writeRecords(AsciiTimeColumns& times, std::span<const Store
 
 int AsciiFileWriter::writeRecord(AsciiTimeColumns& times, const StoredRecord& record) {
   const std::string_view time = times.column(record.time);
-  if (time.size() == kAsciiColumnWidth && m_blockSize - m_used >= kShortLineBytes &&
-      isShortAscii(record.minutes, record.minutesSize) &&
-      isShortAscii(record.voltage, record.voltageSize)) {
-    // Each copy's overrun is overwritten by the next column or the line end, the last one's
-    // falls into the block's spill room.
-    char* line = m_block.get() + m_used;
-    std::memcpy(line, time.data(), kAsciiColumnWidth);
-    putShortText(line + kAsciiColumnWidth, record.minutes, record.minutesSize);
-    putShortText(line + 2 * kAsciiColumnWidth, record.voltage, record.voltageSize);
-    line[kAsciiLineCharacters] = '\r';
-    line[kAsciiLineCharacters + 1] = '\n';
-    m_used += kShortLineBytes;
-    return m_used == m_blockSize ? flush() : 0;
-  }
+  if (time.size() == kAsciiColumnWidth && isShortAscii(record.minutes, record.minutesSize) &&
+      isShortAscii(record.voltage, record.voltageSize))
+    if (char* line = shortLineRoom()) {
+      // Each copy's overrun is overwritten by the next column or the line end, the last one's
+      // falls into the block's spill room.
+      std::memcpy(line, time.data(), kAsciiColumnWidth);
+      putShortText(line + kAsciiColumnWidth, record.minutes, record.minutesSize);
+      putShortText(line + 2 * kAsciiColumnWidth, record.voltage, record.voltageSize);
+      return endShortLine(line);
+    }
   m_line.assign(time);
   appendPadded(m_line, record.minutesText());
   appendPadded(m_line, record.voltageText());
   m_line.append("\r\n");
   return append(m_line);
+}
+
+int AsciiFileWriter::writeAlignedRecords(AsciiTimeColumns& times,
+                                         std::span<const AlignedRecord> records) {
+  if (!isOpen())
+    return EBADF;
+  for (const AlignedRecord& record : records)
+    if (const int error = writeAlignedRecord(times, record); error != 0)
+      return error;
+  return 0;
+}
+
+int AsciiFileWriter::writeAlignedRecord(AsciiTimeColumns& times, const AlignedRecord& record) {
+  const std::string_view time = times.column(record.time);
+  const std::string_view minutes(record.minutes.data(), record.minutes.size());
+  const std::string_view voltage(record.voltage.data(), record.voltage.size());
+  if (time.size() == kAsciiColumnWidth)
+    if (char* line = shortLineRoom()) {
+      std::memcpy(line, time.data(), kAsciiColumnWidth);
+      std::memcpy(line + kAsciiColumnWidth, minutes.data(), kAsciiColumnWidth);
+      std::memcpy(line + 2 * kAsciiColumnWidth, voltage.data(), kAsciiColumnWidth);
+      return endShortLine(line);
+    }
+  m_line.assign(time);
+  m_line.append(minutes);
+  m_line.append(voltage);
+  m_line.append("\r\n");
+  return append(m_line);
+}
+
+char* AsciiFileWriter::shortLineRoom() {
+  return m_blockSize - m_used >= kShortLineBytes ? m_block.get() + m_used : nullptr;
+}
+
+int AsciiFileWriter::endShortLine(char* line) {
+  line[kAsciiLineCharacters] = '\r';
+  line[kAsciiLineCharacters + 1] = '\n';
+  m_used += kShortLineBytes;
+  return m_used == m_blockSize ? flush() : 0;
 }
 
 // Fills the block and writes it each time it is full.
@@ -334,6 +369,35 @@ int AsciiFileWriter::close() {
   m_block.reset();
   m_used = 0;
   return error;
+}
+
+namespace {
+
+// Records read from the table at a time: enough that the table's per-call cost vanishes,
+// few enough to stay in the processor's cache.
+constexpr std::size_t kRecordsAtATime = 256;
+
+} // namespace
+
+// The records whose texts are in codes go as aligned columns, the few with a text kept aside
+// from their texts.
+int writeTableLines(AsciiFileWriter& file, AsciiTimeColumns& times, const MeasurementTable& table) {
+  std::array<AlignedRecord, kRecordsAtATime> aligned;
+  std::array<StoredRecord, 1> keptAside;
+  const int records = table.recordCount();
+  for (int next = 0; next < records;) {
+    const std::size_t count = table.storedAlignedRecords(next, aligned);
+    if (const int error = file.writeAlignedRecords(times, std::span(aligned).first(count)))
+      return error;
+    next += static_cast<int>(count);
+    if (count == aligned.size() || next == records)
+      continue;
+    table.storedRecords(next, keptAside);
+    if (const int error = file.writeRecords(times, keptAside))
+      return error;
+    ++next;
+  }
+  return 0;
 }
 
 // ---------------------------------------------------------------------------------------------

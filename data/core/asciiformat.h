@@ -84,12 +84,19 @@ public:
   // write. A record whose texts are ASCII and fit their columns is copied into the block in a
   // few fixed-size moves.
   [[nodiscard]] int writeRecords(AsciiTimeColumns& times, std::span<const StoredRecord> records);
+  // The lines of records whose texts are already aligned in their columns.
+  [[nodiscard]] int writeAlignedRecords(AsciiTimeColumns& times,
+                                        std::span<const AlignedRecord> records);
   // Writes what is buffered and closes the file; the file is closed even when this fails.
   [[nodiscard]] int close();
   bool isOpen() const { return m_fd >= 0; }
 
 private:
   int writeRecord(AsciiTimeColumns& times, const StoredRecord& record);
+  int writeAlignedRecord(AsciiTimeColumns& times, const AlignedRecord& record);
+  // Where a line of three twelve-byte columns goes in the block, or null without the room.
+  char* shortLineRoom();
+  int endShortLine(char* line);
   int append(std::string_view bytes);
   int flush();
 
@@ -100,6 +107,13 @@ private:
   // A line that does not go straight into the block, kept for its capacity.
   std::string m_line;
 };
+
+class MeasurementTable;
+
+// The line of every stored record of `table`, in table order; 0 or the errno of the failed
+// write, as the writer's operations.
+[[nodiscard]] int writeTableLines(AsciiFileWriter& file, AsciiTimeColumns& times,
+                                  const MeasurementTable& table);
 
 // Checks bytes for valid UTF-8 (no overlong forms, no surrogates, nothing above U+10FFFF)
 // piece by piece, so a sequence may be split between two pieces.

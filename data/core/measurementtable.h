@@ -151,6 +151,9 @@ public:
   // up to the first whose text only the general reading can read (or not): returns how many
   // were read. For walks over the whole table: a fraction of the cost of storedFieldAsFloat.
   std::size_t storedPlainVoltages(int first, std::span<float> out) const;
+  // The stored records from `first` on into `out` as the columns of exported lines, up to the
+  // first with a text that only storedRecords gives as it stands: returns how many.
+  std::size_t storedAlignedRecords(int first, std::span<AlignedRecord> out) const;
   // Counts every change of the stored records except a record stored at the end: a view that
   // saw the same count before catches up by reading the records stored since, and re-reads
   // everything otherwise.

@@ -47,6 +47,17 @@ constexpr std::array<std::array<char, 2>, 256> packedPairs() {
 
 constexpr std::array<std::array<char, 2>, 256> kPairs = packedPairs();
 
+// The same in a column: code 0, after the text, is a blank.
+constexpr std::array<std::array<char, 2>, 256> alignedPairs() {
+  std::array<std::array<char, 2>, 256> pairs = packedPairs();
+  for (std::array<char, 2>& pair : pairs)
+    for (char& c : pair)
+      c = c == '\0' ? ' ' : c;
+  return pairs;
+}
+
+constexpr std::array<std::array<char, 2>, 256> kAlignedPairs = alignedPairs();
+
 // The codes up to the first 0 are the text: its size is the place of the first code 0, the
 // twelve codes seen as nibbles of one number (code i at bits 4i to 4i+3).
 std::uint8_t packedSize(const std::array<std::uint8_t, 6>& packed) {
@@ -75,6 +86,16 @@ std::uint64_t codesOf(const std::array<std::uint8_t, 6>& packed) {
   std::memcpy(&low, packed.data(), sizeof low);
   std::memcpy(&high, packed.data() + sizeof low, sizeof high);
   return low | std::uint64_t{high} << 32U;
+}
+
+// The text of `codes` at the end of a twelve-character column. The codes after the text are
+// 0, so the text ends after its highest code; moved up to the top, the zeros before it become
+// the blanks.
+void putAligned(std::uint64_t codes, std::array<char, StoredRecord::kTextCharacters>& column) {
+  const auto size = static_cast<std::size_t>(std::bit_width(codes) + 3) / 4;
+  const std::uint64_t aligned = codes << (4 * (kPackedLength - size));
+  for (std::size_t i = 0; i < kPackedLength / 2; ++i)
+    std::memcpy(column.data() + 2 * i, kAlignedPairs[(aligned >> (8 * i)) & 0xFFU].data(), 2);
 }
 
 // A plain decimal read from its codes without unpacking it: a mantissa of at most twelve
@@ -135,7 +156,11 @@ std::int64_t RecordGapBuffer::rowidOf(const PackedRecord& record) const {
 }
 
 std::int32_t RecordGapBuffer::time(std::size_t index) const {
-  const std::uint32_t time = at(index).timeAndFlags & kTimeMask;
+  return timeOf(at(index));
+}
+
+std::int32_t RecordGapBuffer::timeOf(const PackedRecord& record) {
+  const std::uint32_t time = record.timeAndFlags & kTimeMask;
   return time == kNoTime ? StoredRecord::kNoTime : static_cast<std::int32_t>(time);
 }
 
@@ -155,37 +180,49 @@ StoredRecord RecordGapBuffer::record(std::size_t index) const {
   return record;
 }
 
+template <typename Take>
+std::size_t RecordGapBuffer::takeRecords(std::size_t first, std::size_t count, Take take) const {
+  const std::size_t wanted = first < size() ? std::min(count, size() - first) : 0;
+  std::size_t taken = 0;
+  const auto takeRun = [&](std::size_t stored, std::size_t end) {
+    for (; taken < wanted && stored < end; ++stored, ++taken)
+      if (!take(m_records[stored], taken))
+        return false;
+    return true;
+  };
+  if (first < m_gapBegin && !takeRun(first, m_gapBegin))
+    return taken;
+  takeRun(std::max(first, m_gapBegin) + gapSize(), m_records.size());
+  return taken;
+}
+
 std::size_t RecordGapBuffer::copyRecords(std::size_t first, std::span<StoredRecord> out) const {
-  const std::size_t count = first < size() ? std::min(out.size(), size() - first) : 0;
-  std::size_t copied = 0;
-  // The records before the gap, then those after it, each a contiguous run.
-  for (std::size_t index = first; copied < count && index < m_gapBegin; ++index)
-    unpackRecord(m_records[index], out[copied++]);
-  for (std::size_t stored = std::max(first, m_gapBegin) + gapSize(); copied < count; ++stored)
-    unpackRecord(m_records[stored], out[copied++]);
-  return count;
+  return takeRecords(first, out.size(), [this, out](const PackedRecord& record, std::size_t i) {
+    unpackRecord(record, out[i]);
+    return true;
+  });
 }
 
 std::size_t RecordGapBuffer::plainVoltages(std::size_t first, std::span<float> out) const {
-  const std::size_t count = first < size() ? std::min(out.size(), size() - first) : 0;
-  std::size_t read = 0;
-  const auto readRun = [&](std::size_t stored, std::size_t end) {
-    for (; read < count && stored < end; ++stored) {
-      const PackedRecord& record = m_records[stored];
-      if ((record.timeAndFlags & kVoltageOwn) != 0)
-        return false;
-      const std::optional<double> value = plainDecimalOfCodes(codesOf(record.voltage));
-      if (!value)
-        return false;
-      out[read++] = static_cast<float>(*value);
-    }
+  return takeRecords(first, out.size(), [out](const PackedRecord& record, std::size_t i) {
+    if ((record.timeAndFlags & kVoltageOwn) != 0)
+      return false;
+    const std::optional<double> value = plainDecimalOfCodes(codesOf(record.voltage));
+    if (value)
+      out[i] = static_cast<float>(*value);
+    return value.has_value();
+  });
+}
+
+std::size_t RecordGapBuffer::alignedRecords(std::size_t first, std::span<AlignedRecord> out) const {
+  return takeRecords(first, out.size(), [out](const PackedRecord& record, std::size_t i) {
+    if ((record.timeAndFlags & (kMinutesOwn | kVoltageOwn)) != 0)
+      return false;
+    out[i].time = timeOf(record);
+    putAligned(codesOf(record.minutes), out[i].minutes);
+    putAligned(codesOf(record.voltage), out[i].voltage);
     return true;
-  };
-  // The records before the gap, then those after it, each a contiguous run.
-  if (first < m_gapBegin && !readRun(first, m_gapBegin))
-    return read;
-  readRun(std::max(first, m_gapBegin) + gapSize(), m_records.size());
-  return read;
+  });
 }
 
 std::optional<double> RecordGapBuffer::plainMinutes(std::size_t index) const {
@@ -207,8 +244,7 @@ std::optional<double> RecordGapBuffer::plainNumberOf(const PackedText& packed, s
 
 void RecordGapBuffer::unpackRecord(const PackedRecord& packed, StoredRecord& record) const {
   record.rowid = rowidOf(packed);
-  const std::uint32_t time = packed.timeAndFlags & kTimeMask;
-  record.time = time == kNoTime ? StoredRecord::kNoTime : static_cast<std::int32_t>(time);
+  record.time = timeOf(packed);
   // Texts kept aside are rare: the common case stays free of calls.
   record.minutesSize =
       (packed.timeAndFlags & kMinutesOwn) == 0

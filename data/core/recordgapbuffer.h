@@ -38,6 +38,14 @@ struct FieldText {
   std::string_view view() const { return {chars.data(), size}; }
 };
 
+// A record's time and its texts as columns of twelve characters, each text at its column's
+// end with blanks before it: the layout of an exported line.
+struct AlignedRecord {
+  std::int32_t time = StoredRecord::kNoTime;
+  std::array<char, StoredRecord::kTextCharacters> minutes{};
+  std::array<char, StoredRecord::kTextCharacters> voltage{};
+};
+
 // The records in table order, kept compactly: a year of records at the shortest interval
 // is five million of them. A text made of blanks, digits, a point, signs and an exponent
 // letter (everything the measuring cycle and the export write) is kept as twelve 4-bit
@@ -68,6 +76,9 @@ public:
   // most one point, blanks) or is kept aside; returns how many were read. Each value is the
   // one the general reading of the text gives.
   std::size_t plainVoltages(std::size_t first, std::span<float> out) const;
+  // The records from `first` on into `out` as aligned columns straight from their codes, up
+  // to the first with a text kept aside (it may be wider than its column); returns how many.
+  std::size_t alignedRecords(std::size_t first, std::span<AlignedRecord> out) const;
   // MINUTES or VOLTAGE of one record read the same way; nothing for any other text.
   std::optional<double> plainMinutes(std::size_t index) const;
   std::optional<double> plainVoltage(std::size_t index) const;
@@ -98,6 +109,10 @@ private:
     PackedText voltage{};
   };
 
+  // Hands `take` the stored records from `first` on, at most `count`, each a contiguous run on
+  // either side of the gap, until it refuses one; returns how many it took.
+  template <typename Take>
+  std::size_t takeRecords(std::size_t first, std::size_t count, Take take) const;
   const PackedRecord& at(std::size_t index) const {
     return m_records[index < m_gapBegin ? index : index + gapSize()];
   }
@@ -115,6 +130,7 @@ private:
                           std::array<char, StoredRecord::kTextSize>& chars) const;
   void unpackRecord(const PackedRecord& packed, StoredRecord& record) const;
   std::int64_t rowidOf(const PackedRecord& record) const;
+  static std::int32_t timeOf(const PackedRecord& record);
   void release(const PackedRecord& record);
   std::uint32_t storeOwn(std::string_view text);
   std::uint32_t packRowid(std::int64_t rowid, std::uint32_t& flags);

@@ -123,6 +123,9 @@ private slots:
   void writeFailureInTheMiddleOfABlock();
   void fullDisk();
   void storedRecordsWalkAcrossTheGap();
+  void alignedRecordsStopAtTextsKeptAside();
+  void tableLinesAreTheLinesOfItsRecords_data();
+  void tableLinesAreTheLinesOfItsRecords();
   void timeTextsMatchTheFormat_data();
   void timeTextsMatchTheFormat();
   void timeTextsOfEveryLocale();
@@ -272,6 +275,112 @@ void AsciiExportTest::storedRecordsWalkAcrossTheGap() {
   QCOMPARE(table.storedRecords(178, out), std::size_t{2});
   QCOMPARE(table.storedRecords(180, out), std::size_t{0});
   QCOMPARE(table.storedRecords(-1, out), std::size_t{0});
+}
+
+namespace {
+
+// A table of varied records (texts kept aside among them), runs of plain records longer than
+// a block of the walk, records at the seconds whose time texts do not fit their column, and a
+// gap left by deletions in the middle.
+void fillVariedTable(MeasurementTable& table) {
+  std::vector<StoredRecord> records = variedRecords(300);
+  for (int n = 0; n < 700; ++n)
+    records.push_back(storedRecord(n * 6, formatFixed(n / 10.0, 8, 1), formatFixed(n / 7.0, 6, 3)));
+  records.push_back(storedRecord(7, "1.5", "-2"));
+  records.push_back(storedRecord(8, "+1.5E-3", "  "));
+  records.push_back(storedRecord(StoredRecord::kNoTime, "999999999999", "0"));
+  {
+    MeasurementTable::Batch batch(table);
+    for (const StoredRecord& record : records) {
+      table.append();
+      table.setTime(asRecord(record).time);
+      table.setMinutes(minutesOf(record));
+      table.setVoltage(voltageOf(record));
+    }
+    table.first();
+    batch.commit();
+  }
+  table.moveTo(40);
+  for (int n = 0; n < 25; ++n)
+    table.deleteCurrent();
+}
+
+std::string paddedColumn(const std::string& text) {
+  std::string column;
+  appendAsciiLine(column, "", text, "");
+  return column.substr(kAsciiColumnWidth, kAsciiColumnWidth);
+}
+
+bool onlyCodedCharacters(const std::string& text) {
+  return text.size() <= kAsciiColumnWidth &&
+         text.find_first_not_of(" 0123456789.-+E") == std::string::npos;
+}
+
+} // namespace
+
+// A walk in pieces of any size gives each record's texts padded to their columns, and stops
+// exactly at a record with a text of other characters or more than twelve of them.
+void AsciiExportTest::alignedRecordsStopAtTextsKeptAside() {
+  QTemporaryDir dir;
+  QVERIFY(dir.isValid());
+  MeasurementTable table;
+  table.open(dir.filePath("Kelvor/Kelvor.db").toStdString());
+  fillVariedTable(table);
+  for (const std::size_t piece : {std::size_t{1}, std::size_t{7}, std::size_t{256}}) {
+    std::vector<AlignedRecord> out(piece);
+    int stops = 0;
+    for (int next = 0; next < table.recordCount();) {
+      const std::size_t count = table.storedAlignedRecords(next, out);
+      for (std::size_t i = 0; i < count; ++i, ++next) {
+        const MeasurementRecord record = table.record(next);
+        QCOMPARE(out[i].time, record.time.value_or(StoredRecord::kNoTime));
+        QCOMPARE(std::string(out[i].minutes.data(), kAsciiColumnWidth),
+                 paddedColumn(record.minutes));
+        QCOMPARE(std::string(out[i].voltage.data(), kAsciiColumnWidth),
+                 paddedColumn(record.voltage));
+      }
+      if (count == piece || next == table.recordCount())
+        continue;
+      const MeasurementRecord stop = table.record(next);
+      QVERIFY(!onlyCodedCharacters(stop.minutes) || !onlyCodedCharacters(stop.voltage));
+      ++stops;
+      ++next;
+    }
+    // Two of every eight varied records hold a text kept aside: 74 of 300, 6 of them deleted.
+    QCOMPARE(stops, 68);
+  }
+  std::vector<AlignedRecord> out(4);
+  QCOMPARE(table.storedAlignedRecords(table.recordCount() - 2, out), std::size_t{2});
+  QCOMPARE(table.storedAlignedRecords(table.recordCount(), out), std::size_t{0});
+  QCOMPARE(table.storedAlignedRecords(-1, out), std::size_t{0});
+}
+
+void AsciiExportTest::tableLinesAreTheLinesOfItsRecords_data() {
+  QTest::addColumn<int>("blockSize");
+  QTest::newRow("a line and a half") << 57;
+  QTest::newRow("the default") << int{kAsciiWriteBlockSize};
+}
+
+void AsciiExportTest::tableLinesAreTheLinesOfItsRecords() {
+  QFETCH(int, blockSize);
+  QTemporaryDir dir;
+  QVERIFY(dir.isValid());
+  MeasurementTable table;
+  table.open(dir.filePath("Kelvor/Kelvor.db").toStdString());
+  fillVariedTable(table);
+  std::string expected;
+  for (int i = 0; i < table.recordCount(); ++i) {
+    const MeasurementRecord record = table.record(i);
+    appendAsciiLine(expected, record.time ? testTimeText(*record.time) : "", record.minutes,
+                    record.voltage);
+  }
+  const std::string path = dir.filePath("table.dat").toStdString();
+  AsciiFileWriter writer(static_cast<std::size_t>(blockSize));
+  AsciiTimeColumns times(testTimeText);
+  QCOMPARE(writer.create(path), 0);
+  QCOMPARE(writeTableLines(writer, times, table), 0);
+  QCOMPARE(writer.close(), 0);
+  QCOMPARE(fileContents(path), expected);
 }
 
 void AsciiExportTest::timeTextsMatchTheFormat_data() {
