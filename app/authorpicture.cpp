@@ -1,4 +1,4 @@
-#include "authorpicture.h"
+#include "app/authorpicture.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "asciiformat.h"
+#include "data/core/asciiformat.h"
 
 #include <stdexcept>
 

@@ -1,6 +1,6 @@
-#include "filelocations.h"
+#include "app/filelocations.h"
 
-#include "settingskeys.h"
+#include "app/settingskeys.h"
 
 #include <QDir>
 #include <QFileInfo>

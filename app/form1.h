@@ -1,13 +1,13 @@
 #pragma once
 
-#include "chartreport.h"
-#include "eepromwrite.h"
-#include "filelocations.h"
-#include "form7.h"
-#include "measurementtable.h"
-#include "measuringcycle.h"
-#include "operatordialogs.h"
-#include "profilefile.h"
+#include "app/core/profilefile.h"
+#include "app/filelocations.h"
+#include "app/operatordialogs.h"
+#include "data/chartreport.h"
+#include "data/core/measurementtable.h"
+#include "data/form7.h"
+#include "instrument/core/eepromwrite.h"
+#include "instrument/core/measuringcycle.h"
 
 #include <QMainWindow>
 

@@ -1,10 +1,10 @@
-#include "applicationtitle.h"
-#include "asciiformat.h"
-#include "fileerror.h"
-#include "form1.h"
-#include "numbertext.h"
-#include "timeformat.h"
-#include "timeofdaytexts.h"
+#include "app/applicationtitle.h"
+#include "app/fileerror.h"
+#include "app/form1.h"
+#include "data/core/asciiformat.h"
+#include "data/core/numbertext.h"
+#include "data/timeformat.h"
+#include "data/timeofdaytexts.h"
 
 #include <QFileInfo>
 

@@ -1,8 +1,8 @@
-#include "chartbinding.h"
-#include "chartview.h"
-#include "form1.h"
-#include "numbertext.h"
-#include "tablereportsource.h"
+#include "app/form1.h"
+#include "app/tablereportsource.h"
+#include "data/chartbinding.h"
+#include "data/chartview.h"
+#include "data/core/numbertext.h"
 
 #include <QAction>
 #include <QApplication>

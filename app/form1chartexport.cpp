@@ -1,7 +1,7 @@
-#include "chartexport.h"
-#include "chartview.h"
-#include "fileerror.h"
-#include "form1.h"
+#include "app/fileerror.h"
+#include "app/form1.h"
+#include "data/chartexport.h"
+#include "data/chartview.h"
 
 #include <QFile>
 

@@ -1,8 +1,8 @@
-#include "applicationtitle.h"
-#include "form1.h"
-#include "form7.h"
-#include "maskedit.h"
-#include "numbertext.h"
+#include "app/applicationtitle.h"
+#include "app/form1.h"
+#include "data/core/numbertext.h"
+#include "data/form7.h"
+#include "widgets/maskedit.h"
 
 #include <optional>
 

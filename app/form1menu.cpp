@@ -1,5 +1,5 @@
-#include "form1.h"
-#include "hints.h"
+#include "app/form1.h"
+#include "app/hints.h"
 
 #include <QAction>
 #include <QActionGroup>

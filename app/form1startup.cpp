@@ -1,13 +1,13 @@
-#include "asciiformat.h"
-#include "form1.h"
-#include "hints.h"
-#include "maskedit.h"
-#include "needlemeter.h"
-#include "numbertext.h"
-#include "progressgauge.h"
-#include "radiogroup.h"
-#include "serialline.h"
-#include "settingskeys.h"
+#include "app/form1.h"
+#include "app/hints.h"
+#include "app/radiogroup.h"
+#include "app/settingskeys.h"
+#include "data/core/asciiformat.h"
+#include "data/core/numbertext.h"
+#include "serial/serialline.h"
+#include "widgets/maskedit.h"
+#include "widgets/needlemeter.h"
+#include "widgets/progressgauge.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,7 +1,7 @@
-#include "applicationtitle.h"
-#include "form1.h"
-#include "form3.h"
-#include "tablereportsource.h"
+#include "app/applicationtitle.h"
+#include "app/form1.h"
+#include "app/tablereportsource.h"
+#include "data/form3.h"
 
 #include <QApplication>
 

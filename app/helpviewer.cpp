@@ -1,4 +1,4 @@
-#include "helpviewer.h"
+#include "app/helpviewer.h"
 
 #include <QTextBrowser>
 #include <QUrl>

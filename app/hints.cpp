@@ -1,4 +1,4 @@
-#include "hints.h"
+#include "app/hints.h"
 
 #include <QAction>
 #include <QEvent>

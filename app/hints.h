@@ -1,6 +1,6 @@
 #pragma once
 
-#include "controlhint.h"
+#include "widgets/controlhint.h"
 
 #include <QObject>
 #include <QString>

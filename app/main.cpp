@@ -1,10 +1,10 @@
-#include "applicationtitle.h"
-#include "filelocations.h"
-#include "form1.h"
-#include "form3.h"
-#include "form7.h"
-#include "settingskeys.h"
-#include "shutdownsignals.h"
+#include "app/applicationtitle.h"
+#include "app/filelocations.h"
+#include "app/form1.h"
+#include "app/settingskeys.h"
+#include "app/shutdownsignals.h"
+#include "data/form3.h"
+#include "data/form7.h"
 
 #include <QApplication>
 #include <QLibraryInfo>

@@ -1,4 +1,4 @@
-#include "operatordialogs.h"
+#include "app/operatordialogs.h"
 
 #include <QColorDialog>
 #include <QComboBox>

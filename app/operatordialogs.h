@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tcolor.h"
+#include "widgets/tcolor.h"
 
 #include <QString>
 #include <QStringList>

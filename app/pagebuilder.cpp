@@ -1,4 +1,4 @@
-#include "pagebuilder.h"
+#include "app/pagebuilder.h"
 
 #include <QLabel>
 

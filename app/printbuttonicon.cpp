@@ -1,4 +1,4 @@
-#include "printbuttonicon.h"
+#include "app/printbuttonicon.h"
 
 #include <QPainter>
 #include <QPixmap>

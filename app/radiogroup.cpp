@@ -1,4 +1,4 @@
-#include "radiogroup.h"
+#include "app/radiogroup.h"
 
 #include <QButtonGroup>
 #include <QKeyEvent>

@@ -1,4 +1,4 @@
-#include "resourceinit.h"
+#include "app/resourceinit.h"
 
 #include <QtCore/qglobal.h>
 

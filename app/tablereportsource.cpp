@@ -1,4 +1,4 @@
-#include "tablereportsource.h"
+#include "app/tablereportsource.h"
 
 namespace kelvor {
 

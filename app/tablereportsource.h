@@ -1,8 +1,8 @@
 #pragma once
 
-#include "measurementtable.h"
-#include "reportdatasource.h"
-#include "timeformat.h"
+#include "data/core/measurementtable.h"
+#include "data/reportdatasource.h"
+#include "data/timeformat.h"
 
 namespace kelvor {
 

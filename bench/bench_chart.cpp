@@ -1,8 +1,8 @@
-#include "benchchart.h"
-#include "chartengine.h"
-#include "form3.h"
-#include "numbertext.h"
-#include "reportengine.h"
+#include "bench/benchchart.h"
+#include "data/chartengine.h"
+#include "data/core/numbertext.h"
+#include "data/form3.h"
+#include "data/reportengine.h"
 
 #include <QImage>
 #include <QPainter>

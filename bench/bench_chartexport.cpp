@@ -1,7 +1,7 @@
-#include "chartexport.h"
-#include "chartreport.h"
-#include "numbertext.h"
-#include "wholefile.h"
+#include "data/chartexport.h"
+#include "data/chartreport.h"
+#include "data/core/numbertext.h"
+#include "data/core/wholefile.h"
 
 #include <QImage>
 #include <QPainter>

@@ -1,8 +1,8 @@
-#include "../tests/app/scripteddialogs.h"
-#include "filelocations.h"
-#include "form1.h"
-#include "measurementtable.h"
-#include "numbertext.h"
+#include "app/filelocations.h"
+#include "app/form1.h"
+#include "data/core/measurementtable.h"
+#include "data/core/numbertext.h"
+#include "tests/app/scripteddialogs.h"
 
 #include <QTemporaryDir>
 

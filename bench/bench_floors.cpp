@@ -1,11 +1,11 @@
 // The floors: the least this machine can do for each data path, measured in the same run as
 // the paths themselves (see main.cpp for the ratios printed at the end).
-#include "benchchart.h"
-#include "benchrows.h"
-#include "chartengine.h"
-#include "measurementtable.h"
-#include "numbertext.h"
-#include "sqlitedatabase.h"
+#include "bench/benchchart.h"
+#include "bench/benchrows.h"
+#include "data/chartengine.h"
+#include "data/core/measurementtable.h"
+#include "data/core/numbertext.h"
+#include "data/core/sqlitedatabase.h"
 
 #include <QImage>
 #include <QLineF>

@@ -1,11 +1,11 @@
-#include "benchprogram.h"
-#include "chartview.h"
-#include "form1.h"
-#include "levelmeter.h"
-#include "measurementtable.h"
-#include "needlemeter.h"
-#include "numbertext.h"
-#include "serialline.h"
+#include "app/form1.h"
+#include "bench/benchprogram.h"
+#include "data/chartview.h"
+#include "data/core/measurementtable.h"
+#include "data/core/numbertext.h"
+#include "serial/serialline.h"
+#include "widgets/levelmeter.h"
+#include "widgets/needlemeter.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

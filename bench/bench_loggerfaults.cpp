@@ -2,10 +2,10 @@
 // carries noise without a pause at 115 200 baud, and the share of a processor it takes then and
 // after the line has hung up. The fault tests only check that the program survives these;
 // the figures are here, where a loaded machine makes them slow but never makes them fail.
-#include "../tests/loggerfaults/loopprobe.h"
-#include "../tests/loggerfaults/processfigures.h"
-#include "benchprogram.h"
-#include "serialline.h"
+#include "bench/benchprogram.h"
+#include "serial/serialline.h"
+#include "tests/loggerfaults/loopprobe.h"
+#include "tests/loggerfaults/processfigures.h"
 
 #include <QElapsedTimer>
 #include <QFile>

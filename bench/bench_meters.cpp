@@ -1,5 +1,5 @@
-#include "levelmeter.h"
-#include "needlemeter.h"
+#include "widgets/levelmeter.h"
+#include "widgets/needlemeter.h"
 
 #include <QCoreApplication>
 #include <QFont>

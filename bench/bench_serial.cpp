@@ -1,9 +1,9 @@
 // The serial engine over a pseudo-terminal: reply latency against the cut rule, receive
 // throughput, a read-out of rows back to back at the line speed, and the worker's processor
 // time on an idle line, on a hung-up line and while it tries to open a device that is gone.
-#include "platform/posixserialdevice.h"
-#include "queuedeventhandoff.h"
-#include "serialline.h"
+#include "serial/platform/posixserialdevice.h"
+#include "serial/queuedeventhandoff.h"
+#include "serial/serialline.h"
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>

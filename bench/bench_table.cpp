@@ -1,5 +1,5 @@
-#include "measurementtable.h"
-#include "numbertext.h"
+#include "data/core/measurementtable.h"
+#include "data/core/numbertext.h"
 
 #include <QTemporaryDir>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "chartengine.h"
-#include "numbertext.h"
+#include "data/chartengine.h"
+#include "data/core/numbertext.h"
 
 #include <QSizeF>
 

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "../tests/app/scripteddialogs.h"
-#include "filelocations.h"
-#include "form1.h"
-#include "form3.h"
-#include "form7.h"
-#include "numbertext.h"
-#include "settingskeys.h"
+#include "app/filelocations.h"
+#include "app/form1.h"
+#include "app/settingskeys.h"
+#include "data/core/numbertext.h"
+#include "data/form3.h"
+#include "data/form7.h"
+#include "tests/app/scripteddialogs.h"
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "numbertext.h"
+#include "data/core/numbertext.h"
 
 #include <string>
 

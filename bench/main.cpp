@@ -1,4 +1,4 @@
-#include "benchprogram.h"
+#include "bench/benchprogram.h"
 
 #include <QApplication>
 

@@ -1,5 +1,6 @@
 # kelvor_add_library(<name> <dir> [LINK <libs>...] [EXCLUDE <files>...])
-# One static library from the .cpp files of <dir>; headers are found beside them. A folder
+# One static library from the .cpp files of <dir>. Its headers are included by their path from
+# the repository's root, which names the layer each lives in. A folder
 # whose code has not been written yet gives an interface library, so the tree always builds.
 #
 # Most of the time spent on a library source goes into reading the headers it includes, so
@@ -15,7 +16,6 @@ function(kelvor_add_library name dir)
   file(GLOB headers CONFIGURE_DEPENDS ${dir}/*.h)
   if(sources)
     add_library(${name} STATIC ${sources} ${headers})
-    target_include_directories(${name} PUBLIC ${dir})
     target_link_libraries(${name} PUBLIC ${L_LINK})
     kelvor_precompile_qt(${name})
     if(KELVOR_UNITY_BUILD)
@@ -23,7 +23,6 @@ function(kelvor_add_library name dir)
     endif()
   else()
     add_library(${name} INTERFACE)
-    target_include_directories(${name} INTERFACE ${dir})
     target_link_libraries(${name} INTERFACE ${L_LINK})
   endif()
 endfunction()

@@ -1,6 +1,6 @@
-#include "chartbinding.h"
+#include "data/chartbinding.h"
 
-#include "numbertext.h"
+#include "data/core/numbertext.h"
 
 #include <algorithm>
 #include <array>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "chartengine.h"
-#include "measurementtable.h"
+#include "data/chartengine.h"
+#include "data/core/measurementtable.h"
 
 #include <cstdint>
 #include <functional>

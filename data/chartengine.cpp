@@ -1,4 +1,4 @@
-#include "chartengine.h"
+#include "data/chartengine.h"
 
 #include <QFont>
 #include <QFontMetricsF>

@@ -1,8 +1,8 @@
-#include "chartexport.h"
+#include "data/chartexport.h"
 
-#include "screenunits.h"
-#include "wholefile.h"
-#include "wmfpaintdevice.h"
+#include "data/core/wholefile.h"
+#include "data/screenunits.h"
+#include "data/wmfpaintdevice.h"
 
 #include <QBuffer>
 #include <QImageWriter>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "chartengine.h"
+#include "data/chartengine.h"
 
 #include <QByteArray>
 #include <QImage>

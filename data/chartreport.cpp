@@ -1,4 +1,4 @@
-#include "chartreport.h"
+#include "data/chartreport.h"
 
 namespace kelvor {
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "chartbinding.h"
-#include "chartengine.h"
-#include "reportengine.h"
+#include "data/chartbinding.h"
+#include "data/chartengine.h"
+#include "data/reportengine.h"
 
 #include <functional>
 #include <memory>

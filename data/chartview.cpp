@@ -1,6 +1,6 @@
-#include "chartview.h"
+#include "data/chartview.h"
 
-#include "chartreport.h"
+#include "data/chartreport.h"
 
 #include <QPainter>
 

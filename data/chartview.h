@@ -1,7 +1,7 @@
 #pragma once
 
-#include "chartengine.h"
-#include "chartexport.h"
+#include "data/chartengine.h"
+#include "data/chartexport.h"
 
 #include <QImage>
 #include <QWidget>

@@ -1,7 +1,7 @@
-#include "dbgrid.h"
+#include "data/dbgrid.h"
 
-#include "gridwindow.h"
-#include "tablemodel.h"
+#include "data/gridwindow.h"
+#include "data/tablemodel.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>

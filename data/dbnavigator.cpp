@@ -1,7 +1,7 @@
-#include "dbnavigator.h"
+#include "data/dbnavigator.h"
 
-#include "controlhint.h"
-#include "tablemodel.h"
+#include "data/tablemodel.h"
+#include "widgets/controlhint.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,4 +1,4 @@
-#include "form3.h"
+#include "data/form3.h"
 
 #include <QFont>
 

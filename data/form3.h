@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reportengine.h"
+#include "data/reportengine.h"
 
 #include <QWidget>
 

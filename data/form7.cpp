@@ -1,7 +1,7 @@
-#include "form7.h"
+#include "data/form7.h"
 
-#include "maskedit.h"
-#include "tcolor.h"
+#include "widgets/maskedit.h"
+#include "widgets/tcolor.h"
 
 #include <QEvent>
 #include <QKeyEvent>

@@ -1,4 +1,4 @@
-#include "gridwindow.h"
+#include "data/gridwindow.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
-#include "reportengine.h"
+#include "data/reportengine.h"
 
-#include "screenunits.h"
+#include "data/screenunits.h"
 
 #include <QFontMetricsF>
 #include <QLocale>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reportdatasource.h"
+#include "data/reportdatasource.h"
 
 #include <QColor>
 #include <QDate>

@@ -1,6 +1,6 @@
-#include "tablemodel.h"
+#include "data/tablemodel.h"
 
-#include "numbertext.h"
+#include "data/core/numbertext.h"
 
 #include <QMessageBox>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "measurementtable.h"
-#include "timeformat.h"
+#include "data/core/measurementtable.h"
+#include "data/timeformat.h"
 
 #include <QAbstractTableModel>
 

@@ -1,6 +1,6 @@
-#include "timeformat.h"
+#include "data/timeformat.h"
 
-#include "measurementtable.h"
+#include "data/core/measurementtable.h"
 
 #include <QTime>
 

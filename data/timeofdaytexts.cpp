@@ -1,4 +1,4 @@
-#include "timeofdaytexts.h"
+#include "data/timeofdaytexts.h"
 
 #include <QTime>
 

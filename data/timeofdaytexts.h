@@ -1,6 +1,6 @@
 #pragma once
 
-#include "timeformat.h"
+#include "data/timeformat.h"
 
 #include <string>
 #include <vector>

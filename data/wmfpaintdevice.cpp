@@ -1,8 +1,8 @@
-#include "wmfpaintdevice.h"
+#include "data/wmfpaintdevice.h"
 
-#include "asciiformat.h"
-#include "screenunits.h"
-#include "wmfwriter.h"
+#include "data/core/asciiformat.h"
+#include "data/core/wmfwriter.h"
+#include "data/screenunits.h"
 
 #include <QPaintEngine>
 #include <QPainterPath>

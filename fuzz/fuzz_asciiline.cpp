@@ -1,7 +1,7 @@
 // The ASCII import: lines cut from file bytes of any kind, and the time column's parser.
 
-#include "asciiformat.h"
-#include "fuzzinput.h"
+#include "data/core/asciiformat.h"
+#include "fuzz/fuzzinput.h"
 
 #include <cstring>
 #include <string>

@@ -1,7 +1,7 @@
 // Number text as it comes from the logger, the settings file, import files and the edits.
 
-#include "fuzzinput.h"
-#include "numbertext.h"
+#include "data/core/numbertext.h"
+#include "fuzz/fuzzinput.h"
 
 #include <cmath>
 #include <cstring>

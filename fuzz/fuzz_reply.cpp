@@ -1,13 +1,13 @@
 // The receive path of the main window without its window: a cluster as the port hands it over,
 // its field cut under the last command sent, and the measuring or read-out step that follows.
 
-#include "eepromwrite.h"
-#include "fuzzinput.h"
-#include "loggerprotocol.h"
-#include "measuringcycle.h"
-#include "numbertext.h"
-#include "rxcluster.h"
-#include "terminatorcut.h"
+#include "data/core/numbertext.h"
+#include "fuzz/fuzzinput.h"
+#include "instrument/core/eepromwrite.h"
+#include "instrument/core/loggerprotocol.h"
+#include "instrument/core/measuringcycle.h"
+#include "serial/rxcluster.h"
+#include "serial/terminatorcut.h"
 
 #include <algorithm>
 #include <cmath>

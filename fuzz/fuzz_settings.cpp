@@ -1,8 +1,8 @@
 // The settings file reader over whatever bytes the file holds, and writes into such a file.
 
-#include "fuzzinput.h"
-#include "profilefile.h"
-#include "settingskeys.h"
+#include "app/core/profilefile.h"
+#include "app/settingskeys.h"
+#include "fuzz/fuzzinput.h"
 
 #include <array>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "queuedeventhandoff.h"
+#include "serial/queuedeventhandoff.h"
 
 namespace kelvor {
 

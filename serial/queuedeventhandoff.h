@@ -1,6 +1,6 @@
 #pragma once
 
-#include "eventhandoff.h"
+#include "serial/eventhandoff.h"
 
 #include <chrono>
 #include <condition_variable>

@@ -1,4 +1,4 @@
-#include "rxcluster.h"
+#include "serial/rxcluster.h"
 
 #include <algorithm>
 

@@ -1,8 +1,8 @@
-#include "serialline.h"
+#include "serial/serialline.h"
 
-#include "platform/portname.h"
-#include "platform/posixserialdevice.h"
-#include "workthread.h"
+#include "serial/platform/portname.h"
+#include "serial/platform/posixserialdevice.h"
+#include "serial/workthread.h"
 
 #include <algorithm>
 #include <array>

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "eventhandoff.h"
-#include "platform/millisecondclock.h"
-#include "platform/serialdevice.h"
-#include "rxcluster.h"
-#include "serialevent.h"
+#include "serial/eventhandoff.h"
+#include "serial/platform/millisecondclock.h"
+#include "serial/platform/serialdevice.h"
+#include "serial/rxcluster.h"
+#include "serial/serialevent.h"
 
 #include <atomic>
 #include <cstdint>

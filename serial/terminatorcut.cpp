@@ -1,4 +1,4 @@
-#include "terminatorcut.h"
+#include "serial/terminatorcut.h"
 
 namespace kelvor {
 

@@ -1,6 +1,6 @@
-#include "workthread.h"
+#include "serial/workthread.h"
 
-#include "serialline.h"
+#include "serial/serialline.h"
 
 #include <algorithm>
 #include <array>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "serialevent.h"
-#include "terminatorcut.h"
+#include "serial/serialevent.h"
+#include "serial/terminatorcut.h"
 
 #include <atomic>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "controlhint.h"
+#include "widgets/controlhint.h"
 
 #include <QAction>
 #include <QWidget>

@@ -1,4 +1,4 @@
-#include "custommultibevel.h"
+#include "widgets/custommultibevel.h"
 
 #include <QEvent>
 #include <QFontInfo>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ledimages.h"
-#include "tcolor.h"
+#include "widgets/ledimages.h"
+#include "widgets/tcolor.h"
 
 #include <QImage>
 #include <QTimer>

@@ -1,4 +1,4 @@
-#include "ledimages.h"
+#include "widgets/ledimages.h"
 
 #include <array>
 #include <span>

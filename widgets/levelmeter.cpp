@@ -1,6 +1,6 @@
-#include "levelmeter.h"
+#include "widgets/levelmeter.h"
 
-#include "metermath.h"
+#include "widgets/metermath.h"
 
 #include <QPainter>
 

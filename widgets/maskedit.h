@@ -1,6 +1,6 @@
 #pragma once
 
-#include "maskedtext.h"
+#include "widgets/maskedtext.h"
 
 #include <QLineEdit>
 

@@ -1,4 +1,4 @@
-#include "metermath.h"
+#include "widgets/metermath.h"
 
 #include <algorithm>
 #include <charconv>

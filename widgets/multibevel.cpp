@@ -1,3 +1,3 @@
-#include "multibevel.h"
+#include "widgets/multibevel.h"
 
 // The frame adds nothing to its base; this unit makes sure its header stands on its own.

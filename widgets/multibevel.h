@@ -1,6 +1,6 @@
 #pragma once
 
-#include "custommultibevel.h"
+#include "widgets/custommultibevel.h"
 
 namespace kelvor {
 

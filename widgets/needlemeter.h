@@ -1,7 +1,7 @@
 #pragma once
 
-#include "metermath.h"
-#include "tcolor.h"
+#include "widgets/metermath.h"
+#include "widgets/tcolor.h"
 
 #include <QFont>
 #include <QImage>

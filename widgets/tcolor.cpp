@@ -1,4 +1,4 @@
-#include "tcolor.h"
+#include "widgets/tcolor.h"
 
 #include <QApplication>
 #include <QPalette>

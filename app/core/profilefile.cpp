@@ -1,4 +1,4 @@
-#include "profilefile.h"
+#include "app/core/profilefile.h"
 
 #include <fcntl.h>
 #include <unistd.h>

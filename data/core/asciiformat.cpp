@@ -1,8 +1,8 @@
-#include "asciiformat.h"
+#include "data/core/asciiformat.h"
 
-#include "measurementtable.h"
-#include "numbertext.h"
-#include "utf8bytes.h"
+#include "data/core/measurementtable.h"
+#include "data/core/numbertext.h"
+#include "data/core/utf8bytes.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "recordgapbuffer.h"
+#include "data/core/recordgapbuffer.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
-#include "measurementtable.h"
+#include "data/core/measurementtable.h"
 
-#include "numbertext.h"
-#include "utf8bytes.h"
+#include "data/core/numbertext.h"
+#include "data/core/utf8bytes.h"
 
 #include <algorithm>
 #include <cctype>

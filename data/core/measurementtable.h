@@ -1,7 +1,7 @@
 #pragma once
 
-#include "recordgapbuffer.h"
-#include "sqlitedatabase.h"
+#include "data/core/recordgapbuffer.h"
+#include "data/core/sqlitedatabase.h"
 
 #include <array>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "numbertext.h"
+#include "data/core/numbertext.h"
 
 #include <array>
 #include <charconv>

@@ -1,4 +1,4 @@
-#include "recordgapbuffer.h"
+#include "data/core/recordgapbuffer.h"
 
 #include <algorithm>
 #include <bit>

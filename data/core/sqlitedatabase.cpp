@@ -1,4 +1,4 @@
-#include "sqlitedatabase.h"
+#include "data/core/sqlitedatabase.h"
 
 #include <sqlite3.h>
 

@@ -1,4 +1,4 @@
-#include "wholefile.h"
+#include "data/core/wholefile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

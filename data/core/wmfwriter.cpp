@@ -1,4 +1,4 @@
-#include "wmfwriter.h"
+#include "data/core/wmfwriter.h"
 
 #include <algorithm>
 

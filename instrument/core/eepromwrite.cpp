@@ -1,6 +1,6 @@
-#include "eepromwrite.h"
+#include "instrument/core/eepromwrite.h"
 
-#include "numbertext.h"
+#include "data/core/numbertext.h"
 
 #include <bit>
 #include <cmath>

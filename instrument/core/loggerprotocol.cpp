@@ -1,6 +1,6 @@
-#include "loggerprotocol.h"
+#include "instrument/core/loggerprotocol.h"
 
-#include "numbertext.h"
+#include "data/core/numbertext.h"
 
 #include <algorithm>
 

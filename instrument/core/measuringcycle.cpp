@@ -1,7 +1,7 @@
-#include "measuringcycle.h"
+#include "instrument/core/measuringcycle.h"
 
-#include "loggerprotocol.h"
-#include "numbertext.h"
+#include "data/core/numbertext.h"
+#include "instrument/core/loggerprotocol.h"
 
 #include <cmath>
 #include <limits>

@@ -1,4 +1,4 @@
-#include "millisecondclock.h"
+#include "serial/platform/millisecondclock.h"
 
 #include <chrono>
 #include <thread>

@@ -1,4 +1,4 @@
-#include "portname.h"
+#include "serial/platform/portname.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,6 +1,6 @@
 // termios2 (any baud rate through BOTHER) comes from the kernel's headers, which cannot be
 // mixed with <termios.h>; this file therefore talks to the tty through ioctl() alone.
-#include "posixserialdevice.h"
+#include "serial/platform/posixserialdevice.h"
 
 #include <asm/termbits.h>
 #include <fcntl.h>

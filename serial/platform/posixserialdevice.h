@@ -1,6 +1,6 @@
 #pragma once
 
-#include "serialdevice.h"
+#include "serial/platform/serialdevice.h"
 
 #include <array>
 #include <chrono>

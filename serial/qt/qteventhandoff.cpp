@@ -1,6 +1,6 @@
-#include "qteventhandoff.h"
+#include "serial/qt/qteventhandoff.h"
 
-#include "queuedeventhandoff.h"
+#include "serial/queuedeventhandoff.h"
 
 #include <QThread>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "operatordialogs.h"
+#include "app/operatordialogs.h"
 
 #include <QStringList>
 

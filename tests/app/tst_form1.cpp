@@ -1,13 +1,13 @@
-#include "chartview.h"
-#include "dbgrid.h"
-#include "dbnavigator.h"
-#include "form1.h"
-#include "helpviewer.h"
-#include "hints.h"
-#include "maskedit.h"
-#include "radiogroup.h"
-#include "scripteddialogs.h"
-#include "tablemodel.h"
+#include "app/form1.h"
+#include "app/helpviewer.h"
+#include "app/hints.h"
+#include "app/radiogroup.h"
+#include "data/chartview.h"
+#include "data/dbgrid.h"
+#include "data/dbnavigator.h"
+#include "data/tablemodel.h"
+#include "tests/app/scripteddialogs.h"
+#include "widgets/maskedit.h"
 
 #include <QAction>
 #include <QActionGroup>

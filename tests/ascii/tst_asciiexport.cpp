@@ -1,9 +1,9 @@
-#include "../support/filesizelimit.h"
-#include "asciiformat.h"
-#include "measurementtable.h"
-#include "numbertext.h"
-#include "timeformat.h"
-#include "timeofdaytexts.h"
+#include "data/core/asciiformat.h"
+#include "data/core/measurementtable.h"
+#include "data/core/numbertext.h"
+#include "data/timeformat.h"
+#include "data/timeofdaytexts.h"
+#include "tests/support/filesizelimit.h"
 
 #include <QLocale>
 #include <QTemporaryDir>

@@ -1,5 +1,5 @@
-#include "asciiformat.h"
-#include "numbertext.h"
+#include "data/core/asciiformat.h"
+#include "data/core/numbertext.h"
 
 #include <QTemporaryDir>
 #include <QTest>

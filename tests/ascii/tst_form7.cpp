@@ -1,6 +1,6 @@
-#include "form7.h"
-#include "maskedit.h"
-#include "tcolor.h"
+#include "data/form7.h"
+#include "widgets/maskedit.h"
+#include "widgets/tcolor.h"
 
 #include <QApplication>
 #include <QFile>

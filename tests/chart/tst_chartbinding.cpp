@@ -1,7 +1,7 @@
-#include "../support/tablerows.h"
-#include "chartbinding.h"
-#include "numbertext.h"
-#include "sqlitedatabase.h"
+#include "data/chartbinding.h"
+#include "data/core/numbertext.h"
+#include "data/core/sqlitedatabase.h"
+#include "tests/support/tablerows.h"
 
 #include <QTemporaryDir>
 #include <QTest>

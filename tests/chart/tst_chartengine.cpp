@@ -1,7 +1,7 @@
-#include "chartengine.h"
-#include "chartreport.h"
-#include "chartview.h"
-#include "numbertext.h"
+#include "data/chartengine.h"
+#include "data/chartreport.h"
+#include "data/chartview.h"
+#include "data/core/numbertext.h"
 
 #include <QFont>
 #include <QFontMetricsF>

@@ -1,6 +1,6 @@
-#include "chartreport.h"
-#include "form3.h"
-#include "reportengine.h"
+#include "data/chartreport.h"
+#include "data/form3.h"
+#include "data/reportengine.h"
 
 #include <QApplication>
 #include <QFile>

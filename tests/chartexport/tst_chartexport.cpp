@@ -1,10 +1,10 @@
-#include "../app/scripteddialogs.h"
-#include "asciiformat.h"
-#include "chartexport.h"
-#include "chartview.h"
-#include "form1.h"
-#include "numbertext.h"
-#include "wmfreader.h"
+#include "app/form1.h"
+#include "data/chartexport.h"
+#include "data/chartview.h"
+#include "data/core/asciiformat.h"
+#include "data/core/numbertext.h"
+#include "tests/app/scripteddialogs.h"
+#include "tests/chartexport/wmfreader.h"
 
 #include <QAction>
 #include <QApplication>

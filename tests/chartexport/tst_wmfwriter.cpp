@@ -1,7 +1,7 @@
-#include "asciiformat.h"
-#include "wholefile.h"
-#include "wmfreader.h"
-#include "wmfwriter.h"
+#include "data/core/asciiformat.h"
+#include "data/core/wholefile.h"
+#include "data/core/wmfwriter.h"
+#include "tests/chartexport/wmfreader.h"
 
 #include <QDir>
 #include <QFile>

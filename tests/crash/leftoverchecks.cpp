@@ -1,12 +1,12 @@
-#include "leftoverchecks.h"
+#include "tests/crash/leftoverchecks.h"
 
-#include "../app/scripteddialogs.h"
-#include "form1.h"
-#include "numbertext.h"
-#include "profilefile.h"
-#include "programfolder.h"
-#include "settingskeys.h"
-#include "victimprotocol.h"
+#include "app/core/profilefile.h"
+#include "app/form1.h"
+#include "app/settingskeys.h"
+#include "data/core/numbertext.h"
+#include "tests/app/scripteddialogs.h"
+#include "tests/crash/programfolder.h"
+#include "tests/crash/victimprotocol.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tablesnapshot.h"
+#include "tests/crash/tablesnapshot.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,7 +1,7 @@
-#include "programfolder.h"
+#include "tests/crash/programfolder.h"
 
-#include "asciiformat.h"
-#include "numbertext.h"
+#include "data/core/asciiformat.h"
+#include "data/core/numbertext.h"
 
 #include <QDir>
 #include <QFile>

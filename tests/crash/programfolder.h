@@ -1,7 +1,7 @@
 #pragma once
 
-#include "measurementtable.h"
-#include "tablesnapshot.h"
+#include "data/core/measurementtable.h"
+#include "tests/crash/tablesnapshot.h"
 
 #include <QByteArray>
 #include <QString>

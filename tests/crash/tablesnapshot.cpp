@@ -1,4 +1,4 @@
-#include "tablesnapshot.h"
+#include "tests/crash/tablesnapshot.h"
 
 #include <sqlite3.h>
 

@@ -1,13 +1,13 @@
-#include "../e2e/loggerprocess.h"
-#include "../support/faultruns.h"
-#include "leftoverchecks.h"
-#include "profilefile.h"
-#include "programfolder.h"
-#include "settingskeys.h"
-#include "tablesnapshot.h"
-#include "victim.h"
-#include "victimprocess.h"
-#include "victimprotocol.h"
+#include "app/core/profilefile.h"
+#include "app/settingskeys.h"
+#include "tests/crash/leftoverchecks.h"
+#include "tests/crash/programfolder.h"
+#include "tests/crash/tablesnapshot.h"
+#include "tests/crash/victim.h"
+#include "tests/crash/victimprocess.h"
+#include "tests/crash/victimprotocol.h"
+#include "tests/e2e/loggerprocess.h"
+#include "tests/support/faultruns.h"
 
 #include <QApplication>
 #include <QDir>

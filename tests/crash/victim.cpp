@@ -1,13 +1,13 @@
-#include "victim.h"
+#include "tests/crash/victim.h"
 
-#include "../app/scripteddialogs.h"
-#include "form1.h"
-#include "form3.h"
-#include "form7.h"
-#include "maskedit.h"
-#include "serialline.h"
-#include "settingskeys.h"
-#include "victimprotocol.h"
+#include "app/form1.h"
+#include "app/settingskeys.h"
+#include "data/form3.h"
+#include "data/form7.h"
+#include "serial/serialline.h"
+#include "tests/app/scripteddialogs.h"
+#include "tests/crash/victimprotocol.h"
+#include "widgets/maskedit.h"
 
 #include <QElapsedTimer>
 #include <QPlainTextEdit>

@@ -1,6 +1,6 @@
-#include "victimprocess.h"
+#include "tests/crash/victimprocess.h"
 
-#include "victimprotocol.h"
+#include "tests/crash/victimprotocol.h"
 
 #include <QCoreApplication>
 #include <QProcessEnvironment>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "../support/controlchannel.h"
+#include "tests/support/controlchannel.h"
 
 #include <QByteArray>
 #include <QProcess>

@@ -1,9 +1,9 @@
-#include "form1.h"
-#include "loggerprocess.h"
-#include "numbertext.h"
-#include "ptypeer.h"
-#include "scripteddialogs.h"
-#include "serialline.h"
+#include "app/form1.h"
+#include "data/core/numbertext.h"
+#include "serial/serialline.h"
+#include "tests/app/scripteddialogs.h"
+#include "tests/e2e/loggerprocess.h"
+#include "tests/e2e/ptypeer.h"
 
 #include <QFile>
 #include <QLabel>

@@ -1,9 +1,9 @@
-#include "../app/scripteddialogs.h"
-#include "form1.h"
-#include "form3.h"
-#include "form7.h"
-#include "numbertext.h"
-#include "radiogroup.h"
+#include "app/form1.h"
+#include "app/radiogroup.h"
+#include "data/core/numbertext.h"
+#include "data/form3.h"
+#include "data/form7.h"
+#include "tests/app/scripteddialogs.h"
 
 #include <QAction>
 #include <QApplication>

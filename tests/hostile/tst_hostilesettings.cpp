@@ -1,11 +1,11 @@
-#include "../app/scripteddialogs.h"
-#include "../support/filebytes.h"
-#include "asciiformat.h"
-#include "form1.h"
-#include "profilefile.h"
-#include "radiogroup.h"
-#include "settingskeys.h"
-#include "tcolor.h"
+#include "app/core/profilefile.h"
+#include "app/form1.h"
+#include "app/radiogroup.h"
+#include "app/settingskeys.h"
+#include "data/core/asciiformat.h"
+#include "tests/app/scripteddialogs.h"
+#include "tests/support/filebytes.h"
+#include "widgets/tcolor.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
-#include "eepromwrite.h"
-#include "loggerprotocol.h"
-#include "measuringcycle.h"
-#include "numbertext.h"
+#include "data/core/numbertext.h"
+#include "instrument/core/eepromwrite.h"
+#include "instrument/core/loggerprotocol.h"
+#include "instrument/core/measuringcycle.h"
 
 #include <QtTest>
 

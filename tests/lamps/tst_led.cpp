@@ -1,4 +1,4 @@
-#include "led.h"
+#include "widgets/led.h"
 
 #include <QTest>
 

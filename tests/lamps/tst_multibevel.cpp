@@ -1,4 +1,4 @@
-#include "multibevel.h"
+#include "widgets/multibevel.h"
 
 #include <QTest>
 

@@ -1,4 +1,4 @@
-#include "progressgauge.h"
+#include "widgets/progressgauge.h"
 
 #include <QTest>
 

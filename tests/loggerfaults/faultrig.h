@@ -1,8 +1,8 @@
 #pragma once
 
-#include "form1.h"
-#include "loopprobe.h"
-#include "scripteddialogs.h"
+#include "app/form1.h"
+#include "tests/app/scripteddialogs.h"
+#include "tests/loggerfaults/loopprobe.h"
 
 #include <QFile>
 #include <QLabel>

@@ -1,7 +1,7 @@
-#include "../support/controlchannel.h"
-#include "../support/filebytes.h"
-#include "eepromwrite.h"
-#include "loggerprotocol.h"
+#include "instrument/core/eepromwrite.h"
+#include "instrument/core/loggerprotocol.h"
+#include "tests/support/controlchannel.h"
+#include "tests/support/filebytes.h"
 
 #include <QElapsedTimer>
 #include <QProcess>

@@ -1,4 +1,4 @@
-#include "maskedit.h"
+#include "widgets/maskedit.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,4 +1,4 @@
-#include "maskedtext.h"
+#include "widgets/maskedtext.h"
 
 #include <QRandomGenerator>
 #include <QTest>

@@ -1,4 +1,4 @@
-#include "levelmeter.h"
+#include "widgets/levelmeter.h"
 
 #include <QTest>
 

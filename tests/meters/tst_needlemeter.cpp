@@ -1,4 +1,4 @@
-#include "needlemeter.h"
+#include "widgets/needlemeter.h"
 
 #include <QFontMetrics>
 #include <QLocale>

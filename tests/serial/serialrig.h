@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/fakeserialdevice.h"
-#include "queuedeventhandoff.h"
-#include "serialline.h"
+#include "serial/queuedeventhandoff.h"
+#include "serial/serialline.h"
+#include "serial/testing/fakeserialdevice.h"
 
 #include <chrono>
 #include <memory>

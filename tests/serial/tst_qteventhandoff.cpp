@@ -1,5 +1,5 @@
-#include "qteventhandoff.h"
-#include "serialrig.h"
+#include "serial/qt/qteventhandoff.h"
+#include "tests/serial/serialrig.h"
 
 #include <QCoreApplication>
 #include <QTest>

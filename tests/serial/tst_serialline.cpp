@@ -1,5 +1,5 @@
-#include "platform/portname.h"
-#include "serialrig.h"
+#include "serial/platform/portname.h"
+#include "tests/serial/serialrig.h"
 
 #include <QDeadlineTimer>
 #include <QTest>

@@ -1,5 +1,5 @@
-#include "queuedeventhandoff.h"
-#include "serialline.h"
+#include "serial/queuedeventhandoff.h"
+#include "serial/serialline.h"
 
 #include <QTest>
 

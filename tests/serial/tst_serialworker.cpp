@@ -1,4 +1,4 @@
-#include "serialrig.h"
+#include "tests/serial/serialrig.h"
 
 #include <QTest>
 

@@ -1,8 +1,8 @@
-#include "loggerprotocol.h"
-#include "measuringcycle.h"
-#include "numbertext.h"
-#include "serialrig.h"
-#include "terminatorcut.h"
+#include "data/core/numbertext.h"
+#include "instrument/core/loggerprotocol.h"
+#include "instrument/core/measuringcycle.h"
+#include "serial/terminatorcut.h"
+#include "tests/serial/serialrig.h"
 
 #include <QTest>
 

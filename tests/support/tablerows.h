@@ -1,6 +1,6 @@
 #pragma once
 
-#include "measurementtable.h"
+#include "data/core/measurementtable.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,7 +1,7 @@
-#include "../support/tablefiles.h"
-#include "dbgrid.h"
-#include "gridwindow.h"
-#include "tablemodel.h"
+#include "data/dbgrid.h"
+#include "data/gridwindow.h"
+#include "data/tablemodel.h"
+#include "tests/support/tablefiles.h"
 
 #include <QApplication>
 #include <QHeaderView>

@@ -1,6 +1,6 @@
-#include "../support/tablefiles.h"
-#include "measurementtable.h"
-#include "numbertext.h"
+#include "data/core/measurementtable.h"
+#include "data/core/numbertext.h"
+#include "tests/support/tablefiles.h"
 
 #include <QTemporaryDir>
 #include <QTest>

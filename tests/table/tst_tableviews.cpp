@@ -1,9 +1,9 @@
-#include "../support/tablefiles.h"
-#include "controlhint.h"
-#include "dbgrid.h"
-#include "dbnavigator.h"
-#include "tablemodel.h"
-#include "timeformat.h"
+#include "data/dbgrid.h"
+#include "data/dbnavigator.h"
+#include "data/tablemodel.h"
+#include "data/timeformat.h"
+#include "tests/support/tablefiles.h"
+#include "widgets/controlhint.h"
 
 #include <QApplication>
 #include <QHeaderView>

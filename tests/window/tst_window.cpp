@@ -2,9 +2,9 @@
 // mouse clicks through xdotool, results read from the table file, the settings file, the
 // commands that reached the simulated logger and the pixels of the screen.
 
-#include "measurementtable.h"
-#include "ptyrelay.h"
-#include "virtualdisplay.h"
+#include "data/core/measurementtable.h"
+#include "tests/window/ptyrelay.h"
+#include "tests/window/virtualdisplay.h"
 
 #include <QApplication>
 #include <QDir>

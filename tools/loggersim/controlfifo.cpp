@@ -1,4 +1,4 @@
-#include "controlfifo.h"
+#include "tools/loggersim/controlfifo.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

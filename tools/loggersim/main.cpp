@@ -1,12 +1,12 @@
 // kelvor-logger-sim: the data logger on a pseudo-terminal, for demos and end-to-end tests.
 
-#include "controlfifo.h"
-#include "loggerprotocol.h"
-#include "misbehaviour.h"
-#include "pacedoutput.h"
-#include "pseudoterminal.h"
-#include "simoptions.h"
-#include "simulatedlogger.h"
+#include "instrument/core/loggerprotocol.h"
+#include "tools/loggersim/controlfifo.h"
+#include "tools/loggersim/misbehaviour.h"
+#include "tools/loggersim/pacedoutput.h"
+#include "tools/loggersim/pseudoterminal.h"
+#include "tools/loggersim/simoptions.h"
+#include "tools/loggersim/simulatedlogger.h"
 
 #include <poll.h>
 #include <sched.h>

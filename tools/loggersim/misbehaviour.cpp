@@ -1,7 +1,7 @@
-#include "misbehaviour.h"
+#include "tools/loggersim/misbehaviour.h"
 
-#include "loggerprotocol.h"
-#include "numbertext.h"
+#include "data/core/numbertext.h"
+#include "instrument/core/loggerprotocol.h"
 
 #include <charconv>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "pacedoutput.h"
+#include "tools/loggersim/pacedoutput.h"
 
 #include <unistd.h>
 

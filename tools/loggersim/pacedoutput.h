@@ -1,6 +1,6 @@
 #pragma once
 
-#include "simulatedlogger.h"
+#include "tools/loggersim/simulatedlogger.h"
 
 #include <chrono>
 #include <deque>

@@ -1,4 +1,4 @@
-#include "pseudoterminal.h"
+#include "tools/loggersim/pseudoterminal.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,7 +1,7 @@
-#include "simoptions.h"
+#include "tools/loggersim/simoptions.h"
 
-#include "eepromwrite.h"
-#include "numbertext.h"
+#include "data/core/numbertext.h"
+#include "instrument/core/eepromwrite.h"
 
 #include <charconv>
 #include <functional>

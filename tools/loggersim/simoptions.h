@@ -1,7 +1,7 @@
 #pragma once
 
-#include "misbehaviour.h"
-#include "simulatedlogger.h"
+#include "tools/loggersim/misbehaviour.h"
+#include "tools/loggersim/simulatedlogger.h"
 
 #include <stdexcept>
 #include <string>

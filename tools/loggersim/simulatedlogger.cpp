@@ -1,8 +1,8 @@
-#include "simulatedlogger.h"
+#include "tools/loggersim/simulatedlogger.h"
 
-#include "eepromwrite.h"
-#include "loggerprotocol.h"
-#include "numbertext.h"
+#include "data/core/numbertext.h"
+#include "instrument/core/eepromwrite.h"
+#include "instrument/core/loggerprotocol.h"
 
 #include <algorithm>
 #include <cmath>

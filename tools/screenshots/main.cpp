@@ -1,5 +1,5 @@
-#include "filelocations.h"
-#include "form1.h"
+#include "app/filelocations.h"
+#include "app/form1.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
-#include "applicationtitle.h"
-#include "form1.h"
-#include "loggerprotocol.h"
-#include "progressgauge.h"
+#include "app/applicationtitle.h"
+#include "app/form1.h"
+#include "instrument/core/loggerprotocol.h"
+#include "widgets/progressgauge.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>

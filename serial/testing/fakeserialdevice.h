@@ -1,7 +1,7 @@
 #pragma once
 
-#include "fakeclock.h"
-#include "serialdevice.h"
+#include "serial/platform/serialdevice.h"
+#include "serial/testing/fakeclock.h"
 
 #include <array>
 #include <condition_variable>

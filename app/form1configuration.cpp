@@ -1,8 +1,8 @@
-#include "form1.h"
-#include "maskedit.h"
-#include "progressgauge.h"
-#include "radiogroup.h"
-#include "serialline.h"
+#include "app/form1.h"
+#include "app/radiogroup.h"
+#include "serial/serialline.h"
+#include "widgets/maskedit.h"
+#include "widgets/progressgauge.h"
 
 #include <QLabel>
 #include <QTimer>

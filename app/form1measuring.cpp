@@ -1,9 +1,9 @@
-#include "form1.h"
-#include "led.h"
-#include "levelmeter.h"
-#include "loggerprotocol.h"
-#include "needlemeter.h"
-#include "timeformat.h"
+#include "app/form1.h"
+#include "data/timeformat.h"
+#include "instrument/core/loggerprotocol.h"
+#include "widgets/led.h"
+#include "widgets/levelmeter.h"
+#include "widgets/needlemeter.h"
 
 #include <QLabel>
 #include <QTime>

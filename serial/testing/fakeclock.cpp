@@ -1,4 +1,4 @@
-#include "fakeclock.h"
+#include "serial/testing/fakeclock.h"
 
 #include <chrono>
 #include <thread>

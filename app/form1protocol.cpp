@@ -1,7 +1,7 @@
-#include "asciiformat.h"
-#include "form1.h"
-#include "loggerprotocol.h"
-#include "serialline.h"
+#include "app/form1.h"
+#include "data/core/asciiformat.h"
+#include "instrument/core/loggerprotocol.h"
+#include "serial/serialline.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "millisecondclock.h"
+#include "serial/platform/millisecondclock.h"
 
 #include <atomic>
 

@@ -1,4 +1,4 @@
-#include "fakeserialdevice.h"
+#include "serial/testing/fakeserialdevice.h"
 
 #include <algorithm>
 #include <cerrno>
