@@ -1,5 +1,5 @@
 #include "app/form1.h"
-#include "data/core/asciiformat.h"
+#include "core/textencoding.h"
 #include "instrument/core/loggerprotocol.h"
 #include "serial/serialline.h"
 

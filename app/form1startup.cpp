@@ -2,7 +2,7 @@
 #include "app/hints.h"
 #include "app/radiogroup.h"
 #include "app/settingskeys.h"
-#include "data/core/asciiformat.h"
+#include "core/textencoding.h"
 #include "data/core/numbertext.h"
 #include "serial/serialline.h"
 #include "widgets/maskedit.h"

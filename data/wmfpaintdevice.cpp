@@ -1,6 +1,6 @@
 #include "data/wmfpaintdevice.h"
 
-#include "data/core/asciiformat.h"
+#include "core/textencoding.h"
 #include "data/core/wmfwriter.h"
 #include "data/screenunits.h"
 

@@ -1,5 +1,6 @@
 // The ASCII import: lines cut from file bytes of any kind, and the time column's parser.
 
+#include "core/textencoding.h"
 #include "data/core/asciiformat.h"
 #include "fuzz/fuzzinput.h"
 

@@ -1,8 +1,8 @@
 // The positional masked edit: any mask, any text laid over it, and any sequence of typing,
 // Backspace and Delete with any caret or selection.
 
+#include "core/maskedtext.h"
 #include "fuzz/fuzzinput.h"
-#include "widgets/maskedtext.h"
 
 #include <string>
 

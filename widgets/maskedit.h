@@ -1,6 +1,6 @@
 #pragma once
 
-#include "widgets/maskedtext.h"
+#include "core/maskedtext.h"
 
 #include <QLineEdit>
 

@@ -1,5 +1,7 @@
 #include "app/core/profilefile.h"
 
+#include "core/textcase.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -20,19 +22,6 @@ std::string_view trim(std::string_view s) {
     return {};
   const auto end = s.find_last_not_of(kBlanks);
   return s.substr(begin, end - begin + 1);
-}
-
-char lower(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool equalNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size())
-    return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (lower(a[i]) != lower(b[i]))
-      return false;
-  return true;
 }
 
 // "[name]" (blanks around allowed) gives the section's name.
@@ -82,7 +71,7 @@ KeyPlace findKey(const std::vector<std::string>& lines, std::string_view section
     if (const auto name = sectionName(lines[i])) {
       if (inSection)
         break;
-      inSection = equalNoCase(*name, section);
+      inSection = equalIgnoringAsciiCase(*name, section);
       if (inSection) {
         place.sectionLine = i;
         place.insertAt = i + 1;
@@ -93,7 +82,7 @@ KeyPlace findKey(const std::vector<std::string>& lines, std::string_view section
       continue;
     if (const auto kv = keyLine(lines[i])) {
       place.insertAt = i + 1;
-      if (equalNoCase(kv->key, key)) {
+      if (equalIgnoringAsciiCase(kv->key, key)) {
         place.keyLine = i;
         return place;
       }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/textencoding.h"
 #include "data/core/recordgapbuffer.h"
 
 #include <cstddef>
@@ -115,21 +116,6 @@ class MeasurementTable;
 [[nodiscard]] int writeTableLines(AsciiFileWriter& file, AsciiTimeColumns& times,
                                   const MeasurementTable& table);
 
-// Checks bytes for valid UTF-8 (no overlong forms, no surrogates, nothing above U+10FFFF)
-// piece by piece, so a sequence may be split between two pieces.
-class Utf8Validator {
-public:
-  void feed(std::string_view bytes);
-  bool isValid() const { return m_valid && m_pending == 0; }
-  void reset() { *this = Utf8Validator(); }
-
-private:
-  int m_pending = 0;
-  unsigned char m_low = 0x80;
-  unsigned char m_high = 0xBF;
-  bool m_valid = true;
-};
-
 // Cuts bytes into lines and lines into the three columns.
 //
 // A line ends at CR, and one LF directly after it belongs to that line end; an LF without a
@@ -200,13 +186,6 @@ private:
   int m_fd = -1;
   AsciiLineReader m_lines;
 };
-
-// Text decoding of file contents.
-bool isValidUtf8(std::string_view bytes);
-std::string windows1250ToUtf8(std::string_view bytes);
-// UTF-8 text in Windows-1250, for file formats that carry that code page; a character the
-// code page lacks (or a byte that is no UTF-8) becomes "?".
-std::string utf8ToWindows1250(std::string_view utf8);
 
 // How the user's locale writes a time of day.
 struct TimeTextFormat {

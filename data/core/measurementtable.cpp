@@ -1,7 +1,8 @@
 #include "data/core/measurementtable.h"
 
+#include "core/textcase.h"
+#include "core/textencoding.h"
 #include "data/core/numbertext.h"
-#include "data/core/utf8bytes.h"
 
 #include <algorithm>
 #include <cctype>
@@ -754,15 +755,8 @@ double MeasurementTable::fieldAsFloat(Field field) const {
 }
 
 Field MeasurementTable::fieldByName(std::string_view name) {
-  const auto sameName = [name](std::string_view candidate) {
-    return std::equal(name.begin(), name.end(), candidate.begin(), candidate.end(),
-                      [](char a, char b) {
-                        return std::toupper(static_cast<unsigned char>(a)) ==
-                               std::toupper(static_cast<unsigned char>(b));
-                      });
-  };
   for (const Field field : {Field::Time, Field::Minutes, Field::Voltage}) {
-    if (sameName(fieldName(field)))
+    if (equalIgnoringAsciiCase(name, fieldName(field)))
       return field;
   }
   throw TableError("Field '" + std::string(name) + "' not found");

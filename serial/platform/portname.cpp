@@ -1,5 +1,7 @@
 #include "serial/platform/portname.h"
 
+#include "core/textcase.h"
+
 #include <algorithm>
 #include <cctype>
 #include <optional>
@@ -8,16 +10,9 @@ namespace kelvor {
 
 namespace {
 
-bool equalIgnoringCase(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::toupper(static_cast<unsigned char>(x)) ==
-                  std::toupper(static_cast<unsigned char>(y));
-         });
-}
-
 // n of a name "COMn" with n at least 1.
 std::optional<unsigned long> comNumber(const std::string& name) {
-  if (name.size() < 4 || name.size() > 12 || !equalIgnoringCase(name.substr(0, 3), "COM"))
+  if (name.size() < 4 || name.size() > 12 || !startsWithIgnoringAsciiCase(name, "COM"))
     return std::nullopt;
   const std::string digits = name.substr(3);
   if (!std::all_of(digits.begin(), digits.end(),
@@ -38,7 +33,7 @@ std::string devicePathForPort(const std::string& commPort,
     return name;
   if (const auto number = comNumber(name)) {
     for (const auto& [key, path] : devices)
-      if (equalIgnoringCase(key, name) && !path.empty())
+      if (equalIgnoringAsciiCase(key, name) && !path.empty())
         return path;
     return "/dev/ttyS" + std::to_string(*number - 1);
   }

@@ -1,3 +1,4 @@
+#include "core/textencoding.h"
 #include "data/core/asciiformat.h"
 #include "data/core/numbertext.h"
 

@@ -1,4 +1,5 @@
 #include "app/form1.h"
+#include "core/textencoding.h"
 #include "data/chartexport.h"
 #include "data/chartview.h"
 #include "data/core/asciiformat.h"

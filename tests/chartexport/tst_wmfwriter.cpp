@@ -1,4 +1,4 @@
-#include "data/core/asciiformat.h"
+#include "core/textencoding.h"
 #include "data/core/wholefile.h"
 #include "data/core/wmfwriter.h"
 #include "tests/chartexport/wmfreader.h"

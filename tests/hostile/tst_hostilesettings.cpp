@@ -2,7 +2,7 @@
 #include "app/form1.h"
 #include "app/radiogroup.h"
 #include "app/settingskeys.h"
-#include "data/core/asciiformat.h"
+#include "core/textencoding.h"
 #include "tests/app/scripteddialogs.h"
 #include "tests/support/filebytes.h"
 #include "widgets/tcolor.h"

@@ -1,4 +1,4 @@
-#include "widgets/maskedtext.h"
+#include "core/maskedtext.h"
 
 #include <QRandomGenerator>
 #include <QTest>

@@ -1,4 +1,6 @@
-#include "widgets/maskedtext.h"
+#include "core/maskedtext.h"
+
+#include "core/textencoding.h"
 
 #include <algorithm>
 
@@ -7,9 +9,6 @@ namespace {
 
 bool isDigit(char c) {
   return c >= '0' && c <= '9';
-}
-bool isContinuationByte(char c) {
-  return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
 }
 
 } // namespace
@@ -50,7 +49,7 @@ std::string EditMask::shape(std::string_view text) const {
   std::string shaped = emptyText();
   std::size_t pos = 0;
   for (std::size_t i = 0; i < text.size() && pos < shaped.size(); ++i) {
-    if (isContinuationByte(text[i]))
+    if (isUtf8ContinuationByte(text[i]))
       continue;
     if (!isLiteral(pos) && isDigit(text[i]))
       shaped[pos] = text[i];
