@@ -41,7 +41,6 @@ class RadioGroup;
 class TCustomMultiBevel;
 class TForm3;
 class TForm7;
-class AsciiFileReader;
 class TLed;
 class TLevelMeter;
 class TNeedleMeter;
@@ -282,12 +281,9 @@ private:
   void appendTerminalLine(const std::string& text);
   void sendServiceCommand(std::string_view command);
   void selectScale(QAction* item, int* value, int scale);
-  std::optional<std::string> appendImportedLines(AsciiFileReader& file);
   void showExportedTo(const QString& file);
   using ChartFileWriter = int (*)(const ChartEngine&, const ChartPicture&, const std::string&);
   void exportChart(const SaveDialogOptions& options, ChartFileWriter write);
-  void upperPass();
-  void lowerPass();
   // Runs a command; an error it raises reaches the operator as an error message box.
   bool runCommand(const std::function<void()>& command);
   void showError(const QString& message);

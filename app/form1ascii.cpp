@@ -1,8 +1,9 @@
 #include "app/applicationtitle.h"
-#include "app/fileerror.h"
 #include "app/form1.h"
 #include "data/core/asciiformat.h"
+#include "data/core/fileerror.h"
 #include "data/core/numbertext.h"
+#include "data/core/tablecommands.h"
 #include "data/timeformat.h"
 #include "data/timeofdaytexts.h"
 
@@ -33,16 +34,9 @@ void TForm1::ExportASCII1Click() {
   if (!chosen)
     return;
   const bool written = runCommand([this, &chosen] {
-    AsciiFileWriter file;
-    checkFileOperation(file.create(chosen->toStdString()));
-    AsciiTimeColumns times(
-        [texts = TimeOfDayTexts()](int secondsOfDay) { return texts.of(secondsOfDay); });
-    {
-      MeasurementTable::ViewSuspension suspended(Table1);
-      Table1.first();
-      checkFileOperation(writeTableLines(file, times, Table1));
-    }
-    checkFileOperation(file.close());
+    exportAsciiFile(Table1, chosen->toStdString(), [texts = TimeOfDayTexts()](int secondsOfDay) {
+      return texts.of(secondsOfDay);
+    });
   });
   if (written)
     showExportedTo(*chosen);
@@ -53,25 +47,6 @@ void TForm1::showExportedTo(const QString& file) {
                          QStringLiteral("Exportovaná data byla uložena do souboru:") +
                              QLatin1Char('\n') + QFileInfo(file).absoluteFilePath(),
                          OperatorDialogs::Icon::None);
-}
-
-// Appends a record per line until the file ends or a line's time is no time of day; the
-// message of such a line is returned. Other failures throw.
-std::optional<std::string> TForm1::appendImportedLines(AsciiFileReader& file) {
-  const TimeTextFormat format = timeTextFormat(TimeFormat());
-  AsciiRecordTexts texts;
-  while (file.readLine(texts)) {
-    Table1.append();
-    const std::optional<int> time = parseTimeOfDay(texts.time, format);
-    if (!time)
-      return notAValidTimeMessage(texts.time);
-    Table1.setTime(*time);
-    Table1.setMinutes(texts.minutes);
-    cycle.MinutesText = texts.minutes;
-    Table1.setVoltage(texts.voltage);
-  }
-  checkFileOperation(file.error());
-  return std::nullopt;
 }
 
 // A bad line stops the import and keeps the lines before it; a failure outside the file's
@@ -85,27 +60,14 @@ void TForm1::Import_ASCIIClick() {
                            OperatorDialogs::Icon::None);
     return;
   }
-  const std::string minutesBefore = cycle.MinutesText;
-  runCommand([this, &chosen, &minutesBefore] {
+  runCommand([this, &chosen] {
     AsciiFileReader file;
     checkFileOperation(file.open(chosen->toStdString()));
-    try {
-      MeasurementTable::Batch batch(Table1);
-      std::optional<std::string> badLine;
-      {
-        MeasurementTable::ViewSuspension suspended(Table1);
-        badLine = appendImportedLines(file);
-        Table1.first();
-      }
-      batch.commit();
-      if (badLine)
-        throw ConversionError(*badLine);
-    } catch (const ConversionError&) {
-      throw;
-    } catch (...) {
-      cycle.MinutesText = minutesBefore;
-      throw;
-    }
+    const ImportedLines imported = importAsciiLines(Table1, file, timeTextFormat(TimeFormat()));
+    if (imported.lastMinutes)
+      cycle.MinutesText = *imported.lastMinutes;
+    if (imported.stop)
+      throw ConversionError(*imported.stop);
   });
 }
 

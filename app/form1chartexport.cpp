@@ -1,4 +1,4 @@
-#include "app/fileerror.h"
+#include "data/core/fileerror.h"
 #include "app/form1.h"
 #include "data/chartexport.h"
 #include "data/chartview.h"

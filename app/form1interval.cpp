@@ -1,6 +1,7 @@
 #include "app/applicationtitle.h"
 #include "app/form1.h"
 #include "data/core/numbertext.h"
+#include "data/core/tablecommands.h"
 #include "data/form7.h"
 #include "widgets/maskedit.h"
 
@@ -37,10 +38,8 @@ void TForm1::Vyber_IntervaluClick() {
   Form7->exec();
 }
 
-// Keeps the records whose minutes lie within the window's bounds, both included. The
-// bounds are read afresh for every record. The passes run in one transaction, so a crash
-// leaves the table as it was before or after; a bound or minutes text that is not a number
-// stops the selection where it is read, and what was deleted before stays deleted.
+// Keeps the records whose minutes lie within the window's bounds, both included; the bounds
+// are read afresh for every record.
 void TForm1::SelectButtonClick() {
   const QString question = QStringLiteral("Opravdu  chcete vymazat") + QLatin1Char('\n') +
                            QStringLiteral("všechna Vaše naměřená data") + QLatin1Char('\n') +
@@ -48,46 +47,12 @@ void TForm1::SelectButtonClick() {
   if (!m_dialogs->askYesNo(kApplicationTitle, question, OperatorDialogs::Icon::Question))
     return;
   runCommand([this] {
-    MeasurementTable::Batch batch(Table1);
-    std::optional<std::string> invalidNumber;
-    {
-      MeasurementTable::ViewSuspension suspended(Table1);
-      try {
-        upperPass();
-        lowerPass();
-      } catch (const ConversionError& error) {
-        invalidNumber = error.what();
-      }
-    }
-    batch.commit();
-    if (invalidNumber)
-      throw ConversionError(*invalidNumber);
+    BoundReader lower(*Form7->ZacatekEdit);
+    BoundReader upper(*Form7->KonecEdit);
+    keepMinutesWithin(
+        Table1, [&lower] { return lower.value(); }, [&upper] { return upper.value(); });
   });
   chartReread();
-}
-
-void TForm1::upperPass() {
-  BoundReader upper(*Form7->KonecEdit);
-  Table1.last();
-  while (!Table1.bof()) {
-    const double minutes = Table1.fieldAsFloat(Table1MINUTES);
-    if (upper.value() >= minutes)
-      Table1.prior();
-    else
-      Table1.deleteCurrent();
-  }
-}
-
-void TForm1::lowerPass() {
-  BoundReader lower(*Form7->ZacatekEdit);
-  Table1.first();
-  while (!Table1.eof()) {
-    const double minutes = Table1.fieldAsFloat(Table1MINUTES);
-    if (lower.value() <= minutes)
-      Table1.next();
-    else
-      Table1.deleteCurrent();
-  }
 }
 
 } // namespace kelvor

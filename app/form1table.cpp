@@ -1,6 +1,7 @@
 #include "app/applicationtitle.h"
 #include "app/form1.h"
 #include "app/tablereportsource.h"
+#include "data/core/tablecommands.h"
 #include "data/form3.h"
 
 #include <QApplication>
@@ -12,18 +13,7 @@ void TForm1::Vymazat_dataClick() {
                            QStringLiteral("všechna Vaše pracně  naměřená data ???");
   if (!m_dialogs->askYesNo(kApplicationTitle, question, OperatorDialogs::Icon::Question))
     return;
-  const bool cleared = runCommand([this] {
-    MeasurementTable::Batch batch(Table1);
-    MeasurementTable::ViewSuspension suspended(Table1);
-    // The walk deletes the second-last record first and the record that was last at the
-    // end, when the move before the first record fails.
-    Table1.last();
-    while (!Table1.bof()) {
-      Table1.prior();
-      Table1.deleteCurrent();
-    }
-    batch.commit();
-  });
+  const bool cleared = runCommand([this] { clearTable(Table1); });
   if (!cleared)
     return;
   cycle.tableCleared();
