@@ -5,6 +5,7 @@
 #include "app/hints.h"
 #include "app/resourceinit.h"
 #include "app/settingskeys.h"
+#include "core/designscale.h"
 #include "data/chartview.h"
 #include "data/dbgrid.h"
 #include "data/form3.h"
@@ -299,14 +300,9 @@ void TForm1::scaleToScreen() {
 
 namespace {
 
-int scaledLength(int length, double factor) {
-  // The default rounding mode sends halves to the even neighbour.
-  return static_cast<int>(std::nearbyint(length * factor));
-}
-
 QFont scaledFont(QFont font, double factor) {
   if (font.pixelSize() > 0)
-    font.setPixelSize(std::max(1, scaledLength(font.pixelSize(), factor)));
+    font.setPixelSize(std::max(1, scaledDesignLength(font.pixelSize(), factor)));
   else if (font.pointSizeF() > 0)
     font.setPointSizeF(font.pointSizeF() * factor);
   return font;
@@ -328,7 +324,7 @@ void collectPlacedControls(QWidget* parent, std::vector<QWidget*>& controls) {
 } // namespace
 
 void TForm1::scaleTo(const QSize& screen) {
-  const double factor = screen.width() / 800.0;
+  const double factor = designScaleFactor(screen.width());
   std::vector<QWidget*> placed;
   for (QWidget* page : {METERS, GRAF, TABULKA, PARAMETRY, SERVIS, AUTOR})
     collectPlacedControls(page, placed);
@@ -349,11 +345,12 @@ void TForm1::scaleTo(const QSize& screen) {
 
   PageControl1->setFont(scaledFont(tabFont, factor));
   Panel1->setFont(scaledFont(panelFont, factor));
-  Panel1->setFixedHeight(scaledLength(panelHeight, factor));
+  Panel1->setFixedHeight(scaledDesignLength(panelHeight, factor));
   for (const Design& design : designs) {
     const QRect& g = design.geometry;
-    design.control->setGeometry(scaledLength(g.x(), factor), scaledLength(g.y(), factor),
-                                scaledLength(g.width(), factor), scaledLength(g.height(), factor));
+    design.control->setGeometry(
+        scaledDesignLength(g.x(), factor), scaledDesignLength(g.y(), factor),
+        scaledDesignLength(g.width(), factor), scaledDesignLength(g.height(), factor));
     design.control->setFont(scaledFont(design.font, factor));
   }
   DBGrid1->setScale(factor);

@@ -1,5 +1,6 @@
 #include "data/dbgrid.h"
 
+#include "core/designscale.h"
 #include "data/gridwindow.h"
 #include "data/tablemodel.h"
 
@@ -126,7 +127,7 @@ int DBGrid::fieldDefaultWidth(const QFontMetrics& metrics, int characters) {
 void DBGrid::applyColumnWidths() {
   if (model() == nullptr)
     return;
-  const auto scaled = [this](int width) { return static_cast<int>(std::lround(width * m_scale)); };
+  const auto scaled = [this](int width) { return scaledDesignLength(width, m_scale); };
   setColumnWidth(TableModel::columnOfField(Field::Time), scaled(kTimeColumnWidth));
   setColumnWidth(TableModel::columnOfField(Field::Minutes),
                  fieldDefaultWidth(fontMetrics(), kFieldDisplayWidth));

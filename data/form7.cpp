@@ -1,5 +1,6 @@
 #include "data/form7.h"
 
+#include "core/designscale.h"
 #include "widgets/maskedit.h"
 #include "widgets/tcolor.h"
 
@@ -15,7 +16,6 @@ namespace kelvor {
 namespace {
 
 constexpr char kBoundMask[] = "999.9;1;_";
-constexpr int kDesignWidth = 800;
 
 QFont designFont(int pixelSize, bool bold = false) {
   QFont font(QStringLiteral("MS Sans Serif"));
@@ -40,13 +40,9 @@ MaskEdit* boundEdit(QWidget* parent, const QRect& geometry) {
   return edit;
 }
 
-int scaled(int value, int screenWidth) {
-  return value * screenWidth / kDesignWidth;
-}
-
-QRect scaled(const QRect& rect, int screenWidth) {
-  return {scaled(rect.x(), screenWidth), scaled(rect.y(), screenWidth),
-          scaled(rect.width(), screenWidth), scaled(rect.height(), screenWidth)};
+QRect scaled(const QRect& rect, double factor) {
+  return {scaledDesignLength(rect.x(), factor), scaledDesignLength(rect.y(), factor),
+          scaledDesignLength(rect.width(), factor), scaledDesignLength(rect.height(), factor)};
 }
 
 } // namespace
@@ -104,13 +100,13 @@ void TForm7::scaleToScreen() {
   const QScreen* screen = this->screen();
   if (!screen)
     return;
-  const int width = screen->geometry().width();
-  resize(scaled(this->width(), width), scaled(this->height(), width));
+  const double factor = designScaleFactor(screen->geometry().width());
+  resize(scaledDesignLength(this->width(), factor), scaledDesignLength(this->height(), factor));
   const auto children = findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
   for (QWidget* child : children) {
-    child->setGeometry(scaled(child->geometry(), width));
+    child->setGeometry(scaled(child->geometry(), factor));
     QFont font = child->font();
-    font.setPixelSize(std::max(1, scaled(font.pixelSize(), width)));
+    font.setPixelSize(std::max(1, scaledDesignLength(font.pixelSize(), factor)));
     child->setFont(font);
   }
 }
