@@ -1,6 +1,7 @@
 #include "app/form1.h"
 
 #include "app/applicationtitle.h"
+#include "app/core/valuelists.h"
 #include "app/helpviewer.h"
 #include "app/hints.h"
 #include "app/resourceinit.h"
@@ -104,8 +105,8 @@ void TForm1::createSerialLine() {
   m_handoff = std::make_shared<QtEventHandoff>();
   SerialLine1 = std::make_unique<TSerialLine>(m_handoff);
   std::map<std::string, std::string> devices;
-  for (int n = 1; n <= 8; ++n) {
-    const std::string port = "COM" + std::to_string(n);
+  for (const ListItem<std::string_view>& item : kSerialPortItems) {
+    const std::string port(item.value);
     const std::string device = m_settings.readString(settings::kDevices, port, "");
     if (!device.empty())
       devices[port] = device;

@@ -11,10 +11,10 @@
 
 #include <QMainWindow>
 
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QAction;
 class QActionGroup;
@@ -96,13 +96,6 @@ public:
   MeasurementTable Table1;
   std::unique_ptr<TSerialLine> SerialLine1;
   ChartReport chartReport;
-
-  // The values of the parameters page's items.
-  static int baudRateOfItem(int item);
-  static QString portNameOfItem(int item);
-  static int portItemOf(const QString& name);
-  static int secondsOfItem(int item);
-  static int rowsOfItem(int item);
 
   // Scales the window, its controls and their fonts by the ratio of the screen's width to
   // the 800-pixel design and sizes the window to the screen (start-up's last layout step).
@@ -280,7 +273,7 @@ private:
                     const std::string& voltage);
   void appendTerminalLine(const std::string& text);
   void sendServiceCommand(std::string_view command);
-  void selectScale(QAction* item, int* value, int scale);
+  void selectScale(QAction* item);
   void showExportedTo(const QString& file);
   using ChartFileWriter = int (*)(const ChartEngine&, const ChartPicture&, const std::string&);
   void exportChart(const SaveDialogOptions& options, ChartFileWriter write);
@@ -305,7 +298,8 @@ private:
     int* value;
     int setting;
   };
-  std::array<ScaleItem, 6> scaleItems();
+  // Each scale item with the setting it changes and the value it stands for.
+  std::vector<ScaleItem> scaleItems();
   void markScaleItems();
   void showStoredPage();
   void takeShutdownValues();

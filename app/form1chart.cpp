@@ -1,3 +1,4 @@
+#include "app/core/valuelists.h"
 #include "app/form1.h"
 #include "app/tablereportsource.h"
 #include "data/chartbinding.h"
@@ -5,6 +6,7 @@
 #include "data/core/numbertext.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 
 #include <cmath>
@@ -38,14 +40,11 @@ void TForm1::RedrawScreen() {
   ChartEngine& chart = chartReport.chart();
   // Every listed combination divides evenly; halves go to the even neighbour.
   chart.bottomAxis().maximum = std::nearbyint(ScaleX * 60.0 / cycle.Doba);
-  if (ScaleY == 3) {
-    chart.leftAxis().minimum = 10.0;
-    chart.leftAxis().maximum = 13.0;
-    chart.leftAxis().increment = 0.5;
-  } else if (ScaleY == 15) {
-    chart.leftAxis().minimum = 0.0;
-    chart.leftAxis().maximum = 15.0;
-    chart.leftAxis().increment = 2.5;
+  if (const int item = itemOf(kVoltageAxisScales, ScaleY); item >= 0) {
+    const VoltageAxisScale& scale = kVoltageAxisScales[static_cast<std::size_t>(item)];
+    chart.leftAxis().minimum = scale.minimum;
+    chart.leftAxis().maximum = scale.maximum;
+    chart.leftAxis().increment = scale.increment;
   }
   chart.setFirstTitleLine(Titulek);
   chartReread();
@@ -83,29 +82,31 @@ void TForm1::chartReread() {
     showError(QString::fromStdString(*error));
 }
 
-void TForm1::selectScale(QAction* item, int* value, int scale) {
-  *value = scale;
+void TForm1::selectScale(QAction* item) {
+  for (const ScaleItem& scale : scaleItems())
+    if (scale.item == item)
+      *scale.value = scale.setting;
   item->setChecked(true);
   RedrawScreen();
 }
 
 void TForm1::Sca_X_060Click() {
-  selectScale(Sca_X_060, &ScaleX, 60);
+  selectScale(Sca_X_060);
 }
 void TForm1::Sca_X_120Click() {
-  selectScale(Sca_X_120, &ScaleX, 120);
+  selectScale(Sca_X_120);
 }
 void TForm1::Sca_X_300Click() {
-  selectScale(Sca_X_300, &ScaleX, 300);
+  selectScale(Sca_X_300);
 }
 void TForm1::Sca_X_600Click() {
-  selectScale(Sca_X_600, &ScaleX, 600);
+  selectScale(Sca_X_600);
 }
 void TForm1::Sca_Y_15Click() {
-  selectScale(Sca_Y_15, &ScaleY, 15);
+  selectScale(Sca_Y_15);
 }
 void TForm1::Sca_Y_03Click() {
-  selectScale(Sca_Y_03, &ScaleY, 3);
+  selectScale(Sca_Y_03);
 }
 
 // After a cancel the dialog still holds the preset, so the colour stays.

@@ -1,3 +1,4 @@
+#include "app/core/valuelists.h"
 #include "app/form1.h"
 #include "app/radiogroup.h"
 #include "serial/serialline.h"
@@ -10,14 +11,14 @@
 namespace kelvor {
 
 void TForm1::RychlostBaudClick() {
-  BaudRate = baudRateOfItem(RychlostBaud->itemIndex());
+  BaudRate = valueAt(kBaudRateItems, RychlostBaud->itemIndex());
   SerialLine1->setBaudRate(static_cast<std::uint32_t>(BaudRate));
   RychlostLabel->setText(QString::number(BaudRate));
   SerialLine1->setActive(true);
 }
 
 void TForm1::SeriovyPortClick() {
-  SerialPort = portNameOfItem(SeriovyPort->itemIndex());
+  SerialPort = QString::fromUtf8(valueAt(kSerialPortItems, SeriovyPort->itemIndex()));
   SerialLine1->setCommPort(SerialPort.toStdString());
   SerialPortLabel->setText(SerialPort);
   SerialLine1->setActive(true);
@@ -25,12 +26,13 @@ void TForm1::SeriovyPortClick() {
 
 // The measuring counters and the chart's axis span are left as they are.
 void TForm1::DobaUkladaniClick() {
-  cycle.Doba = static_cast<std::uint16_t>(secondsOfItem(DobaUkladani->itemIndex()));
+  cycle.Doba =
+      static_cast<std::uint16_t>(valueAt(kStorageIntervalItems, DobaUkladani->itemIndex()));
   DobaUkladaniLabel->setText(QString::number(cycle.Doba));
 }
 
 void TForm1::PocetRadkuGroupClick() {
-  PocetRadku = static_cast<std::uint16_t>(rowsOfItem(PocetRadkuGroup->itemIndex()));
+  PocetRadku = static_cast<std::uint16_t>(valueAt(kRowCountItems, PocetRadkuGroup->itemIndex()));
   PocetRadkuLabel->setText(QString::number(PocetRadku));
 }
 

@@ -1,3 +1,4 @@
+#include "app/core/valuelists.h"
 #include "app/form1.h"
 #include "app/hints.h"
 
@@ -5,6 +6,8 @@
 #include <QActionGroup>
 #include <QMenu>
 #include <QMenuBar>
+
+#include <array>
 
 namespace kelvor {
 namespace {
@@ -31,8 +34,12 @@ QMenu* addSubmenu(QWidget* owner, QMenu* parentMenu, QMenuBar* bar, const char* 
   return menu;
 }
 
-QAction* addRadioItem(QMenu* menu, QActionGroup* group, const char* name, const char* caption) {
-  QAction* action = addItem(menu, name, caption, "", 0);
+// A scale item, named and captioned by its entry in the scale list.
+template <typename Scale>
+QAction* addRadioItem(QMenu* menu, QActionGroup* group, const Scale& scale) {
+  QAction* action = menu->addAction(QString::fromUtf8(scale.caption));
+  action->setObjectName(QString::fromUtf8(scale.name));
+  setHint(action, QString());
   action->setCheckable(true);
   group->addAction(action);
   return action;
@@ -87,16 +94,17 @@ void TForm1::createMenu() {
       addSubmenu(this, meritka, nullptr, "Osa_Casu", "Osa  &Času",
                  "Nastavení  měřítka  na  vodorovné  časové  ose  grafu", 0, &Osa_Casu);
   m_timeAxisGroup = new QActionGroup(this);
-  Sca_X_060 = addRadioItem(osaCasu, m_timeAxisGroup, "Sca_X_060", "  60  Minut");
-  Sca_X_120 = addRadioItem(osaCasu, m_timeAxisGroup, "Sca_X_120", "120  Minut");
-  Sca_X_300 = addRadioItem(osaCasu, m_timeAxisGroup, "Sca_X_300", "300  Minut");
-  Sca_X_600 = addRadioItem(osaCasu, m_timeAxisGroup, "Sca_X_600", "600  Minut");
+  const std::array<QAction**, kTimeAxisScales.size()> timeAxisItems{&Sca_X_060, &Sca_X_120,
+                                                                    &Sca_X_300, &Sca_X_600};
+  for (std::size_t i = 0; i < kTimeAxisScales.size(); ++i)
+    *timeAxisItems[i] = addRadioItem(osaCasu, m_timeAxisGroup, kTimeAxisScales[i]);
   QMenu* osaNapeti =
       addSubmenu(this, meritka, nullptr, "Osa_Napeti", "Osa  &Napětí",
                  "Nastavení  měřítka  na  levé  svislé  napěťové  ose  grafu", 0, &Osa_Napeti);
   m_voltageAxisGroup = new QActionGroup(this);
-  Sca_Y_15 = addRadioItem(osaNapeti, m_voltageAxisGroup, "Sca_Y_15", "  0  až  1&5  Voltů");
-  Sca_Y_03 = addRadioItem(osaNapeti, m_voltageAxisGroup, "Sca_Y_03", "10  až  1&3  Voltů");
+  const std::array<QAction**, kVoltageAxisScales.size()> voltageAxisItems{&Sca_Y_15, &Sca_Y_03};
+  for (std::size_t i = 0; i < kVoltageAxisScales.size(); ++i)
+    *voltageAxisItems[i] = addRadioItem(osaNapeti, m_voltageAxisGroup, kVoltageAxisScales[i]);
   Barva_Krivky =
       addItem(parametry, "Barva_Krivky", "&Barva  křivky", "Nastavení  barvy  křivky  grafu", 0);
   Titulek_Grafu = addItem(parametry, "Titulek_Grafu", "&Titulek  grafu",

@@ -1,4 +1,5 @@
 #include "app/authorpicture.h"
+#include "app/core/valuelists.h"
 #include "app/form1.h"
 #include "app/hints.h"
 #include "app/pagebuilder.h"
@@ -21,6 +22,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QToolButton>
+
+#include <array>
 
 namespace kelvor {
 namespace {
@@ -93,12 +96,11 @@ QToolButton* placePrintButton(QWidget* page, const char* name, const QRect& rect
   return button;
 }
 
-QStringList baudItems() {
-  QStringList items;
-  for (const char* rate :
-       {"  1200", "  2400", "  4800", "  9600", " 19200", " 38400", " 57600", "115200"})
-    items << QString::fromLatin1(rate) + QStringLiteral("   Bd");
-  return items;
+template <typename Item, std::size_t N> QStringList captionsOf(const std::array<Item, N>& items) {
+  QStringList captions;
+  for (const Item& item : items)
+    captions << QString::fromUtf8(item.caption);
+  return captions;
 }
 
 } // namespace
@@ -225,31 +227,22 @@ QWidget* TForm1::createTabulkaPage() {
 QWidget* TForm1::createParametryPage() {
   QWidget* page = newPage(this, "PARAMETRY");
   RychlostBaud =
-      placeRadioGroup(page, "RychlostBaud", "BAUD:", baudItems(), {16, 8, 185, 233},
+      placeRadioGroup(page, "RychlostBaud", "BAUD:", captionsOf(kBaudRateItems), {16, 8, 185, 233},
                       "Volba  přenosové  rychlosti  pro  komunikaci  s  A/D  convertorem");
   RychlostLabel =
       placeLabel(page, "RychlostLabel", QStringLiteral("XXXXX"), {16, 248, 185, 41}, kValueLabel);
   setHintWithTooltip(RychlostLabel,
                      QStringLiteral("Baud|Zde  uvidíte  zvolenou  přenosovou  rychlost"));
 
-  SeriovyPort = placeRadioGroup(
-      page, "SeriovyPort", "PORT:",
-      {QStringLiteral("COM  1"), QStringLiteral("COM  2"), QStringLiteral("COM  3"),
-       QStringLiteral("COM  4"), QStringLiteral("COM  5"), QStringLiteral("COM  6"),
-       QStringLiteral("COM  7"), QStringLiteral("COM  8")},
-      {208, 8, 185, 233}, "Volba  sériového  portu  pro  komunikaci  s  A/D  konvertorem");
+  SeriovyPort = placeRadioGroup(page, "SeriovyPort", "PORT:", captionsOf(kSerialPortItems),
+                                {208, 8, 185, 233},
+                                "Volba  sériového  portu  pro  komunikaci  s  A/D  konvertorem");
   SerialPortLabel =
       placeLabel(page, "SerialPortLabel", QStringLiteral("XXXX"), {208, 248, 185, 41}, kValueLabel);
   setHintWithTooltip(SerialPortLabel, QStringLiteral("Port|Zde  uvidíte  zvolený  sériový  port"));
 
   DobaUkladani = placeRadioGroup(
-      page, "DobaUkladani", "DOBA:",
-      {QStringLiteral("      6   SEKUND"), QStringLiteral("    18   SEKUND"),
-       QStringLiteral("    36   SEKUND"), QStringLiteral("    60   SEKUND"),
-       QStringLiteral("  180   SEKUND"), QStringLiteral("  360   SEKUND"),
-       QStringLiteral("  600   SEKUND"), QStringLiteral("1800   SEKUND"),
-       QStringLiteral("3600   SEKUND")},
-      {400, 8, 185, 233},
+      page, "DobaUkladani", "DOBA:", captionsOf(kStorageIntervalItems), {400, 8, 185, 233},
       "Volba  časového  intervalu  pro  ukládání  naměřených  dat  do  souboru  Kelvor.dat");
   DobaUkladaniLabel = placeLabel(page, "DobaUkladaniLabel", QStringLiteral("XXXX"),
                                  {400, 248, 185, 41}, kValueLabel);
@@ -259,12 +252,8 @@ QWidget* TForm1::createParametryPage() {
           "Doba|Zde  uvidíte  zvolený  časový  interval  pro  ukládání  naměřených  dat"));
 
   PocetRadkuGroup = placeRadioGroup(
-      page, "PocetRadkuGroup", "ŘÁDKŮ:",
-      {QStringLiteral("  100   ŘÁDKŮ"), QStringLiteral("  180   ŘÁDKŮ"),
-       QStringLiteral("  360   ŘÁDKŮ"), QStringLiteral("  600   ŘÁDKŮ"),
-       QStringLiteral("1000   ŘÁDKŮ"), QStringLiteral("1800   ŘÁDKŮ"),
-       QStringLiteral("3600   ŘÁDKŮ")},
-      {592, 8, 185, 233}, "Volba  počtu  řádků  pro  přenos  naměřených  dat  do  počítače  PC");
+      page, "PocetRadkuGroup", "ŘÁDKŮ:", captionsOf(kRowCountItems), {592, 8, 185, 233},
+      "Volba  počtu  řádků  pro  přenos  naměřených  dat  do  počítače  PC");
   PocetRadkuLabel =
       placeLabel(page, "PocetRadkuLabel", QStringLiteral("XXXX"), {592, 248, 185, 41}, kValueLabel);
 

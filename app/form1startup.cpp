@@ -1,3 +1,4 @@
+#include "app/core/valuelists.h"
 #include "app/form1.h"
 #include "app/hints.h"
 #include "app/radiogroup.h"
@@ -10,28 +11,14 @@
 #include "widgets/progressgauge.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QFileInfo>
 #include <QLabel>
 #include <QTabWidget>
 
-#include <array>
-
 namespace kelvor {
 namespace {
-
-constexpr std::array<int, 8> kBaudRates{1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
-constexpr std::array<int, 9> kStorageSeconds{6, 18, 36, 60, 180, 360, 600, 1800, 3600};
-constexpr std::array<int, 7> kRowCounts{100, 180, 360, 600, 1000, 1800, 3600};
-constexpr std::array<const char*, 8> kPortNames{"COM1", "COM2", "COM3", "COM4",
-                                                "COM5", "COM6", "COM7", "COM8"};
-
-template <std::size_t N> int indexOf(const std::array<int, N>& values, long long value) {
-  for (std::size_t i = 0; i < N; ++i)
-    if (values[i] == value)
-      return static_cast<int>(i);
-  return -1;
-}
 
 // Settings files written by Windows programs on a Czech system hold Windows-1250.
 QString text(const std::string& bytes) {
@@ -42,26 +29,6 @@ std::string bytes(const QString& text) {
 }
 
 } // namespace
-
-int TForm1::baudRateOfItem(int item) {
-  return kBaudRates.at(static_cast<std::size_t>(item));
-}
-int TForm1::secondsOfItem(int item) {
-  return kStorageSeconds.at(static_cast<std::size_t>(item));
-}
-int TForm1::rowsOfItem(int item) {
-  return kRowCounts.at(static_cast<std::size_t>(item));
-}
-QString TForm1::portNameOfItem(int item) {
-  return QString::fromLatin1(kPortNames.at(static_cast<std::size_t>(item)));
-}
-
-int TForm1::portItemOf(const QString& name) {
-  for (std::size_t i = 0; i < kPortNames.size(); ++i)
-    if (name == QLatin1String(kPortNames[i]))
-      return static_cast<int>(i);
-  return -1;
-}
 
 void TForm1::readSettings() {
   using namespace settings;
@@ -110,13 +77,13 @@ void TForm1::FormCreate() {
     runCommand([this] { writeFirstSettings(); });
   readSettings();
   // Each selection runs the group's click handler as the operator's choice would.
-  RychlostBaud->setItemIndex(indexOf(kBaudRates, BaudRate));
+  RychlostBaud->setItemIndex(itemOf(kBaudRateItems, BaudRate));
   SerialLine1->setBaudRate(static_cast<std::uint32_t>(BaudRate));
   RychlostLabel->setText(QString::number(BaudRate));
-  SeriovyPort->setItemIndex(portItemOf(SerialPort));
+  SeriovyPort->setItemIndex(itemOf(kSerialPortItems, bytes(SerialPort)));
   SerialLine1->setCommPort(bytes(SerialPort.left(255)));
   SerialPortLabel->setText(SerialPort);
-  DobaUkladani->setItemIndex(indexOf(kStorageSeconds, cycle.Doba));
+  DobaUkladani->setItemIndex(itemOf(kStorageIntervalItems, cycle.Doba));
   DobaUkladaniLabel->setText(QString::number(cycle.Doba));
   markScaleItems();
   cycle.resumeMinutes(cycle.MinutesText, parseLeadingNumber(cycle.MinutesText).value_or(0.0));
@@ -128,7 +95,7 @@ void TForm1::FormCreate() {
   qApp->installEventFilter(m_hintTracker);
   connect(m_hintTracker, &HintTracker::hintChanged, this, &TForm1::ShowHint);
   showStoredPage();
-  PocetRadkuGroup->setItemIndex(indexOf(kRowCounts, PocetRadku));
+  PocetRadkuGroup->setItemIndex(itemOf(kRowCountItems, PocetRadku));
   PocetRadkuLabel->setText(QString::number(PocetRadku));
   scaleToScreen();
   setWindowState(Qt::WindowMaximized);
@@ -141,14 +108,17 @@ void TForm1::FormCreate() {
   SerialLine1->setActive(true);
 }
 
-// Each scale item with the value it stands for and the value it sets.
-std::array<TForm1::ScaleItem, 6> TForm1::scaleItems() {
-  return {{{Sca_X_060, &ScaleX, 60},
-           {Sca_X_120, &ScaleX, 120},
-           {Sca_X_300, &ScaleX, 300},
-           {Sca_X_600, &ScaleX, 600},
-           {Sca_Y_15, &ScaleY, 15},
-           {Sca_Y_03, &ScaleY, 3}}};
+// The menu builder adds each group's items in the order of its scale list.
+std::vector<TForm1::ScaleItem> TForm1::scaleItems() {
+  std::vector<ScaleItem> items;
+  const QList<QAction*> timeAxis = m_timeAxisGroup->actions();
+  for (std::size_t i = 0; i < kTimeAxisScales.size(); ++i)
+    items.push_back({timeAxis.at(static_cast<qsizetype>(i)), &ScaleX, kTimeAxisScales[i].value});
+  const QList<QAction*> voltageAxis = m_voltageAxisGroup->actions();
+  for (std::size_t i = 0; i < kVoltageAxisScales.size(); ++i)
+    items.push_back(
+        {voltageAxis.at(static_cast<qsizetype>(i)), &ScaleY, kVoltageAxisScales[i].value});
+  return items;
 }
 
 void TForm1::markScaleItems() {
@@ -170,7 +140,7 @@ void TForm1::takeShutdownValues() {
   Barva = QString::fromStdString(colorToString(chartReport.chart().series().color()));
   Stranka = PageControl1->currentWidget()->objectName();
   if (PocetRadkuGroup->itemIndex() >= 0)
-    PocetRadku = static_cast<std::uint16_t>(rowsOfItem(PocetRadkuGroup->itemIndex()));
+    PocetRadku = static_cast<std::uint16_t>(valueAt(kRowCountItems, PocetRadkuGroup->itemIndex()));
   SerialPort = text(SerialLine1->CommPort());
   KonstStr = KonstantaEdit->text();
 }

@@ -1,3 +1,4 @@
+#include "app/core/valuelists.h"
 #include "app/form1.h"
 #include "app/helpviewer.h"
 #include "app/hints.h"
@@ -6,6 +7,7 @@
 #include "data/dbgrid.h"
 #include "data/dbnavigator.h"
 #include "data/tablemodel.h"
+#include "serial/serialline.h"
 #include "tests/app/scripteddialogs.h"
 #include "widgets/maskedit.h"
 
@@ -24,7 +26,9 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <algorithm>
 #include <cmath>
+#include <functional>
 
 using kelvor::TForm1;
 
@@ -102,6 +106,31 @@ bool openMenusTo(QMenuBar* bar, QAction* item) {
 void closeMenus() {
   for (int i = 0; i < 16 && QApplication::activePopupWidget() != nullptr; ++i)
     QApplication::activePopupWidget()->close();
+}
+
+QStringList itemTexts(const kelvor::RadioGroup* group) {
+  QStringList texts;
+  for (const QRadioButton* item : group->findChildren<QRadioButton*>())
+    texts << item->text();
+  return texts;
+}
+
+template <typename Items> QStringList captionsOf(const Items& items) {
+  QStringList captions;
+  for (const auto& item : items)
+    captions << QString::fromUtf8(item.caption);
+  return captions;
+}
+
+// Clicks the items of `group` from the last to the first, as the operator does, so that
+// every click changes the selection and runs the group's handler; `check` sees each one.
+void clickEachItem(kelvor::RadioGroup* group, const std::function<void(int)>& check) {
+  const QList<QRadioButton*> items = group->findChildren<QRadioButton*>();
+  for (qsizetype i = items.size() - 1; i >= 0; --i) {
+    items[i]->click();
+    QCOMPARE(group->itemIndex(), int(i));
+    check(int(i));
+  }
 }
 
 } // namespace
@@ -269,6 +298,69 @@ private slots:
     QVERIFY(f.form->Export_BMP->isEnabled() && f.form->Export_WMF->isEnabled());
     QCOMPARE(f.form->Export_BMP->property("helpContext").toInt(), 42);
     QCOMPARE(f.form->Export_WMF->property("helpContext").toInt(), 43);
+  }
+
+  void theParameterGroupsShowTheirListsInOrder() {
+    Fixture f("");
+    QCOMPARE(itemTexts(f.form->RychlostBaud), captionsOf(kelvor::kBaudRateItems));
+    QCOMPARE(itemTexts(f.form->SeriovyPort), captionsOf(kelvor::kSerialPortItems));
+    QCOMPARE(itemTexts(f.form->DobaUkladani), captionsOf(kelvor::kStorageIntervalItems));
+    QCOMPARE(itemTexts(f.form->PocetRadkuGroup), captionsOf(kelvor::kRowCountItems));
+    QCOMPARE(itemTexts(f.form->RychlostBaud).front(), QStringLiteral("  1200   Bd"));
+    QCOMPARE(itemTexts(f.form->PocetRadkuGroup).back(), QStringLiteral("3600   ŘÁDKŮ"));
+  }
+
+  void choosingAnItemAppliesItsValue() {
+    Fixture f("");
+    TForm1& w = *f.form;
+    clickEachItem(w.RychlostBaud, [&w](int i) {
+      const int rate = kelvor::kBaudRateItems[std::size_t(i)].value;
+      QCOMPARE(w.BaudRate, rate);
+      QCOMPARE(w.SerialLine1->BaudRate(), std::uint32_t(rate));
+      QCOMPARE(w.RychlostLabel->text(), QString::number(rate));
+    });
+    clickEachItem(w.SeriovyPort, [&w](int i) {
+      const QString name = QString::fromUtf8(kelvor::kSerialPortItems[std::size_t(i)].value);
+      QCOMPARE(w.SerialPort, name);
+      QCOMPARE(QString::fromStdString(w.SerialLine1->CommPort()), name);
+      QCOMPARE(w.SerialPortLabel->text(), name);
+    });
+    clickEachItem(w.DobaUkladani, [&w](int i) {
+      const int seconds = kelvor::kStorageIntervalItems[std::size_t(i)].value;
+      QCOMPARE(int(w.cycle.Doba), seconds);
+      QCOMPARE(w.DobaUkladaniLabel->text(), QString::number(seconds));
+    });
+    clickEachItem(w.PocetRadkuGroup, [&w](int i) {
+      const int rows = kelvor::kRowCountItems[std::size_t(i)].value;
+      QCOMPARE(int(w.PocetRadku), rows);
+      QCOMPARE(w.PocetRadkuLabel->text(), QString::number(rows));
+    });
+    QCOMPARE(w.SerialPort, QStringLiteral("COM1"));
+    QCOMPARE(w.BaudRate, 1200);
+  }
+
+  // Start-up selects the item of each stored value, and shutdown stores the item's value.
+  void everyStoredValueSelectsItsItem() {
+    for (std::size_t i = 0; i < kelvor::kStorageIntervalItems.size(); ++i) {
+      const auto valueAt = [i](const auto& items) {
+        return items[std::min(i, items.size() - 1)].value;
+      };
+      const QByteArray ini =
+          "[Serial]\nBaudRate=" + QByteArray::number(valueAt(kelvor::kBaudRateItems)) +
+          "\nSerialPort=" + QByteArray(valueAt(kelvor::kSerialPortItems).data()) +
+          "\n[Ukladani]\nDoba=" + QByteArray::number(valueAt(kelvor::kStorageIntervalItems)) +
+          "\n[Transfer]\nPocetRadku=" + QByteArray::number(valueAt(kelvor::kRowCountItems)) + "\n";
+      Fixture f(ini);
+      const int last = int(i);
+      QCOMPARE(f.form->RychlostBaud->itemIndex(), std::min(last, 7));
+      QCOMPARE(f.form->SeriovyPort->itemIndex(), std::min(last, 7));
+      QCOMPARE(f.form->DobaUkladani->itemIndex(), last);
+      QCOMPARE(f.form->PocetRadkuGroup->itemIndex(), std::min(last, 6));
+      f.form->FormDestroy();
+      for (const QByteArray& line : ini.split('\n'))
+        if (line.contains('='))
+          QVERIFY2(f.iniLines().contains(QString::fromLatin1(line)), line.constData());
+    }
   }
 
   void scaleItemsFormTwoRadioGroups() {

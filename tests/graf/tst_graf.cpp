@@ -1,3 +1,4 @@
+#include "app/core/valuelists.h"
 #include "app/form1.h"
 #include "app/radiogroup.h"
 #include "data/core/numbertext.h"
@@ -10,6 +11,7 @@
 #include <QFile>
 #include <QFontMetricsF>
 #include <QImage>
+#include <QMenu>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QTemporaryDir>
@@ -17,6 +19,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <array>
 #include <functional>
 
 using kelvor::ChartAxis;
@@ -206,6 +209,47 @@ private slots:
     f.form().Sca_X_300Click();
     QCOMPARE(f.chart().bottomAxis().maximum, 500.0);
     QVERIFY(f.form().Sca_X_300->isChecked() && !f.form().Sca_X_060->isChecked());
+  }
+
+  void theScaleMenusShowTheirListsAndSetTheirValues() {
+    Fixture f("[Graph]\nScaleX=60\nScaleY=15\n[Ukladani]\nDoba=18\n");
+    TForm1& w = f.form();
+    const std::array<QAction*, 4> timeAxis{w.Sca_X_060, w.Sca_X_120, w.Sca_X_300, w.Sca_X_600};
+    const std::array<QAction*, 2> voltageAxis{w.Sca_Y_15, w.Sca_Y_03};
+    QCOMPARE(timeAxis.size(), kelvor::kTimeAxisScales.size());
+    QCOMPARE(voltageAxis.size(), kelvor::kVoltageAxisScales.size());
+    QCOMPARE(w.Osa_Casu->menu()->actions(), QList<QAction*>(timeAxis.begin(), timeAxis.end()));
+    QCOMPARE(w.Osa_Napeti->menu()->actions(),
+             QList<QAction*>(voltageAxis.begin(), voltageAxis.end()));
+    // From the last item to the first, so every choice changes the setting.
+    for (std::size_t i = timeAxis.size(); i-- > 0;) {
+      const kelvor::TimeAxisScale& scale = kelvor::kTimeAxisScales[i];
+      QCOMPARE(timeAxis[i]->objectName(), QString::fromUtf8(scale.name));
+      QCOMPARE(timeAxis[i]->text(), QString::fromUtf8(scale.caption));
+      timeAxis[i]->trigger();
+      QCOMPARE(w.ScaleX, scale.value);
+      QVERIFY(timeAxis[i]->isChecked());
+      QCOMPARE(f.chart().bottomAxis().maximum, scale.value * 60.0 / 18);
+    }
+    for (std::size_t i = voltageAxis.size(); i-- > 0;) {
+      const kelvor::VoltageAxisScale& scale = kelvor::kVoltageAxisScales[i];
+      QCOMPARE(voltageAxis[i]->objectName(), QString::fromUtf8(scale.name));
+      QCOMPARE(voltageAxis[i]->text(), QString::fromUtf8(scale.caption));
+      voltageAxis[i]->trigger();
+      QCOMPARE(w.ScaleY, scale.value);
+      QVERIFY(voltageAxis[i]->isChecked());
+      QCOMPARE(f.chart().leftAxis().minimum, scale.minimum);
+      QCOMPARE(f.chart().leftAxis().maximum, scale.maximum);
+      QCOMPARE(f.chart().leftAxis().increment, scale.increment);
+    }
+    // Shutdown stores the checked items' values, which start-up checks again.
+    w.Sca_X_120->trigger();
+    w.Sca_Y_03->trigger();
+    f.restart();
+    QVERIFY(f.form().Sca_X_120->isChecked() && !f.form().Sca_X_060->isChecked());
+    QVERIFY(f.form().Sca_Y_03->isChecked() && !f.form().Sca_Y_15->isChecked());
+    QCOMPARE(f.form().ScaleX, 120);
+    QCOMPARE(f.form().ScaleY, 3);
   }
 
   void voltageAxisFollowsScaleY() {
