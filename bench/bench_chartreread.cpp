@@ -1,5 +1,6 @@
 #include "app/filelocations.h"
 #include "app/form1.h"
+#include "app/program.h"
 #include "data/core/measurementtable.h"
 #include "data/core/numbertext.h"
 #include "tests/app/scripteddialogs.h"
@@ -35,8 +36,8 @@ void BM_ChartReread(benchmark::State& state) {
   QTemporaryDir dir;
   const auto locations = kelvor::FileLocations::forExecutableDir(dir.path());
   fillTable(locations.tableFile(), count);
-  kelvor::TForm1 form(locations, std::make_unique<ScriptedDialogs>());
-  form.FormCreate();
+  const kelvor::Program program(locations, std::make_unique<ScriptedDialogs>());
+  kelvor::TForm1& form = program.form();
   int edits = 0;
   for (auto _ : state) {
     state.PauseTiming();

@@ -79,8 +79,8 @@ public:
       std::filesystem::create_directories(locations.databaseDir().toStdString());
       fillTable(locations.tableFile(), tableRecords);
     }
-    form = std::make_unique<TForm1>(locations, std::make_unique<NoOperator>());
-    form->FormCreate();
+    m_program = std::make_unique<kelvor::Program>(locations, std::make_unique<NoOperator>());
+    form = &m_program->form();
     form->show();
     form->SerialLine1->setOnRxClusterEvent([this](TSerialLine*) { handleTimed(); });
     form->LastCommand = QStringLiteral("#VAL-DIR");
@@ -104,7 +104,7 @@ public:
   // The last reply's handling without the repaint.
   double handlerOnly() const { return m_handlerOnly; }
 
-  std::unique_ptr<TForm1> form;
+  TForm1* form = nullptr;
 
 private:
   void handleTimed() {
@@ -118,6 +118,7 @@ private:
     m_handled = true;
   }
 
+  std::unique_ptr<kelvor::Program> m_program;
   QTemporaryDir m_dir;
   LoggerEnd m_logger;
   std::vector<QWidget*> m_painted;

@@ -45,7 +45,7 @@ struct MeasuringProgram {
   }
 
   QTemporaryDir dir;
-  std::optional<Program> program;
+  std::optional<ScriptedProgram> program;
 };
 
 // Bytes without a decimal digit, so no piece of the stream reads as a voltage.

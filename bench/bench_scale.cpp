@@ -146,8 +146,8 @@ struct StartedProgram {
     const Clock::time_point start = Clock::now();
     if (cpu != nullptr)
       cpu->start();
-    program = std::make_unique<Program>(folder);
-    FirstPaintWatch watch(program->form.get(), program->form->Report1);
+    program = std::make_unique<ScriptedProgram>(folder);
+    FirstPaintWatch watch(program->form, program->form->Report1);
     program->form->show();
     const bool painted = watch.wait();
     if (cpu != nullptr)
@@ -162,7 +162,7 @@ struct StartedProgram {
            program->form->chartReport.chart().series().count() == static_cast<std::size_t>(records);
   }
 
-  std::unique_ptr<Program> program;
+  std::unique_ptr<ScriptedProgram> program;
   std::optional<double> seconds;
 };
 
@@ -260,7 +260,7 @@ private:
   }
 
   LoggerEnd m_logger;
-  Program m_program;
+  ScriptedProgram m_program;
   QEventLoop m_loop;
   QTimer m_timeout;
   std::optional<double> m_seconds;
@@ -308,7 +308,7 @@ void BM_ClearTable(benchmark::State& state) {
   const LoggerEnd logger;
   TimedCpu cpu;
   for (auto _ : state) {
-    Program program(programFolder(table, logger.path()));
+    ScriptedProgram program(programFolder(table, logger.path()));
     program.dialogs->yesNoAnswers = {true};
     const Clock::time_point start = Clock::now();
     cpu.start();

@@ -102,7 +102,7 @@ fs::path programFolder(const fs::path& table = {}) {
 
 void BM_ExportAscii(benchmark::State& state) {
   const auto count = static_cast<int>(state.range(0));
-  Program program(programFolder(preparedTable(count)));
+  ScriptedProgram program(programFolder(preparedTable(count)));
   const QString file = QString::fromStdString((benchFolder() / "export.dat").string());
   for (auto _ : state) {
     program.dialogs->fileAnswers = {file};
@@ -126,7 +126,7 @@ BENCHMARK(BM_ExportAscii)
 // costs beyond its write.
 void BM_ExportAsciiToNullDevice(benchmark::State& state) {
   const auto count = static_cast<int>(state.range(0));
-  Program program(programFolder(preparedTable(count)));
+  ScriptedProgram program(programFolder(preparedTable(count)));
   for (auto _ : state) {
     program.dialogs->fileAnswers = {QStringLiteral("/dev/null")};
     program.form->ExportASCII1Click();
@@ -150,7 +150,7 @@ void BM_ImportAscii(benchmark::State& state) {
   }
   for (auto _ : state) {
     state.PauseTiming();
-    auto program = std::make_unique<Program>(programFolder());
+    auto program = std::make_unique<ScriptedProgram>(programFolder());
     program->dialogs->fileAnswers = {QString::fromStdString(file.string())};
     state.ResumeTiming();
     program->form->Import_ASCIIClick();
@@ -222,7 +222,7 @@ void BM_IntervalSelect(benchmark::State& state) {
   const fs::path table = preparedTable(count);
   for (auto _ : state) {
     state.PauseTiming();
-    auto program = std::make_unique<Program>(programFolder(table));
+    auto program = std::make_unique<ScriptedProgram>(programFolder(table));
     program->form7->ZacatekEdit->setText(
         QString::fromStdString(formatFixed(kSelectionLowerThousandths / 1000.0, 5, 1)));
     program->form7->KonecEdit->setText(

@@ -2,9 +2,8 @@
 
 #include "app/filelocations.h"
 #include "app/form1.h"
-#include "app/settingskeys.h"
+#include "app/program.h"
 #include "data/core/numbertext.h"
-#include "data/form3.h"
 #include "data/form7.h"
 #include "tests/app/scripteddialogs.h"
 
@@ -92,18 +91,11 @@ inline std::string presentValueReply(double volts) {
 }
 
 // The program's windows built as its start-up builds them, answering from a script.
-struct Program {
-  explicit Program(const std::filesystem::path& folder) {
-    auto scripted = std::make_unique<ScriptedDialogs>();
-    dialogs = scripted.get();
-    form = std::make_unique<TForm1>(
-        FileLocations::forExecutableDir(QString::fromStdString(folder.string())),
-        std::move(scripted));
-    form->FormCreate();
-    form7 = std::make_unique<TForm7>(form->selectKey(settings::kZacatek),
-                                     form->selectKey(settings::kKonec), form.get());
-    form->attachForms(&form3, form7.get());
-  }
+struct ScriptedProgram {
+  explicit ScriptedProgram(const std::filesystem::path& folder)
+      : program(FileLocations::forExecutableDir(QString::fromStdString(folder.string())),
+                keptDialogs(dialogs)),
+        form(&program.form()), form7(&program.form7()) {}
 
   // The first error the program showed, empty when none.
   std::string error() const {
@@ -115,9 +107,9 @@ struct Program {
   bool showedError() const { return !error().empty(); }
 
   ScriptedDialogs* dialogs = nullptr;
-  std::unique_ptr<TForm1> form;
-  TForm3 form3;
-  std::unique_ptr<TForm7> form7;
+  kelvor::Program program;
+  TForm1* form;
+  TForm7* form7;
 };
 
 } // namespace kelvor::bench

@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <deque>
+#include <memory>
 
 // Answers the program's questions from a script and records what it asked.
 class ScriptedDialogs : public kelvor::OperatorDialogs {
@@ -67,3 +68,10 @@ private:
     return answer;
   }
 };
+
+// New dialogs of type `Dialogs` for a program to own; `kept` is left pointing at them.
+template <class Dialogs = ScriptedDialogs> std::unique_ptr<Dialogs> keptDialogs(Dialogs*& kept) {
+  auto dialogs = std::make_unique<Dialogs>();
+  kept = dialogs.get();
+  return dialogs;
+}

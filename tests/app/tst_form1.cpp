@@ -2,6 +2,7 @@
 #include "app/form1.h"
 #include "app/helpviewer.h"
 #include "app/hints.h"
+#include "app/program.h"
 #include "app/radiogroup.h"
 #include "data/chartview.h"
 #include "data/dbgrid.h"
@@ -37,7 +38,8 @@ namespace {
 struct Fixture {
   QTemporaryDir dir;
   ScriptedDialogs* dialogs = nullptr;
-  std::unique_ptr<TForm1> form;
+  std::unique_ptr<kelvor::Program> program;
+  TForm1* form = nullptr;
 
   explicit Fixture(const QByteArray& ini) {
     if (!ini.isNull()) {
@@ -45,11 +47,9 @@ struct Fixture {
       file.open(QIODevice::WriteOnly);
       file.write(ini);
     }
-    auto scripted = std::make_unique<ScriptedDialogs>();
-    dialogs = scripted.get();
-    form = std::make_unique<TForm1>(kelvor::FileLocations::forExecutableDir(dir.path()),
-                                    std::move(scripted));
-    form->FormCreate();
+    program = std::make_unique<kelvor::Program>(kelvor::FileLocations::forExecutableDir(dir.path()),
+                                                keptDialogs(dialogs));
+    form = &program->form();
   }
 
   QStringList iniLines() const {
@@ -386,7 +386,7 @@ private slots:
   void theHelpKeyOpensTheContextOfTheActiveWindow() {
     Fixture f("");
     f.form->show();
-    QApplication::setActiveWindow(f.form.get());
+    QApplication::setActiveWindow(f.form);
     QTest::keyClick(f.form->PageControl1, Qt::Key_F1);
     QCOMPARE(f.form->helpViewer()->currentAnchor(), QStringLiteral("ctx10"));
   }
@@ -394,7 +394,7 @@ private slots:
   void theHelpKeyOnEveryMenuItemOpensItsContext() {
     Fixture f("");
     f.form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
+    QVERIFY(QTest::qWaitForWindowExposed(f.form));
     TForm1& w = *f.form;
     const std::pair<QAction*, int> expected[] = {
         {w.Soubor1, 10},
@@ -442,7 +442,7 @@ private slots:
   void theHelpKeyInAnOpenedSubmenuWithoutHighlightUsesTheEnclosingItem() {
     Fixture f("");
     f.form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
+    QVERIFY(QTest::qWaitForWindowExposed(f.form));
     TForm1& w = *f.form;
     for (QAction* submenu : {w.Meritka_Grafu, w.Osa_Casu, w.Osa_Napeti}) {
       w.helpViewer()->showContents();
@@ -477,9 +477,9 @@ private slots:
   void arrowKeysSelectTheNextRadioItem() {
     Fixture f("[Ukladani]\nDoba=60\n");
     f.form->show();
-    QApplication::setActiveWindow(f.form.get());
+    QApplication::setActiveWindow(f.form);
     f.form->PageControl1->setCurrentWidget(f.form->PARAMETRY);
-    QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
+    QVERIFY(QTest::qWaitForWindowExposed(f.form));
     const QList<QRadioButton*> items = f.form->DobaUkladani->findChildren<QRadioButton*>();
     QCOMPARE(items.size(), 9);
     items[3]->setFocus();
@@ -512,8 +512,8 @@ private slots:
   void theHintTrackerFollowsThePointerAndTheHighlightedMenuItem() {
     Fixture f("[Sheet]\nStranka=TABULKA\n");
     f.form->show();
-    QApplication::setActiveWindow(f.form.get());
-    QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
+    QApplication::setActiveWindow(f.form);
+    QVERIFY(QTest::qWaitForWindowExposed(f.form));
     using Button = kelvor::DBNavigator::Button;
     for (const Button which : {Button::First, Button::Delete, Button::Refresh}) {
       QToolButton* button = f.form->DBNavigator1->button(which);

@@ -1,4 +1,5 @@
 #include "app/form1.h"
+#include "app/program.h"
 #include "core/textencoding.h"
 #include "data/chartexport.h"
 #include "data/chartview.h"
@@ -83,7 +84,8 @@ std::uint16_t le16(const QByteArray& b, int at) {
 struct Program {
   QTemporaryDir dir;
   ScriptedDialogs* dialogs = nullptr;
-  std::unique_ptr<TForm1> form;
+  std::unique_ptr<kelvor::Program> program;
+  TForm1* form = nullptr;
 
   Program() {
     QFile ini(dir.filePath(QStringLiteral("Kelvor.ini")));
@@ -91,11 +93,9 @@ struct Program {
     ini.write("[Graph]\nScaleX=60\nScaleY=3\nTitulek=Vybíjení  článku č. 3\nBarva=clRed\n"
               "[Ukladani]\nDoba=6\n[Sheet]\nStranka=GRAF\n");
     ini.close();
-    auto scripted = std::make_unique<ScriptedDialogs>();
-    dialogs = scripted.get();
-    form = std::make_unique<TForm1>(kelvor::FileLocations::forExecutableDir(dir.path()),
-                                    std::move(scripted));
-    form->FormCreate();
+    program = std::make_unique<kelvor::Program>(kelvor::FileLocations::forExecutableDir(dir.path()),
+                                                keptDialogs(dialogs));
+    form = &program->form();
     kelvor::MeasurementTable::Batch batch(form->Table1);
     for (int i = 0; i < kRecords; ++i) {
       form->Table1.append();
@@ -107,7 +107,7 @@ struct Program {
     batch.commit();
     form->chartReread();
   }
-  ~Program() { form->FormDestroy(); }
+  ~Program() { program->shutdown(); }
   Program(const Program&) = delete;
   Program& operator=(const Program&) = delete;
 

@@ -2,6 +2,7 @@
 
 #include "app/core/profilefile.h"
 #include "app/form1.h"
+#include "app/program.h"
 #include "app/settingskeys.h"
 #include "data/core/numbertext.h"
 #include "tests/app/scripteddialogs.h"
@@ -144,12 +145,10 @@ QString settingsProblem(const QString& path) {
 }
 
 QString recoveryProblem(const QString& folder, std::size_t records) {
-  auto scripted = std::make_unique<ScriptedDialogs>();
-  const ScriptedDialogs* dialogs = scripted.get();
-  kelvor::TForm1 form(kelvor::FileLocations::forExecutableDir(folder), std::move(scripted));
-  form.FormCreate();
-  const int opened = form.Table1.recordCount();
-  form.FormDestroy();
+  ScriptedDialogs* dialogs = nullptr;
+  kelvor::Program program(kelvor::FileLocations::forExecutableDir(folder), keptDialogs(dialogs));
+  const int opened = program.form().Table1.recordCount();
+  program.shutdown();
   if (opened != static_cast<int>(records))
     return QStringLiteral("the started program shows %1 records, the file holds %2")
         .arg(opened)

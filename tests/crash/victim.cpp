@@ -1,8 +1,7 @@
 #include "tests/crash/victim.h"
 
 #include "app/form1.h"
-#include "app/settingskeys.h"
-#include "data/form3.h"
+#include "app/program.h"
 #include "data/form7.h"
 #include "serial/serialline.h"
 #include "tests/app/scripteddialogs.h"
@@ -53,22 +52,14 @@ public:
 // The main window with its report form and interval window, wired as the program entry
 // wires them, in the folder the parent prepared.
 struct Program {
-  explicit Program(const QString& folder) {
-    auto scripted = std::make_unique<ReportingDialogs>();
-    dialogs = scripted.get();
-    form = std::make_unique<TForm1>(kelvor::FileLocations::forExecutableDir(folder),
-                                    std::move(scripted));
-    form->FormCreate();
-    form3 = std::make_unique<kelvor::TForm3>();
-    form7 = std::make_unique<kelvor::TForm7>(form->selectKey(kelvor::settings::kZacatek),
-                                             form->selectKey(kelvor::settings::kKonec), form.get());
-    form->attachForms(form3.get(), form7.get());
-  }
+  explicit Program(const QString& folder)
+      : program(kelvor::FileLocations::forExecutableDir(folder), keptDialogs(dialogs)),
+        form(&program.form()), form7(&program.form7()) {}
 
-  ScriptedDialogs* dialogs = nullptr;
-  std::unique_ptr<TForm1> form;
-  std::unique_ptr<kelvor::TForm3> form3;
-  std::unique_ptr<kelvor::TForm7> form7;
+  ReportingDialogs* dialogs = nullptr;
+  kelvor::Program program;
+  TForm1* form;
+  kelvor::TForm7* form7;
 };
 
 QString storedLine(const kelvor::MeasurementTable& table) {

@@ -1,4 +1,5 @@
 #include "app/form1.h"
+#include "app/program.h"
 #include "data/timeformat.h"
 #include "serial/serialline.h"
 #include "tests/app/scripteddialogs.h"
@@ -43,20 +44,18 @@ QByteArray settingsFor(const QString& device, const QByteArray& more = {}) {
 struct Rig {
   QTemporaryDir dir;
   ScriptedDialogs* dialogs = nullptr;
-  std::unique_ptr<TForm1> form;
+  std::unique_ptr<kelvor::Program> program;
+  TForm1* form = nullptr;
 
   explicit Rig(const QByteArray& ini, const std::function<void(TForm1&)>& beforeStart = {}) {
     QFile file(dir.filePath(QStringLiteral("Kelvor.ini")));
     if (file.open(QIODevice::WriteOnly))
       file.write(ini);
     file.close();
-    auto scripted = std::make_unique<ScriptedDialogs>();
-    dialogs = scripted.get();
-    form = std::make_unique<TForm1>(kelvor::FileLocations::forExecutableDir(dir.path()),
-                                    std::move(scripted));
-    if (beforeStart)
-      beforeStart(*form);
-    form->FormCreate();
+    program = std::make_unique<kelvor::Program>(kelvor::FileLocations::forExecutableDir(dir.path()),
+                                                keptDialogs(dialogs),
+                                                kelvor::Program::Host::Harness, beforeStart);
+    form = &program->form();
   }
 
   QStringList terminalLines() const {

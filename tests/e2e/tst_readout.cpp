@@ -1,4 +1,5 @@
 #include "app/form1.h"
+#include "app/program.h"
 #include "data/core/numbertext.h"
 #include "serial/serialline.h"
 #include "tests/app/scripteddialogs.h"
@@ -24,7 +25,8 @@ const QChar kShownReturn(0x240D);
 // A main window in a folder of its own, wired to `device` as COM2 at `baud`.
 struct Rig {
   QTemporaryDir dir;
-  std::unique_ptr<TForm1> form;
+  std::unique_ptr<kelvor::Program> program;
+  TForm1* form = nullptr;
 
   Rig(const QString& device, int baud) {
     QFile file(dir.filePath(QStringLiteral("Kelvor.ini")));
@@ -33,9 +35,9 @@ struct Rig {
                  "\n[Serial]\nSerialPort=COM2\nBaudRate=" + QByteArray::number(baud) +
                  "\n[Ukladani]\nDoba=60\n");
     file.close();
-    form = std::make_unique<TForm1>(kelvor::FileLocations::forExecutableDir(dir.path()),
-                                    std::make_unique<ScriptedDialogs>());
-    form->FormCreate();
+    program = std::make_unique<kelvor::Program>(kelvor::FileLocations::forExecutableDir(dir.path()),
+                                                std::make_unique<ScriptedDialogs>());
+    form = &program->form();
   }
 
   QStringList terminalLines() const {

@@ -1,9 +1,9 @@
 #include "app/core/valuelists.h"
 #include "app/form1.h"
+#include "app/program.h"
 #include "app/radiogroup.h"
 #include "data/core/numbertext.h"
 #include "data/form3.h"
-#include "data/form7.h"
 #include "tests/app/scripteddialogs.h"
 
 #include <QAction>
@@ -27,7 +27,6 @@ using kelvor::ChartEngine;
 using kelvor::MeasurementTable;
 using kelvor::TForm1;
 using kelvor::TForm3;
-using kelvor::TForm7;
 
 namespace {
 
@@ -51,27 +50,13 @@ public:
 // A main window with its report form and interval window, started over a folder of its own.
 struct Window {
   RecordingDialogs* dialogs = nullptr;
-  std::unique_ptr<TForm1> form;
-  std::unique_ptr<TForm3> form3;
-  std::unique_ptr<TForm7> form7;
+  kelvor::Program program;
+  TForm1* form;
+  TForm3* form3;
 
-  explicit Window(const QString& folder) {
-    auto scripted = std::make_unique<RecordingDialogs>();
-    dialogs = scripted.get();
-    form = std::make_unique<TForm1>(kelvor::FileLocations::forExecutableDir(folder),
-                                    std::move(scripted));
-    form->FormCreate();
-    form3 = std::make_unique<TForm3>();
-    form7 =
-        std::make_unique<TForm7>(form->selectKey("Zacatek"), form->selectKey("Konec"), form.get());
-    form->attachForms(form3.get(), form7.get());
-  }
-  ~Window() {
-    form7.reset();
-    form.reset();
-  }
-  Window(const Window&) = delete;
-  Window& operator=(const Window&) = delete;
+  explicit Window(const QString& folder)
+      : program(kelvor::FileLocations::forExecutableDir(folder), keptDialogs(dialogs)),
+        form(&program.form()), form3(&program.form3()) {}
 
   ChartEngine& chart() { return form->chartReport.chart(); }
 };

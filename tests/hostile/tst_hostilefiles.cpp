@@ -1,10 +1,9 @@
 #include "app/form1.h"
-#include "app/settingskeys.h"
+#include "app/program.h"
 #include "data/core/asciiformat.h"
 #include "data/core/measurementtable.h"
 #include "data/core/numbertext.h"
 #include "data/core/sqlitedatabase.h"
-#include "data/form3.h"
 #include "data/form7.h"
 #include "tests/app/scripteddialogs.h"
 #include "tests/support/filebytes.h"
@@ -43,20 +42,13 @@ constexpr qint64 kBoundedMs = 30000;
 
 // One run of the program on a folder, wired as the program entry wires it, answering from a
 // script.
-struct Program {
-  explicit Program(const QString& folder) {
-    auto scripted = std::make_unique<ScriptedDialogs>();
-    dialogs = scripted.get();
-    form = std::make_unique<TForm1>(FileLocations::forExecutableDir(folder), std::move(scripted));
-    form->FormCreate();
-    form3 = std::make_unique<TForm3>();
-    form7 = std::make_unique<TForm7>(form->selectKey(settings::kZacatek),
-                                     form->selectKey(settings::kKonec), form.get());
-    form->attachForms(form3.get(), form7.get());
-  }
-  ~Program() { form->FormDestroy(); }
-  Program(const Program&) = delete;
-  Program& operator=(const Program&) = delete;
+struct ScriptedProgram {
+  explicit ScriptedProgram(const QString& folder)
+      : program(FileLocations::forExecutableDir(folder), keptDialogs(dialogs)),
+        form(&program.form()), form7(&program.form7()) {}
+  ~ScriptedProgram() { program.shutdown(); }
+  ScriptedProgram(const ScriptedProgram&) = delete;
+  ScriptedProgram& operator=(const ScriptedProgram&) = delete;
 
   MeasurementTable& table() { return form->Table1; }
 
@@ -92,9 +84,9 @@ struct Program {
   }
 
   ScriptedDialogs* dialogs = nullptr;
-  std::unique_ptr<TForm1> form;
-  std::unique_ptr<TForm3> form3;
-  std::unique_ptr<TForm7> form7;
+  kelvor::Program program;
+  TForm1* form;
+  TForm7* form7;
 };
 
 QString tablePath(const QTemporaryDir& dir) {
@@ -281,7 +273,7 @@ void TestHostileFiles::importOfHostileFiles() {
   QTemporaryDir dir;
   const auto before = measuredRecords(3);
   createTable(tablePath(dir), before);
-  Program program(dir.path());
+  ScriptedProgram program(dir.path());
   program.form->cycle.MinutesText = "   0.2";
   const QString file = dir.filePath(QStringLiteral("in.dat"));
   QVERIFY(writeFile(file, bytes));
@@ -312,7 +304,7 @@ void TestHostileFiles::importOfHostileFiles() {
 // them instead of ending where the first one stands.
 void TestHostileFiles::zeroBytesReachTheOperatorWhole() {
   QTemporaryDir dir;
-  Program program(dir.path());
+  ScriptedProgram program(dir.path());
   const QString zeros(12, QChar(0x2400));
   const QString file = dir.filePath(QStringLiteral("zeros.dat"));
   QVERIFY(
@@ -351,7 +343,7 @@ void TestHostileFiles::importOfAHundredMegabyteLine() {
     }
     QVERIFY(file.write("\r\n" + fileLine("12:01:00", "0.2", "12.400") + "\r\n") == 38 + 2);
   }
-  Program program(dir.path());
+  ScriptedProgram program(dir.path());
   const qint64 residentBefore = statusKilobytes("VmRSS:");
   const bool peakKnown = resetPeakResidentSize();
   QElapsedTimer clock;
@@ -377,7 +369,7 @@ void TestHostileFiles::importOfADeviceEndsOrRefuses() {
   QTemporaryDir dir;
   const auto before = measuredRecords(2);
   createTable(tablePath(dir), before);
-  Program program(dir.path());
+  ScriptedProgram program(dir.path());
   const QString fifo = dir.filePath(QStringLiteral("pipe"));
   QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
   for (const QString& device :
@@ -407,7 +399,7 @@ void TestHostileFiles::exportToAFullDiskLosesNothing() {
   QTemporaryDir dir;
   const auto records = measuredRecords(5000);
   createTable(tablePath(dir), records);
-  Program program(dir.path());
+  ScriptedProgram program(dir.path());
   program.exportTo(QStringLiteral("/dev/full"));
   QCOMPARE(program.messageTexts(), QStringList{QStringLiteral("Disk full")});
   QCOMPARE(program.dialogs->messages[0].icon, Icon::Error);
@@ -468,7 +460,7 @@ void TestHostileFiles::damagedTableFile() {
   QElapsedTimer clock;
   clock.start();
   {
-    Program program(dir.path());
+    ScriptedProgram program(dir.path());
     QVERIFY(clock.elapsed() < kBoundedMs);
     QCOMPARE(program.table().isOpen(), opens);
     QVERIFY(program.onlyErrorMessages());
@@ -508,13 +500,13 @@ void TestHostileFiles::tableLockedAgainstReaders() {
     QVERIFY2(holder.waitUntilLocked(), holder.errors().constData());
     QElapsedTimer clock;
     clock.start();
-    Program program(dir.path());
+    ScriptedProgram program(dir.path());
     QVERIFY(clock.elapsed() < kBoundedMs);
     QVERIFY(!program.table().isOpen());
     QCOMPARE(program.messageTexts(), QStringList{QStringLiteral("database is locked")});
     QCOMPARE(program.dialogs->messages[0].icon, Icon::Error);
   }
-  Program again(dir.path());
+  ScriptedProgram again(dir.path());
   QVERIFY(again.dialogs->messages.empty());
   QCOMPARE(rowTexts(again.table()), rowTexts(records));
 }
@@ -528,7 +520,7 @@ void TestHostileFiles::tableLockedAgainstWriters() {
   createTable(tablePath(dir), records);
   const QString importFile = dir.filePath(QStringLiteral("in.dat"));
   QVERIFY(writeFile(importFile, fileLine("12:00:00", "0.1", "12.500") + "\r\n"));
-  Program program(dir.path());
+  ScriptedProgram program(dir.path());
   {
     LockHolder holder(tablePath(dir), QStringLiteral("writer"));
     QVERIFY2(holder.waitUntilLocked(), holder.errors().constData());

@@ -1,5 +1,6 @@
 #include "app/core/profilefile.h"
 #include "app/form1.h"
+#include "app/program.h"
 #include "app/radiogroup.h"
 #include "app/settingskeys.h"
 #include "core/textencoding.h"
@@ -73,20 +74,6 @@ QByteArray randomBytes(std::size_t count, unsigned seed) {
   return out;
 }
 
-// True once the process has its own handler for `signal`: the program installs its shutdown
-// handlers right before its window is shown, so this says the start-up is over.
-bool catchesSignal(qint64 pid, int signal) {
-  const QByteArray status = readFile(QStringLiteral("/proc/%1/status").arg(pid));
-  for (const QByteArray& line : status.split('\n')) {
-    if (!line.startsWith("SigCgt:"))
-      continue;
-    bool ok = false;
-    const qulonglong mask = line.mid(7).trimmed().toULongLong(&ok, 16);
-    return ok && ((mask >> (signal - 1)) & 1U) != 0;
-  }
-  return false;
-}
-
 struct ProgramRun {
   bool started = false;
   bool finished = false;
@@ -102,13 +89,18 @@ ProgramRun runProgram(const QString& program) {
   kelvor.setProcessChannelMode(QProcess::MergedChannels);
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  // The program says when its window is up and its event loop runs: start-up is over.
+  environment.insert(QStringLiteral("KELVOR_REPORT_READY"), QStringLiteral("1"));
   kelvor.setProcessEnvironment(environment);
   kelvor.start(program, {});
   if (!kelvor.waitForStarted())
     return run;
   const qint64 pid = kelvor.processId();
   run.started = QTest::qWaitFor(
-      [&] { return kelvor.state() != QProcess::Running || catchesSignal(pid, SIGTERM); },
+      [&] {
+        run.output += kelvor.readAll();
+        return kelvor.state() != QProcess::Running || run.output.contains("kelvor: ready\n");
+      },
       kStartTimeoutMs);
   run.started = run.started && kelvor.state() == QProcess::Running;
   if (run.started) {
@@ -123,7 +115,7 @@ ProgramRun runProgram(const QString& program) {
   }
   run.status = kelvor.exitStatus();
   run.exitCode = kelvor.exitCode();
-  run.output = kelvor.readAll();
+  run.output += kelvor.readAll();
   return run;
 }
 
@@ -315,10 +307,9 @@ void TestHostileSettings::aFolderInPlaceOfTheSettingsFile() {
   const QString iniPath = dir.filePath(QStringLiteral("Kelvor.ini"));
   QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("Kelvor.ini")));
   QVERIFY(writeFile(iniPath + QStringLiteral("/keep.txt"), "operator's file"));
-  auto scripted = std::make_unique<ScriptedDialogs>();
-  ScriptedDialogs* dialogs = scripted.get();
-  TForm1 form(FileLocations::forExecutableDir(dir.path()), std::move(scripted));
-  form.FormCreate();
+  ScriptedDialogs* dialogs = nullptr;
+  const Program program(FileLocations::forExecutableDir(dir.path()), keptDialogs(dialogs));
+  TForm1& form = program.form();
   QVERIFY(dialogs->messages.empty());
   QCOMPARE(int(form.cycle.Doba), 6);
   QCOMPARE(form.DobaUkladani->itemIndex(), 0);
@@ -340,10 +331,9 @@ void TestHostileSettings::enormousTextsAreShownCut() {
   QVERIFY(writeFile(dir.filePath(QStringLiteral("Kelvor.ini")),
                     deviceSection() + "[Sheet]\nStranka=GRAF\n[Graph]\nTitulek=" + megabyte +
                         "\n[Tabulka]\nHlavickaTab=" + megabyte + "\n"));
-  auto scripted = std::make_unique<ScriptedDialogs>();
-  ScriptedDialogs* dialogs = scripted.get();
-  TForm1 form(FileLocations::forExecutableDir(dir.path()), std::move(scripted));
-  form.FormCreate();
+  ScriptedDialogs* dialogs = nullptr;
+  const Program program(FileLocations::forExecutableDir(dir.path()), keptDialogs(dialogs));
+  TForm1& form = program.form();
   const QString cut = QString::fromUtf8(repeated("Ž", ProfileFile::kValueBufferSize - 2));
   QCOMPARE(form.Titulek, cut);
   QCOMPARE(form.HlavickaTab, cut);

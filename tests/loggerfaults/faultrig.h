@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/form1.h"
+#include "app/program.h"
 #include "tests/app/scripteddialogs.h"
 #include "tests/loggerfaults/loopprobe.h"
 
@@ -31,7 +32,8 @@ struct FaultRig {
 
   QTemporaryDir dir;
   ScriptedDialogs* dialogs = nullptr;
-  std::unique_ptr<kelvor::TForm1> form;
+  std::unique_ptr<kelvor::Program> program;
+  kelvor::TForm1* form = nullptr;
 
   // `prepare` runs on the folder before the program starts in it.
   explicit FaultRig(const QByteArray& ini,
@@ -42,12 +44,10 @@ struct FaultRig {
     file.close();
     if (prepare)
       prepare(dir);
-    auto scripted = std::make_unique<ScriptedDialogs>();
-    dialogs = scripted.get();
-    form = std::make_unique<kelvor::TForm1>(kelvor::FileLocations::forExecutableDir(dir.path()),
-                                            std::move(scripted));
-    form->FormCreate();
-    form->show();
+    program = std::make_unique<kelvor::Program>(kelvor::FileLocations::forExecutableDir(dir.path()),
+                                                keptDialogs(dialogs));
+    form = &program->form();
+    program->show();
   }
 
   void switchOnTimeLapsed() const {

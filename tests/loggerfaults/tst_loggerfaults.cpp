@@ -563,8 +563,8 @@ private slots:
 
     // The first ends as the program ends; the file then holds every record, whole.
     const int records = rig.records();
-    rig.form->FormDestroy();
-    rig.form.reset();
+    rig.program->shutdown();
+    rig.program.reset();
     kelvor::SqliteDatabase file(table);
     QCOMPARE(file.queryText("PRAGMA integrity_check"), std::string("ok"));
     QCOMPARE(file.queryText("SELECT count(*) FROM Kelvor"), std::to_string(records));

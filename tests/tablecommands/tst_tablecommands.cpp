@@ -1,9 +1,8 @@
 #include "app/form1.h"
-#include "app/settingskeys.h"
+#include "app/program.h"
 #include "data/core/asciiformat.h"
 #include "data/core/numbertext.h"
 #include "data/core/sqlitedatabase.h"
-#include "data/form3.h"
 #include "data/form7.h"
 #include "data/tablemodel.h"
 #include "data/timeformat.h"
@@ -40,34 +39,27 @@ using Icon = OperatorDialogs::Icon;
 
 // One run of the program on a folder: the main window with its report form and interval
 // window, wired as the program entry wires them, answering from a script.
-struct Program {
-  explicit Program(const QString& folder) {
-    auto scripted = std::make_unique<ScriptedDialogs>();
-    dialogs = scripted.get();
-    form = std::make_unique<TForm1>(FileLocations::forExecutableDir(folder), std::move(scripted));
-    form->FormCreate();
-    form3 = std::make_unique<TForm3>();
-    form7 = std::make_unique<TForm7>(form->selectKey(settings::kZacatek),
-                                     form->selectKey(settings::kKonec), form.get());
-    form->attachForms(form3.get(), form7.get());
-  }
+struct ScriptedProgram {
+  explicit ScriptedProgram(const QString& folder)
+      : program(FileLocations::forExecutableDir(folder), keptDialogs(dialogs)),
+        form(&program.form()), form7(&program.form7()) {}
 
   MeasurementTable& table() { return form->Table1; }
 
   ScriptedDialogs* dialogs = nullptr;
-  std::unique_ptr<TForm1> form;
-  std::unique_ptr<TForm3> form3;
-  std::unique_ptr<TForm7> form7;
+  kelvor::Program program;
+  TForm1* form;
+  TForm7* form7;
 };
 
 // A temporary program folder with a running program that can be quit and started again.
 struct Session {
-  Session() : program(std::make_unique<Program>(dir.path())) {}
+  Session() : program(std::make_unique<ScriptedProgram>(dir.path())) {}
 
   void restart() {
     program->form->FormDestroy();
     program.reset();
-    program = std::make_unique<Program>(dir.path());
+    program = std::make_unique<ScriptedProgram>(dir.path());
   }
 
   QString path(const QString& name) const { return dir.filePath(name); }
@@ -100,7 +92,7 @@ struct Session {
   }
 
   QTemporaryDir dir;
-  std::unique_ptr<Program> program;
+  std::unique_ptr<ScriptedProgram> program;
 };
 
 MeasurementRecord measured(int n) {
@@ -141,11 +133,11 @@ QByteArray readFile(const QString& path) {
 
 // Opens the interval window through the menu handler, runs `whileOpen` once the window is
 // the active modal window, and closes it through its frame. False when it never became active.
-bool withIntervalWindow(Program& program, const std::function<void()>& whileOpen) {
+bool withIntervalWindow(ScriptedProgram& program, const std::function<void()>& whileOpen) {
   bool active = false;
-  QTimer::singleShot(0, program.form7.get(), [&] {
-    active = QTest::qWaitForWindowActive(program.form7.get()) &&
-             QApplication::activeModalWidget() == program.form7.get();
+  QTimer::singleShot(0, program.form7, [&] {
+    active = QTest::qWaitForWindowActive(program.form7) &&
+             QApplication::activeModalWidget() == program.form7;
     if (active)
       whileOpen();
     program.form7->close();
@@ -154,7 +146,7 @@ bool withIntervalWindow(Program& program, const std::function<void()>& whileOpen
   return active;
 }
 
-void setBounds(Program& program, const QString& zacatek, const QString& konec) {
+void setBounds(ScriptedProgram& program, const QString& zacatek, const QString& konec) {
   program.form7->ZacatekEdit->setText(zacatek);
   program.form7->KonecEdit->setText(konec);
 }

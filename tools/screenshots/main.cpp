@@ -1,5 +1,6 @@
 #include "app/filelocations.h"
 #include "app/form1.h"
+#include "app/program.h"
 
 #include <QApplication>
 #include <QDir>
@@ -18,9 +19,9 @@ int main(int argc, char** argv) {
   const QString outDir = QString::fromLocal8Bit(argv[1]);
   QDir().mkpath(outDir);
   QTemporaryDir workDir;
-  kelvor::TForm1 form(kelvor::FileLocations::forExecutableDir(workDir.path()));
-  form.FormCreate();
-  form.show();
+  kelvor::Program program(kelvor::FileLocations::forExecutableDir(workDir.path()));
+  kelvor::TForm1& form = program.form();
+  program.show();
   for (int i = 0; i < form.PageControl1->count(); ++i) {
     form.PageControl1->setCurrentIndex(i);
     QApplication::processEvents();
