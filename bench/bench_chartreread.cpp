@@ -3,7 +3,7 @@
 #include "app/program.h"
 #include "data/core/measurementtable.h"
 #include "data/core/numbertext.h"
-#include "tests/app/scripteddialogs.h"
+#include "tests/support/scripteddialogs.h"
 
 #include <QTemporaryDir>
 

@@ -4,8 +4,8 @@
 // the figures are here, where a loaded machine makes them slow but never makes them fail.
 #include "bench/benchprogram.h"
 #include "serial/serialline.h"
-#include "tests/loggerfaults/loopprobe.h"
-#include "tests/loggerfaults/processfigures.h"
+#include "tests/support/loopprobe.h"
+#include "tests/support/processfigures.h"
 
 #include <QElapsedTimer>
 #include <QFile>

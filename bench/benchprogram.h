@@ -5,7 +5,7 @@
 #include "app/program.h"
 #include "data/core/numbertext.h"
 #include "data/form7.h"
-#include "tests/app/scripteddialogs.h"
+#include "tests/support/scripteddialogs.h"
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>

@@ -37,7 +37,7 @@ endfunction()
 function(kelvor_add_test)
   cmake_parse_arguments(T "QT" "NAME;TIMEOUT;LONG" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
-  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} kelvor_testsupport)
   # The tests check the libraries as the build type compiles them; their own code needs no
   # more than -O1, which compiles it a quarter faster than -O2 or -O3.
   target_compile_options(${T_NAME} PRIVATE $<$<NOT:$<CONFIG:Debug>>:-O1>)

@@ -9,7 +9,7 @@
 #include "data/dbnavigator.h"
 #include "data/tablemodel.h"
 #include "serial/serialline.h"
-#include "tests/app/scripteddialogs.h"
+#include "tests/support/scripteddialogs.h"
 #include "widgets/maskedit.h"
 
 #include <QAction>

@@ -2,9 +2,9 @@
 #include "app/program.h"
 #include "data/form3.h"
 #include "data/form7.h"
-#include "tests/app/scripteddialogs.h"
 #include "tests/support/filebytes.h"
-#include "tests/window/virtualdisplay.h"
+#include "tests/support/scripteddialogs.h"
+#include "tests/support/virtualdisplay.h"
 #include "widgets/maskedit.h"
 
 #include <QApplication>

@@ -5,9 +5,9 @@
 #include "app/program.h"
 #include "app/settingskeys.h"
 #include "data/core/numbertext.h"
-#include "tests/app/scripteddialogs.h"
 #include "tests/crash/programfolder.h"
 #include "tests/crash/victimprotocol.h"
+#include "tests/support/scripteddialogs.h"
 
 #include <algorithm>
 #include <cstring>

@@ -6,8 +6,8 @@
 #include "tests/crash/victim.h"
 #include "tests/crash/victimprocess.h"
 #include "tests/crash/victimprotocol.h"
-#include "tests/e2e/loggerprocess.h"
 #include "tests/support/faultruns.h"
+#include "tests/support/loggerprocess.h"
 
 #include <QApplication>
 #include <QDir>

@@ -4,8 +4,8 @@
 #include "app/program.h"
 #include "data/form7.h"
 #include "serial/serialline.h"
-#include "tests/app/scripteddialogs.h"
 #include "tests/crash/victimprotocol.h"
+#include "tests/support/scripteddialogs.h"
 #include "widgets/maskedit.h"
 
 #include <QElapsedTimer>

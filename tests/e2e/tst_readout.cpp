@@ -2,9 +2,9 @@
 #include "app/program.h"
 #include "data/core/numbertext.h"
 #include "serial/serialline.h"
-#include "tests/app/scripteddialogs.h"
-#include "tests/e2e/loggerprocess.h"
-#include "tests/e2e/ptypeer.h"
+#include "tests/support/loggerprocess.h"
+#include "tests/support/ptypeer.h"
+#include "tests/support/scripteddialogs.h"
 
 #include <QFile>
 #include <QLabel>

@@ -5,8 +5,8 @@
 #include "data/core/numbertext.h"
 #include "data/core/sqlitedatabase.h"
 #include "data/form7.h"
-#include "tests/app/scripteddialogs.h"
 #include "tests/support/filebytes.h"
+#include "tests/support/scripteddialogs.h"
 #include "tests/support/tablerows.h"
 #include "widgets/maskedit.h"
 

@@ -4,8 +4,8 @@
 #include "app/radiogroup.h"
 #include "app/settingskeys.h"
 #include "core/textencoding.h"
-#include "tests/app/scripteddialogs.h"
 #include "tests/support/filebytes.h"
+#include "tests/support/scripteddialogs.h"
 #include "widgets/tcolor.h"
 
 #include <QDir>

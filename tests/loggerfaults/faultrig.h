@@ -2,8 +2,8 @@
 
 #include "app/form1.h"
 #include "app/program.h"
-#include "tests/app/scripteddialogs.h"
-#include "tests/loggerfaults/loopprobe.h"
+#include "tests/support/loopprobe.h"
+#include "tests/support/scripteddialogs.h"
 
 #include <QFile>
 #include <QLabel>

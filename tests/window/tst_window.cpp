@@ -3,8 +3,8 @@
 // commands that reached the simulated logger and the pixels of the screen.
 
 #include "data/core/measurementtable.h"
+#include "tests/support/virtualdisplay.h"
 #include "tests/window/ptyrelay.h"
-#include "tests/window/virtualdisplay.h"
 
 #include <QApplication>
 #include <QDir>

@@ -6,8 +6,8 @@
 #include "data/form7.h"
 #include "data/tablemodel.h"
 #include "data/timeformat.h"
-#include "tests/app/scripteddialogs.h"
 #include "tests/support/filesizelimit.h"
+#include "tests/support/scripteddialogs.h"
 #include "tests/support/tablerows.h"
 #include "widgets/maskedit.h"
 

@@ -4,7 +4,7 @@
 #include "app/radiogroup.h"
 #include "data/core/numbertext.h"
 #include "data/form3.h"
-#include "tests/app/scripteddialogs.h"
+#include "tests/support/scripteddialogs.h"
 
 #include <QAction>
 #include <QApplication>

@@ -110,6 +110,19 @@ MeasurementRecord asRecord(const StoredRecord& record) {
           std::string(minutesOf(record)), std::string(voltageOf(record))};
 }
 
+// Appends the records in one transaction and goes to the first.
+void appendRecords(MeasurementTable& table, const std::vector<StoredRecord>& records) {
+  MeasurementTable::Batch batch(table);
+  for (const StoredRecord& record : records) {
+    table.append();
+    table.setTime(asRecord(record).time);
+    table.setMinutes(minutesOf(record));
+    table.setVoltage(voltageOf(record));
+  }
+  table.first();
+  batch.commit();
+}
+
 } // namespace
 
 class AsciiExportTest : public QObject {
@@ -242,17 +255,7 @@ void AsciiExportTest::storedRecordsWalkAcrossTheGap() {
   QVERIFY(dir.isValid());
   MeasurementTable table;
   table.open(dir.filePath("Kelvor/Kelvor.db").toStdString());
-  {
-    MeasurementTable::Batch batch(table);
-    for (const StoredRecord& record : variedRecords(200)) {
-      table.append();
-      table.setTime(asRecord(record).time);
-      table.setMinutes(minutesOf(record));
-      table.setVoltage(voltageOf(record));
-    }
-    table.first();
-    batch.commit();
-  }
+  appendRecords(table, variedRecords(200));
   table.moveTo(50);
   for (int n = 0; n < 20; ++n)
     table.deleteCurrent();
@@ -289,17 +292,7 @@ void fillVariedTable(MeasurementTable& table) {
   records.push_back(storedRecord(7, "1.5", "-2"));
   records.push_back(storedRecord(8, "+1.5E-3", "  "));
   records.push_back(storedRecord(StoredRecord::kNoTime, "999999999999", "0"));
-  {
-    MeasurementTable::Batch batch(table);
-    for (const StoredRecord& record : records) {
-      table.append();
-      table.setTime(asRecord(record).time);
-      table.setMinutes(minutesOf(record));
-      table.setVoltage(voltageOf(record));
-    }
-    table.first();
-    batch.commit();
-  }
+  appendRecords(table, records);
   table.moveTo(40);
   for (int n = 0; n < 25; ++n)
     table.deleteCurrent();

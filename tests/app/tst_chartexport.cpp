@@ -5,8 +5,8 @@
 #include "data/chartview.h"
 #include "data/core/asciiformat.h"
 #include "data/core/numbertext.h"
-#include "tests/app/scripteddialogs.h"
-#include "tests/chartexport/wmfreader.h"
+#include "tests/support/scripteddialogs.h"
+#include "tests/support/wmfreader.h"
 
 #include <QAction>
 #include <QApplication>

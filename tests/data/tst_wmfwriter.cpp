@@ -1,7 +1,7 @@
 #include "core/textencoding.h"
 #include "data/core/wholefile.h"
 #include "data/core/wmfwriter.h"
-#include "tests/chartexport/wmfreader.h"
+#include "tests/support/wmfreader.h"
 
 #include <QDir>
 #include <QFile>
