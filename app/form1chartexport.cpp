@@ -1,7 +1,7 @@
-#include "data/core/fileerror.h"
 #include "app/form1.h"
 #include "data/chartexport.h"
 #include "data/chartview.h"
+#include "data/core/fileerror.h"
 
 #include <QFile>
 
