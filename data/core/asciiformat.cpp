@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cerrno>
 #include <cstring>
 
@@ -21,34 +20,7 @@ namespace {
 // A line of three columns no text overflows.
 constexpr std::size_t kShortLineBytes = kAsciiLineCharacters + 2;
 
-// A stored text whose bytes are its characters and that fits its column: it is copied as
-// the sixteen bytes at the start of its array, which hold the text and then anything.
-constexpr std::size_t kCopiedTextBytes = 16;
-static_assert(StoredRecord::kTextSize >= kCopiedTextBytes);
-
 constexpr auto kSecondsOfDay = static_cast<std::size_t>(kSecondsPerDay);
-
-// The bytes the copy of a line's last text may write after the line.
-constexpr std::size_t kBlockSpill = kCopiedTextBytes;
-
-bool isShortAscii(const std::array<char, StoredRecord::kTextSize>& chars, std::size_t size) {
-  if (size > kAsciiColumnWidth)
-    return false;
-  if constexpr (std::endian::native == std::endian::little) {
-    // Byte i of the text lies at bits 8i to 8i+7 of the two words.
-    std::uint64_t first = 0;
-    std::uint64_t second = 0;
-    std::memcpy(&first, chars.data(), sizeof first);
-    std::memcpy(&second, chars.data() + sizeof first, sizeof second);
-    const std::uint64_t firstMask =
-        size >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * size)) - 1;
-    const std::uint64_t secondMask = size <= 8 ? 0 : (std::uint64_t{1} << (8 * (size - 8))) - 1;
-    return (((first & firstMask) | (second & secondMask)) & 0x8080808080808080U) == 0;
-  } else {
-    return std::all_of(chars.begin(), chars.begin() + static_cast<std::ptrdiff_t>(size),
-                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-  }
-}
 
 bool isShortAscii(std::string_view text) {
   return text.size() <= kAsciiColumnWidth && std::all_of(text.begin(), text.end(), [](char c) {
@@ -59,14 +31,6 @@ bool isShortAscii(std::string_view text) {
 void putShortText(char* column, std::string_view text) {
   std::memset(column, ' ', kAsciiColumnWidth);
   std::memcpy(column + kAsciiColumnWidth - text.size(), text.data(), text.size());
-}
-
-// Blanks, then the text ending at the column's end; up to kCopiedTextBytes - size bytes after
-// the column are overwritten.
-void putShortText(char* column, const std::array<char, StoredRecord::kTextSize>& chars,
-                  std::size_t size) {
-  std::memset(column, ' ', kAsciiColumnWidth);
-  std::memcpy(column + kAsciiColumnWidth - size, chars.data(), kCopiedTextBytes);
 }
 
 void appendPadded(std::string& out, std::string_view text) {
@@ -183,7 +147,7 @@ int AsciiFileWriter::create(const std::string& path) {
     static_cast<void>(close());
     return error;
   }
-  m_block = std::make_unique_for_overwrite<char[]>(m_blockSize + kBlockSpill);
+  m_block = std::make_unique_for_overwrite<char[]>(m_blockSize);
   return 0;
 }
 
@@ -205,23 +169,9 @@ int AsciiFileWriter::writeRecords(AsciiTimeColumns& times, std::span<const Store
   return 0;
 }
 
+// Texts kept aside are rare: their lines take the general layout.
 int AsciiFileWriter::writeRecord(AsciiTimeColumns& times, const StoredRecord& record) {
-  const std::string_view time = times.column(record.time);
-  if (time.size() == kAsciiColumnWidth && isShortAscii(record.minutes, record.minutesSize) &&
-      isShortAscii(record.voltage, record.voltageSize))
-    if (char* line = shortLineRoom()) {
-      // Each copy's overrun is overwritten by the next column or the line end, the last one's
-      // falls into the block's spill room.
-      std::memcpy(line, time.data(), kAsciiColumnWidth);
-      putShortText(line + kAsciiColumnWidth, record.minutes, record.minutesSize);
-      putShortText(line + 2 * kAsciiColumnWidth, record.voltage, record.voltageSize);
-      return endShortLine(line);
-    }
-  m_line.assign(time);
-  appendPadded(m_line, record.minutesText());
-  appendPadded(m_line, record.voltageText());
-  m_line.append("\r\n");
-  return append(m_line);
+  return writeLine(times.column(record.time), record.minutesText(), record.voltageText());
 }
 
 int AsciiFileWriter::writeAlignedRecords(AsciiTimeColumns& times,
@@ -238,25 +188,12 @@ int AsciiFileWriter::writeAlignedRecord(AsciiTimeColumns& times, const AlignedRe
   const std::string_view time = times.column(record.time);
   const std::string_view minutes(record.minutes.data(), record.minutes.size());
   const std::string_view voltage(record.voltage.data(), record.voltage.size());
-  if (time.size() == kAsciiColumnWidth)
-    if (char* line = shortLineRoom()) {
-      std::memcpy(line, time.data(), kAsciiColumnWidth);
-      std::memcpy(line + kAsciiColumnWidth, minutes.data(), kAsciiColumnWidth);
-      std::memcpy(line + 2 * kAsciiColumnWidth, voltage.data(), kAsciiColumnWidth);
-      return endShortLine(line);
-    }
-  m_line.assign(time);
-  m_line.append(minutes);
-  m_line.append(voltage);
-  m_line.append("\r\n");
-  return append(m_line);
-}
-
-char* AsciiFileWriter::shortLineRoom() {
-  return m_blockSize - m_used >= kShortLineBytes ? m_block.get() + m_used : nullptr;
-}
-
-int AsciiFileWriter::endShortLine(char* line) {
+  if (time.size() != kAsciiColumnWidth || m_blockSize - m_used < kShortLineBytes)
+    return writeLine(time, minutes, voltage);
+  char* line = m_block.get() + m_used;
+  std::memcpy(line, time.data(), kAsciiColumnWidth);
+  std::memcpy(line + kAsciiColumnWidth, minutes.data(), kAsciiColumnWidth);
+  std::memcpy(line + 2 * kAsciiColumnWidth, voltage.data(), kAsciiColumnWidth);
   line[kAsciiLineCharacters] = '\r';
   line[kAsciiLineCharacters + 1] = '\n';
   m_used += kShortLineBytes;

@@ -82,10 +82,10 @@ public:
   [[nodiscard]] int writeLine(std::string_view time, std::string_view minutes,
                               std::string_view voltage);
   // The lines of stored records, their times taken from `times`; stops at the first failed
-  // write. A record whose texts are ASCII and fit their columns is copied into the block in a
-  // few fixed-size moves.
+  // write.
   [[nodiscard]] int writeRecords(AsciiTimeColumns& times, std::span<const StoredRecord> records);
-  // The lines of records whose texts are already aligned in their columns.
+  // The lines of records whose texts are already aligned in their columns: a line whose time
+  // fits its column is copied into the block in a few fixed-size moves.
   [[nodiscard]] int writeAlignedRecords(AsciiTimeColumns& times,
                                         std::span<const AlignedRecord> records);
   // Writes what is buffered and closes the file; the file is closed even when this fails.
@@ -95,9 +95,6 @@ public:
 private:
   int writeRecord(AsciiTimeColumns& times, const StoredRecord& record);
   int writeAlignedRecord(AsciiTimeColumns& times, const AlignedRecord& record);
-  // Where a line of three twelve-byte columns goes in the block, or null without the room.
-  char* shortLineRoom();
-  int endShortLine(char* line);
   int append(std::string_view bytes);
   int flush();
 
