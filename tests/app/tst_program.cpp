@@ -35,39 +35,16 @@ QByteArray randomBytes(int count) {
   return bytes;
 }
 
-QByteArray xdotool(const VirtualDisplay& display, const QStringList& arguments) {
-  QProcess tool;
-  tool.setProcessEnvironment(display.environment());
-  tool.start(QStringLiteral("xdotool"), arguments);
-  if (!tool.waitForFinished(20000)) {
-    tool.kill();
-    tool.waitForFinished(2000);
-    return {};
-  }
-  return tool.readAllStandardOutput();
-}
-
 // The names of the visible windows of a process.
 QStringList windowNamesOf(const VirtualDisplay& display, qint64 pid) {
   QStringList names;
-  const QByteArray ids =
-      xdotool(display, {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                        QStringLiteral("--pid"), QString::number(pid)});
-  for (const QByteArray& id : ids.split('\n')) {
-    if (!id.trimmed().isEmpty())
-      names << QString::fromUtf8(
-          xdotool(display, {QStringLiteral("getwindowname"), QString::fromLatin1(id.trimmed())})
-              .trimmed());
-  }
+  for (const auto& window : display.windowsOf(pid))
+    names << window.second;
   return names;
 }
 
 bool windowManagerRuns(const VirtualDisplay& display) {
-  QProcess tool;
-  tool.setProcessEnvironment(display.environment());
-  tool.start(QStringLiteral("xdotool"), {QStringLiteral("get_desktop")});
-  return tool.waitForFinished(20000) && tool.exitStatus() == QProcess::NormalExit &&
-         tool.exitCode() == 0 && !tool.readAllStandardOutput().trimmed().isEmpty();
+  return !display.xdotool({QStringLiteral("get_desktop")}).trimmed().isEmpty();
 }
 
 } // namespace

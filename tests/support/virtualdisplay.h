@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QList>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QString>
@@ -11,6 +12,7 @@
 #include <unistd.h>
 
 #include <memory>
+#include <utility>
 
 // A real X display for the tests: Xvfb on a free display number with openbox as its window
 // manager (without one a window is neither maximised nor given the keyboard). Both end with
@@ -60,6 +62,34 @@ public:
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
     return env;
+  }
+
+  // What xdotool prints for `arguments` on this display; nothing when it hangs.
+  QByteArray xdotool(const QStringList& arguments) const {
+    QProcess tool;
+    tool.setProcessEnvironment(environment());
+    tool.start(QStringLiteral("xdotool"), arguments);
+    if (!tool.waitForFinished(20000)) {
+      tool.kill();
+      tool.waitForFinished(2000);
+      return {};
+    }
+    return tool.readAllStandardOutput();
+  }
+
+  // The visible windows of a process, each as its id and name.
+  QList<std::pair<QString, QString>> windowsOf(qint64 pid) const {
+    QList<std::pair<QString, QString>> found;
+    const QByteArray ids = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                    QStringLiteral("--pid"), QString::number(pid)});
+    for (const QByteArray& id : ids.split('\n')) {
+      if (id.trimmed().isEmpty())
+        continue;
+      const QString name = QString::fromUtf8(
+          xdotool({QStringLiteral("getwindowname"), QString::fromLatin1(id.trimmed())}).trimmed());
+      found.push_back({QString::fromLatin1(id.trimmed()), name});
+    }
+    return found;
   }
 
 private:

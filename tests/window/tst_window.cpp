@@ -37,15 +37,7 @@ QPoint scaled(int x, int y) {
 }
 
 QByteArray xdotool(const QStringList& arguments) {
-  QProcess tool;
-  tool.setProcessEnvironment(theDisplay->environment());
-  tool.start(QStringLiteral("xdotool"), arguments);
-  if (!tool.waitForFinished(20000)) {
-    tool.kill();
-    tool.waitForFinished(2000);
-    return {};
-  }
-  return tool.readAllStandardOutput();
+  return theDisplay->xdotool(arguments);
 }
 
 void keys(const QStringList& sequence) {
@@ -62,19 +54,8 @@ void clickAt(const QPoint& at) {
            QString::number(at.y()), QStringLiteral("click"), QStringLiteral("1")});
 }
 
-// The visible windows of a process, each as its id and name.
 QList<std::pair<QString, QString>> windowsOf(qint64 pid) {
-  QList<std::pair<QString, QString>> found;
-  const QByteArray ids = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                  QStringLiteral("--pid"), QString::number(pid)});
-  for (const QByteArray& id : ids.split('\n')) {
-    if (id.trimmed().isEmpty())
-      continue;
-    const QString name = QString::fromUtf8(
-        xdotool({QStringLiteral("getwindowname"), QString::fromLatin1(id.trimmed())}).trimmed());
-    found.push_back({QString::fromLatin1(id.trimmed()), name});
-  }
-  return found;
+  return theDisplay->windowsOf(pid);
 }
 
 QImage screenshot() {
