@@ -44,7 +44,12 @@ QStringList windowNamesOf(const VirtualDisplay& display, qint64 pid) {
 }
 
 bool windowManagerRuns(const VirtualDisplay& display) {
-  return !display.xdotool({QStringLiteral("get_desktop")}).trimmed().isEmpty();
+  // Without a manager xdotool fails here, with an exit code of its own.
+  QProcess tool;
+  tool.setProcessEnvironment(display.environment());
+  tool.start(QStringLiteral("xdotool"), {QStringLiteral("get_desktop")});
+  return tool.waitForFinished(20000) && tool.exitStatus() == QProcess::NormalExit &&
+         tool.exitCode() == 0 && !tool.readAllStandardOutput().trimmed().isEmpty();
 }
 
 } // namespace

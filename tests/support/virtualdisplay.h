@@ -1,15 +1,10 @@
 #pragma once
 
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QList>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QString>
-#include <QThread>
-
-#include <unistd.h>
 
 #include <memory>
 #include <utility>
@@ -29,10 +24,9 @@ public:
       m_problem = QStringLiteral("Xvfb or openbox is not installed (scripts/deps installs them)");
       return;
     }
-    for (int attempt = 0; attempt < 20 && m_number < 0; ++attempt)
-      tryDisplay(xvfb, 100 + (static_cast<int>(::getpid()) + attempt * 7) % 400);
+    startServer(xvfb);
     if (m_number < 0) {
-      m_problem = QStringLiteral("Xvfb did not start on any free display");
+      m_problem = QStringLiteral("Xvfb did not start");
       return;
     }
     m_windowManager.setProgram(openbox);
@@ -102,33 +96,33 @@ private:
     process.waitForFinished(2000);
   }
 
-  static bool isTaken(int number) {
-    return QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(number)) ||
-           QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number));
-  }
-
-  void tryDisplay(const QString& xvfb, int number) {
-    if (isTaken(number))
-      return;
+  // Xvfb takes a free display itself and writes its number once it accepts connections, so
+  // two suites that start a display at the same moment never share one. Without a reset the
+  // display stays as it is when its last client goes.
+  void startServer(const QString& xvfb) {
     m_server.setProgram(xvfb);
-    m_server.setArguments({QStringLiteral(":%1").arg(number), QStringLiteral("-screen"),
-                           QStringLiteral("0"), QStringLiteral("%1x%2x24").arg(kWidth).arg(kHeight),
-                           QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-    m_server.setProcessChannelMode(QProcess::MergedChannels);
+    m_server.setArguments(
+        {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+         QStringLiteral("0"), QStringLiteral("%1x%2x24").arg(kWidth).arg(kHeight),
+         QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-noreset")});
+    m_server.setStandardErrorFile(QProcess::nullDevice());
     m_server.start();
     if (!m_server.waitForStarted(10000))
       return;
-    const QString socket = QStringLiteral("/tmp/.X11-unix/X%1").arg(number);
+    QByteArray announced;
     QElapsedTimer clock;
     clock.start();
-    while (clock.elapsed() < 20000 && m_server.state() == QProcess::Running &&
-           !QFileInfo::exists(socket))
-      m_server.waitForFinished(50);
-    if (m_server.state() == QProcess::Running && QFileInfo::exists(socket)) {
-      m_number = number;
-      return;
+    while (clock.elapsed() < 30000 && !announced.contains('\n') &&
+           m_server.state() == QProcess::Running) {
+      m_server.waitForReadyRead(1000);
+      announced += m_server.readAllStandardOutput();
     }
-    stop(m_server);
+    bool isNumber = false;
+    const int number = announced.trimmed().toInt(&isNumber);
+    if (isNumber && announced.contains('\n'))
+      m_number = number;
+    else
+      stop(m_server);
   }
 
   QProcess m_server;
