@@ -3,6 +3,7 @@
 #include "app/core/profilefile.h"
 #include "app/filelocations.h"
 #include "app/operatordialogs.h"
+#include "app/pages/pagehost.h"
 #include "data/chartreport.h"
 #include "data/core/measurementtable.h"
 #include "data/form7.h"
@@ -50,7 +51,7 @@ class TableModel;
 
 // The main window. It keeps the program's remembered choices and the measuring state as
 // window-wide values; its handlers are split over app/ and instrument/ by concern.
-class TForm1 : public QMainWindow {
+class TForm1 : public QMainWindow, public PageHost {
   Q_OBJECT
 
 public:
@@ -249,7 +250,9 @@ public:
 
   HelpViewer* helpViewer() const { return m_helpViewer; }
   HintTracker* hintTracker() const { return m_hintTracker; }
-  OperatorDialogs& dialogs() { return *m_dialogs; }
+  OperatorDialogs& dialogs() override { return *m_dialogs; }
+  bool runCommand(const std::function<void()>& command) override;
+  void showError(const QString& message) override;
   ProfileFile& settingsFile() { return m_settings; }
 
 protected:
@@ -277,9 +280,6 @@ private:
   void showExportedTo(const QString& file);
   using ChartFileWriter = int (*)(const ChartEngine&, const ChartPicture&, const std::string&);
   void exportChart(const SaveDialogOptions& options, ChartFileWriter write);
-  // Runs a command; an error it raises reaches the operator as an error message box.
-  bool runCommand(const std::function<void()>& command);
-  void showError(const QString& message);
   void createMenu();
   void connectMenu();
   void createPages();

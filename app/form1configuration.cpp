@@ -1,6 +1,6 @@
 #include "app/core/valuelists.h"
 #include "app/form1.h"
-#include "app/radiogroup.h"
+#include "app/pages/radiogroup.h"
 #include "serial/serialline.h"
 #include "widgets/maskedit.h"
 #include "widgets/progressgauge.h"

@@ -1,7 +1,7 @@
 #include "app/core/valuelists.h"
 #include "app/form1.h"
 #include "app/hints.h"
-#include "app/radiogroup.h"
+#include "app/pages/radiogroup.h"
 #include "app/settingskeys.h"
 #include "core/textencoding.h"
 #include "data/core/numbertext.h"

@@ -3,7 +3,7 @@
 #include "app/helpviewer.h"
 #include "app/hints.h"
 #include "app/program.h"
-#include "app/radiogroup.h"
+#include "app/pages/radiogroup.h"
 #include "data/chartview.h"
 #include "data/dbgrid.h"
 #include "data/dbnavigator.h"

@@ -1,7 +1,7 @@
 #include "app/core/valuelists.h"
 #include "app/form1.h"
 #include "app/program.h"
-#include "app/radiogroup.h"
+#include "app/pages/radiogroup.h"
 #include "data/core/numbertext.h"
 #include "data/form3.h"
 #include "tests/support/scripteddialogs.h"

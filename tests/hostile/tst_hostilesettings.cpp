@@ -1,7 +1,7 @@
 #include "app/core/profilefile.h"
 #include "app/form1.h"
 #include "app/program.h"
-#include "app/radiogroup.h"
+#include "app/pages/radiogroup.h"
 #include "app/settingskeys.h"
 #include "core/textencoding.h"
 #include "tests/support/filebytes.h"

@@ -1,5 +1,5 @@
 #include "app/core/profilefile.h"
-#include "app/radiogroup.h"
+#include "app/pages/radiogroup.h"
 #include "app/settingskeys.h"
 #include "data/core/measurementtable.h"
 #include "data/core/numbertext.h"

@@ -1,4 +1,4 @@
-#include "app/radiogroup.h"
+#include "app/pages/radiogroup.h"
 
 #include <QButtonGroup>
 #include <QKeyEvent>

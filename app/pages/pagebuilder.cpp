@@ -1,4 +1,4 @@
-#include "app/pagebuilder.h"
+#include "app/pages/pagebuilder.h"
 
 #include <QLabel>
 

@@ -1,4 +1,4 @@
-#include "app/printbuttonicon.h"
+#include "app/pages/printbuttonicon.h"
 
 #include <QPainter>
 #include <QPixmap>

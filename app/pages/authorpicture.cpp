@@ -1,4 +1,4 @@
-#include "app/authorpicture.h"
+#include "app/pages/authorpicture.h"
 
 #include <QPainter>
 #include <QPainterPath>
