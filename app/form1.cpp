@@ -4,6 +4,9 @@
 #include "app/core/valuelists.h"
 #include "app/helpviewer.h"
 #include "app/hints.h"
+#include "app/pages/meterspage.h"
+#include "app/pages/parametrypage.h"
+#include "app/pages/servispage.h"
 #include "app/resourceinit.h"
 #include "app/settingskeys.h"
 #include "core/designscale.h"
@@ -12,9 +15,9 @@
 #include "data/form3.h"
 #include "data/form7.h"
 #include "data/tablemodel.h"
-#include "instrument/core/loggerprotocol.h"
 #include "serial/qt/qteventhandoff.h"
 #include "serial/serialline.h"
+#include "widgets/led.h"
 
 #include <QAction>
 #include <QApplication>
@@ -25,7 +28,6 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QTabWidget>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -50,8 +52,7 @@ TForm1::TForm1(const FileLocations& locations, std::unique_ptr<OperatorDialogs> 
   setPalette(grey);
   setAutoFillBackground(true);
   openTable();
-  createSerialLine();
-  createTimers();
+  createMeasuring();
   createMenu();
   createPages();
   connectMenu();
@@ -60,8 +61,8 @@ TForm1::TForm1(const FileLocations& locations, std::unique_ptr<OperatorDialogs> 
 
 TForm1::~TForm1() {
   qApp->removeEventFilter(this);
-  // The port's worker hands its last events to this window; it goes before the controls.
-  SerialLine1.reset();
+  // The port's worker hands its last events to the pages; it goes before them.
+  m_measuring.reset();
   try {
     Table1.close();
   } catch (const std::exception& error) {
@@ -98,12 +99,10 @@ void TForm1::openTable() {
   }
 }
 
-// SerialLine1 as designed: COM2 at 19 200 baud, a cluster per 26 bytes, every report
-// passed; only the receive-cluster event is bound. Clusters end at the replies' carriage
-// return, so read-out rows that come back to back are still one cluster each.
-void TForm1::createSerialLine() {
+// The line reads the [Devices] section: which device stands for which port name.
+void TForm1::createMeasuring() {
   m_handoff = std::make_shared<QtEventHandoff>();
-  SerialLine1 = std::make_unique<TSerialLine>(m_handoff);
+  auto line = std::make_unique<TSerialLine>(m_handoff);
   std::map<std::string, std::string> devices;
   for (const ListItem<std::string_view>& item : kSerialPortItems) {
     const std::string port(item.value);
@@ -111,28 +110,50 @@ void TForm1::createSerialLine() {
     if (!device.empty())
       devices[port] = device;
   }
-  SerialLine1->setDeviceMap(std::move(devices));
-  SerialLine1->setCommPort("COM2");
-  SerialLine1->setBaudRate(19200);
-  SerialLine1->setRTOCharDelayTime(570);
-  SerialLine1->setClusterSize(26);
-  SerialLine1->setClusterTerminator(kTerminator);
-  SerialLine1->setWTOCharDelayTime(570);
-  SerialLine1->setErrorNoise(255);
-  SerialLine1->setOnRxClusterEvent([this](TSerialLine*) { SerialLine1RxClusterEvent(); });
+  line->setDeviceMap(std::move(devices));
+  m_measuring = std::make_unique<MeasuringController>(Table1, *this, std::move(line));
 }
 
-void TForm1::createTimers() {
-  const std::pair<QTimer**, int> timers[] = {
-      {&Timer1, 6000}, {&Timer2, 1000}, {&Timer3, 1000}, {&Timer4, 1000}};
-  for (const auto& [timer, interval] : timers) {
-    *timer = new QTimer(this);
-    (*timer)->setInterval(interval);
-  }
-  connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
-  connect(Timer2, &QTimer::timeout, this, &TForm1::Timer2Timer);
-  connect(Timer3, &QTimer::timeout, this, &TForm1::Timer3Timer);
-  connect(Timer4, &QTimer::timeout, this, &TForm1::Timer4Timer);
+void TForm1::Mereni_ZapnutoClick() {
+  m_measuring->switchOn();
+}
+
+void TForm1::Mereni_VypnutoClick() {
+  m_measuring->switchOff();
+}
+
+void TForm1::showMeasuring(bool on) {
+  for (TLed* led : {Graf_Measure_Led, Tabulka_Measure_Led})
+    led->setValue(on);
+  SERVIS->setMeasuringLed(on);
+}
+
+void TForm1::showSwitchedOff() {
+  METERS->showSwitchedOffLook();
+}
+
+void TForm1::showNoReply() {
+  METERS->showNoReplyLook();
+}
+
+void TForm1::showReading(double voltage, const std::string& voltageText, int secondsOfDay) {
+  METERS->showReadingLook(voltage, voltageText, secondsOfDay);
+}
+
+QString TForm1::showCommand(const QString& command) {
+  return SERVIS->showCommand(command);
+}
+
+void TForm1::showReceived(const std::string& bytes) {
+  SERVIS->appendTerminalLine(bytes);
+}
+
+void TForm1::advanceWriteProgress() {
+  PARAMETRY->advanceWriteProgress();
+}
+
+void TForm1::readingStored() {
+  chartReread();
 }
 
 bool TForm1::runCommand(const std::function<void()>& command) {
@@ -163,11 +184,12 @@ void TForm1::createPages() {
 
   PageControl1 = new QTabWidget(central);
   PageControl1->setTabPosition(QTabWidget::South);
-  METERS = createMetersPage();
+  METERS = new MetersPage(this);
   GRAF = createGrafPage();
   TABULKA = createTabulkaPage();
-  PARAMETRY = createParametryPage();
-  SERVIS = createServisPage();
+  PARAMETRY = new ParametryPage(*this, *m_measuring, this);
+  SERVIS = new ServisPage(*this, *m_measuring, Table1, this);
+  connect(SERVIS, &ServisPage::terminalCleared, PARAMETRY, &ParametryPage::clearWriteProgress);
   AUTOR = createAutorPage();
   const std::pair<QWidget*, const char*> pages[] = {
       {METERS, "Měřidla  pro  přímé  zobrazení  naměřených  hodnot"},
@@ -327,7 +349,8 @@ void collectPlacedControls(QWidget* parent, std::vector<QWidget*>& controls) {
 void TForm1::scaleTo(const QSize& screen) {
   const double factor = designScaleFactor(screen.width());
   std::vector<QWidget*> placed;
-  for (QWidget* page : {METERS, GRAF, TABULKA, PARAMETRY, SERVIS, AUTOR})
+  for (QWidget* page :
+       std::initializer_list<QWidget*>{METERS, GRAF, TABULKA, PARAMETRY, SERVIS, AUTOR})
     collectPlacedControls(page, placed);
   // Every size is taken before any changes: a control's font may come from its parent.
   struct Design {

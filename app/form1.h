@@ -7,8 +7,8 @@
 #include "data/chartreport.h"
 #include "data/core/measurementtable.h"
 #include "data/form7.h"
-#include "instrument/core/eepromwrite.h"
-#include "instrument/core/measuringcycle.h"
+#include "instrument/measuringcontroller.h"
+#include "instrument/measuringview.h"
 
 #include <QMainWindow>
 
@@ -20,12 +20,8 @@
 class QAction;
 class QActionGroup;
 class QLabel;
-class QLineEdit;
 class QMenu;
-class QPlainTextEdit;
-class QPushButton;
 class QTabWidget;
-class QTimer;
 class QToolButton;
 
 namespace kelvor {
@@ -37,29 +33,24 @@ class DBNavigator;
 class EventHandoff;
 class HelpViewer;
 class HintTracker;
-class MaskEdit;
-class RadioGroup;
-class TCustomMultiBevel;
+class MetersPage;
+class ParametryPage;
+class ServisPage;
 class TForm3;
 class TForm7;
 class TLed;
-class TLevelMeter;
-class TNeedleMeter;
-class TProgressGauge;
-class TSerialLine;
 class TableModel;
 
-// The main window. It keeps the program's remembered choices and the measuring state as
-// window-wide values; its handlers are split over app/ and instrument/ by concern.
-class TForm1 : public QMainWindow, public PageHost {
+// The main window: the frame of menu, page tabs and status line around the pages, with the
+// help, the start-up and the shutdown. The pages own their controls and handlers; the
+// measuring controller owns the link to the logger and shows it through the pages.
+class TForm1 : public QMainWindow, public PageHost, public MeasuringView {
   Q_OBJECT
 
 public:
   static constexpr int kHelpContext = 10;
   // The property of a widget or menu item that holds its help context.
   static constexpr char kHelpContextProperty[] = "helpContext";
-  // The terminal pane keeps this many of the newest lines.
-  static constexpr int kTerminalLineLimit = 100000;
 
   // `locations` says where the settings file and the table live; `dialogs` answers the
   // operator's questions (the real dialogs when null).
@@ -83,19 +74,8 @@ public:
   QString Titulek;
   QString Barva;
   QString Stranka;
-  QString SerialPort;
-  int BaudRate = 0;
-  QString KonstStr;
-  std::uint16_t PocetRadku = 0;
-
-  // The measuring cycle's counters, with the storage interval `Doba` and the minutes text
-  // kept as `Minuty`.
-  MeasuringCycle cycle;
-  QString LastCommand;
-  EepromWrite eeprom;
 
   MeasurementTable Table1;
-  std::unique_ptr<TSerialLine> SerialLine1;
   ChartReport chartReport;
 
   // Scales the window, its controls and their fonts by the ratio of the screen's width to
@@ -110,30 +90,9 @@ public:
   void N5Click();
   void ShowHint(const QString& hint);
 
-  // Parameters page handlers.
-  void RychlostBaudClick();
-  void SeriovyPortClick();
-  void DobaUkladaniClick();
-  void PocetRadkuGroupClick();
-  void Button3Click();
-  void Timer4Timer();
-
-  // Logger protocol.
-  void Posli_Servisni_Prikaz(const QString& command);
-  void SerialLine1RxClusterEvent();
-
   // Measuring cycle.
   void Mereni_ZapnutoClick();
   void Mereni_VypnutoClick();
-  void Timer1Timer();
-  void Timer2Timer();
-  void Timer3Timer();
-  void Val_Mul_ButtonClick();
-
-  // Service terminal.
-  void Zer_Mem_ButtonClick();
-  void SendButtonClick();
-  void Button2Click();
 
   // Table, chart, report, files.
   void Vymazat_dataClick();
@@ -159,11 +118,11 @@ public:
 
   // Controls that start-up, shutdown and the tests reach.
   QTabWidget* PageControl1 = nullptr;
-  QWidget* METERS = nullptr;
+  MetersPage* METERS = nullptr;
   QWidget* GRAF = nullptr;
   QWidget* TABULKA = nullptr;
-  QWidget* PARAMETRY = nullptr;
-  QWidget* SERVIS = nullptr;
+  ParametryPage* PARAMETRY = nullptr;
+  ServisPage* SERVIS = nullptr;
   QWidget* AUTOR = nullptr;
   QLabel* Panel1 = nullptr;
 
@@ -198,29 +157,6 @@ public:
   QAction* N4 = nullptr;
   QAction* N5 = nullptr;
 
-  RadioGroup* RychlostBaud = nullptr;
-  QLabel* RychlostLabel = nullptr;
-  RadioGroup* SeriovyPort = nullptr;
-  QLabel* SerialPortLabel = nullptr;
-  RadioGroup* DobaUkladani = nullptr;
-  QLabel* DobaUkladaniLabel = nullptr;
-  RadioGroup* PocetRadkuGroup = nullptr;
-  QLabel* PocetRadkuLabel = nullptr;
-  QLabel* Label11 = nullptr;
-  MaskEdit* KonstantaEdit = nullptr;
-  QPushButton* Button3 = nullptr;
-  TProgressGauge* Gauge2 = nullptr;
-  QLabel* Vysledek_Zapisu_Label = nullptr;
-
-  TCustomMultiBevel* MultiBevel1 = nullptr;
-  TCustomMultiBevel* MultiBevel2 = nullptr;
-  TCustomMultiBevel* MultiBevel3 = nullptr;
-  TCustomMultiBevel* MultiBevel4 = nullptr;
-  TNeedleMeter* NeedleMeter1 = nullptr;
-  TLevelMeter* LevelMeter1 = nullptr;
-  QLabel* VoltageLabel = nullptr;
-  QLabel* TimeLabel = nullptr;
-
   ChartView* Report1 = nullptr;
   TLed* Graf_Measure_Led = nullptr;
   TLed* Led1 = nullptr;
@@ -232,19 +168,6 @@ public:
   TLed* Tabulka_Measure_Led = nullptr;
   QToolButton* SpeedButton1 = nullptr;
 
-  QLineEdit* PrikazEdit = nullptr;
-  QPlainTextEdit* TerminalMemo = nullptr;
-  TLed* Servis_Measure_Led = nullptr;
-  QPushButton* SendButton = nullptr;
-  QPushButton* Button2 = nullptr;
-  QPushButton* Val_Mul_Button = nullptr;
-  QPushButton* Zer_Mem_Button = nullptr;
-
-  QTimer* Timer1 = nullptr;
-  QTimer* Timer2 = nullptr;
-  QTimer* Timer3 = nullptr;
-  QTimer* Timer4 = nullptr;
-
   TForm3* Form3 = nullptr;
   TForm7* Form7 = nullptr;
 
@@ -254,6 +177,17 @@ public:
   bool runCommand(const std::function<void()>& command) override;
   void showError(const QString& message) override;
   ProfileFile& settingsFile() { return m_settings; }
+  MeasuringController& measuring() const { return *m_measuring; }
+
+  // What the measuring controller shows.
+  void showMeasuring(bool on) override;
+  void showSwitchedOff() override;
+  void showNoReply() override;
+  void showReading(double voltage, const std::string& voltageText, int secondsOfDay) override;
+  QString showCommand(const QString& command) override;
+  void showReceived(const std::string& bytes) override;
+  void advanceWriteProgress() override;
+  void readingStored() override;
 
 protected:
   void closeEvent(QCloseEvent* event) override;
@@ -262,20 +196,8 @@ protected:
 private:
   bool FormCloseQuery();
   void openTable();
-  void createSerialLine();
-  void createTimers();
+  void createMeasuring();
   void bindChartToTable();
-  void showRestingLook(const QColor& background, const QString& caption);
-  void showSwitchedOffLook();
-  void showReadingLook();
-  void showNoReplyLook();
-  void setMeasuringLeds(bool on);
-  void handlePresentValue(const std::string& field);
-  void handleReadoutRow(const std::string& field);
-  void appendRecord(std::optional<int> time, const std::string& minutes,
-                    const std::string& voltage);
-  void appendTerminalLine(const std::string& text);
-  void sendServiceCommand(std::string_view command);
   void selectScale(QAction* item);
   void showExportedTo(const QString& file);
   using ChartFileWriter = int (*)(const ChartEngine&, const ChartPicture&, const std::string&);
@@ -283,11 +205,8 @@ private:
   void createMenu();
   void connectMenu();
   void createPages();
-  QWidget* createMetersPage();
   QWidget* createGrafPage();
   QWidget* createTabulkaPage();
-  QWidget* createParametryPage();
-  QWidget* createServisPage();
   QWidget* createAutorPage();
 
   void writeFirstSettings();
@@ -310,6 +229,8 @@ private:
   FileLocations m_locations;
   ProfileFile m_settings;
   std::shared_ptr<EventHandoff> m_handoff;
+  // Declared after Table1, so it goes before the table it stores into.
+  std::unique_ptr<MeasuringController> m_measuring;
   // Declared after Table1, so it goes before the table it watches.
   std::unique_ptr<TableModel> m_dataSource;
   std::unique_ptr<OperatorDialogs> m_dialogs;

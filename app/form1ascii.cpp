@@ -65,7 +65,7 @@ void TForm1::Import_ASCIIClick() {
     checkFileOperation(file.open(chosen->toStdString()));
     const ImportedLines imported = importAsciiLines(Table1, file, timeTextFormat(TimeFormat()));
     if (imported.lastMinutes)
-      cycle.MinutesText = *imported.lastMinutes;
+      m_measuring->cycle.MinutesText = *imported.lastMinutes;
     if (imported.stop)
       throw ConversionError(*imported.stop);
   });

@@ -39,7 +39,7 @@ void TForm1::bindChartToTable() {
 void TForm1::RedrawScreen() {
   ChartEngine& chart = chartReport.chart();
   // Every listed combination divides evenly; halves go to the even neighbour.
-  chart.bottomAxis().maximum = std::nearbyint(ScaleX * 60.0 / cycle.Doba);
+  chart.bottomAxis().maximum = std::nearbyint(ScaleX * 60.0 / m_measuring->cycle.Doba);
   if (const int item = itemOf(kVoltageAxisScales, ScaleY); item >= 0) {
     const VoltageAxisScale& scale = kVoltageAxisScales[static_cast<std::size_t>(item)];
     chart.leftAxis().minimum = scale.minimum;

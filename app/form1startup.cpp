@@ -1,20 +1,19 @@
 #include "app/core/valuelists.h"
 #include "app/form1.h"
 #include "app/hints.h"
-#include "app/pages/radiogroup.h"
+#include "app/pages/meterspage.h"
+#include "app/pages/parametrypage.h"
 #include "app/settingskeys.h"
 #include "core/textencoding.h"
 #include "data/core/numbertext.h"
 #include "serial/serialline.h"
 #include "widgets/maskedit.h"
 #include "widgets/needlemeter.h"
-#include "widgets/progressgauge.h"
 
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
 #include <QFileInfo>
-#include <QLabel>
 #include <QTabWidget>
 
 namespace kelvor {
@@ -33,6 +32,8 @@ std::string bytes(const QString& text) {
 void TForm1::readSettings() {
   using namespace settings;
   const ProfileFile& ini = m_settings;
+  MeasuringCycle& cycle = m_measuring->cycle;
+  ParametryPage& parametry = *PARAMETRY;
   auto readText = [&ini](const char* section, const char* key, const QString& present) {
     return text(ini.readString(section, key, bytes(present)));
   };
@@ -43,12 +44,13 @@ void TForm1::readSettings() {
   Titulek = readText(kGraph, kTitulek, Titulek);
   Barva = readText(kGraph, kBarva, Barva);
   Stranka = readText(kSheet, kStranka, Stranka);
-  SerialPort = readText(kSerial, kSerialPort, SerialPort);
-  BaudRate = static_cast<int>(ini.readInteger(kSerial, kBaudRate, BaudRate));
+  parametry.SerialPort = readText(kSerial, kSerialPort, parametry.SerialPort);
+  parametry.BaudRate = static_cast<int>(ini.readInteger(kSerial, kBaudRate, parametry.BaudRate));
   cycle.Doba = static_cast<std::uint16_t>(ini.readInteger(kUkladani, kDoba, cycle.Doba));
   cycle.MinutesText = bytes(readText(kUkladani, kMinuty, text(cycle.MinutesText)));
-  KonstStr = readText(kConvertor, kKonstStr, KonstStr);
-  PocetRadku = static_cast<std::uint16_t>(ini.readInteger(kTransfer, kPocetRadku, PocetRadku));
+  parametry.KonstStr = readText(kConvertor, kKonstStr, parametry.KonstStr);
+  parametry.PocetRadku =
+      static_cast<std::uint16_t>(ini.readInteger(kTransfer, kPocetRadku, parametry.PocetRadku));
   // The storage interval divides the chart's axis span; a hand-edited 0 would divide by zero.
   if (cycle.Doba == 0)
     cycle.Doba = 6;
@@ -63,12 +65,12 @@ void TForm1::writeFirstSettings() {
   Titulek = QStringLiteral("VYBÍJENÍ  AKUMULÁTORU");
   Barva = QStringLiteral("clBlue");
   Stranka = QStringLiteral("METERS");
-  SerialPort = QStringLiteral("COM2");
-  BaudRate = 19200;
-  cycle.Doba = 60;
-  cycle.MinutesText = "   0.0";
-  KonstStr = QStringLiteral("  1.000000000");
-  PocetRadku = 100;
+  PARAMETRY->SerialPort = QStringLiteral("COM2");
+  PARAMETRY->BaudRate = 19200;
+  m_measuring->cycle.Doba = 60;
+  m_measuring->cycle.MinutesText = "   0.0";
+  PARAMETRY->KonstStr = QStringLiteral("  1.000000000");
+  PARAMETRY->PocetRadku = 100;
   writeSettings();
 }
 
@@ -77,35 +79,26 @@ void TForm1::FormCreate() {
     runCommand([this] { writeFirstSettings(); });
   readSettings();
   // Each selection runs the group's click handler as the operator's choice would.
-  RychlostBaud->setItemIndex(itemOf(kBaudRateItems, BaudRate));
-  SerialLine1->setBaudRate(static_cast<std::uint32_t>(BaudRate));
-  RychlostLabel->setText(QString::number(BaudRate));
-  SeriovyPort->setItemIndex(itemOf(kSerialPortItems, bytes(SerialPort)));
-  SerialLine1->setCommPort(bytes(SerialPort.left(255)));
-  SerialPortLabel->setText(SerialPort);
-  DobaUkladani->setItemIndex(itemOf(kStorageIntervalItems, cycle.Doba));
-  DobaUkladaniLabel->setText(QString::number(cycle.Doba));
+  PARAMETRY->selectStoredBaudRate();
+  PARAMETRY->selectStoredPort();
+  PARAMETRY->selectStoredInterval();
   markScaleItems();
+  MeasuringCycle& cycle = m_measuring->cycle;
   cycle.resumeMinutes(cycle.MinutesText, parseLeadingNumber(cycle.MinutesText).value_or(0.0));
-  KonstantaEdit->setValueText(KonstStr);
+  PARAMETRY->KonstantaEdit->setValueText(PARAMETRY->KonstStr);
   bindChartToTable();
   RedrawScreen();
-  showSwitchedOffLook();
-  NeedleMeter1->setShowTicksScale(true);
+  METERS->showSwitchedOffLook();
+  METERS->NeedleMeter1->setShowTicksScale(true);
   qApp->installEventFilter(m_hintTracker);
   connect(m_hintTracker, &HintTracker::hintChanged, this, &TForm1::ShowHint);
   showStoredPage();
-  PocetRadkuGroup->setItemIndex(itemOf(kRowCountItems, PocetRadku));
-  PocetRadkuLabel->setText(QString::number(PocetRadku));
+  PARAMETRY->selectStoredRowCount();
   scaleToScreen();
   setWindowState(Qt::WindowMaximized);
-  QPalette resultPalette = Vysledek_Zapisu_Label->palette();
-  resultPalette.setColor(QPalette::Window, QColor(0, 0, 255));
-  Vysledek_Zapisu_Label->setPalette(resultPalette);
-  Vysledek_Zapisu_Label->setText(QStringLiteral("XXXXXX"));
-  Gauge2->setProgress(0);
+  PARAMETRY->showNoWriteYet();
   cycle.ReplyWatchdog = 0;
-  SerialLine1->setActive(true);
+  m_measuring->serialLine().setActive(true);
 }
 
 // The menu builder adds each group's items in the order of its scale list.
@@ -139,27 +132,27 @@ void TForm1::takeShutdownValues() {
       *scale.value = scale.setting;
   Barva = QString::fromStdString(colorToString(chartReport.chart().series().color()));
   Stranka = PageControl1->currentWidget()->objectName();
-  if (PocetRadkuGroup->itemIndex() >= 0)
-    PocetRadku = static_cast<std::uint16_t>(valueAt(kRowCountItems, PocetRadkuGroup->itemIndex()));
-  SerialPort = text(SerialLine1->CommPort());
-  KonstStr = KonstantaEdit->text();
+  PARAMETRY->takeShownRowCount();
+  PARAMETRY->SerialPort = text(m_measuring->serialLine().CommPort());
+  PARAMETRY->KonstStr = PARAMETRY->KonstantaEdit->text();
 }
 
 void TForm1::writeSettings() {
   using namespace settings;
   ProfileFile& ini = m_settings;
+  const ParametryPage& parametry = *PARAMETRY;
   ini.writeString(kTabulka, kHlavickaTab, bytes(HlavickaTab));
   ini.writeInteger(kGraph, kScaleX, ScaleX);
   ini.writeInteger(kGraph, kScaleY, ScaleY);
   ini.writeString(kGraph, kTitulek, bytes(Titulek));
   ini.writeString(kGraph, kBarva, bytes(Barva));
   ini.writeString(kSheet, kStranka, bytes(Stranka));
-  ini.writeString(kSerial, kSerialPort, bytes(SerialPort));
-  ini.writeInteger(kSerial, kBaudRate, BaudRate);
-  ini.writeInteger(kUkladani, kDoba, cycle.Doba);
-  ini.writeString(kUkladani, kMinuty, cycle.MinutesText);
-  ini.writeString(kConvertor, kKonstStr, bytes(KonstStr));
-  ini.writeInteger(kTransfer, kPocetRadku, PocetRadku);
+  ini.writeString(kSerial, kSerialPort, bytes(parametry.SerialPort));
+  ini.writeInteger(kSerial, kBaudRate, parametry.BaudRate);
+  ini.writeInteger(kUkladani, kDoba, m_measuring->cycle.Doba);
+  ini.writeString(kUkladani, kMinuty, m_measuring->cycle.MinutesText);
+  ini.writeString(kConvertor, kKonstStr, bytes(parametry.KonstStr));
+  ini.writeInteger(kTransfer, kPocetRadku, parametry.PocetRadku);
 }
 
 void TForm1::FormDestroy() {
@@ -172,7 +165,7 @@ void TForm1::FormDestroy() {
   } catch (const ProfileWriteError& error) {
     showError(QString::fromStdString(error.what()));
   }
-  SerialLine1->setActive(false);
+  m_measuring->serialLine().setActive(false);
 }
 
 } // namespace kelvor

@@ -16,7 +16,7 @@ void TForm1::Vymazat_dataClick() {
   const bool cleared = runCommand([this] { clearTable(Table1); });
   if (!cleared)
     return;
-  cycle.tableCleared();
+  m_measuring->cycle.tableCleared();
   chartReread();
 }
 

@@ -1,4 +1,5 @@
 #include "app/form1.h"
+#include "app/pages/meterspage.h"
 #include "bench/benchprogram.h"
 #include "data/chartview.h"
 #include "data/core/measurementtable.h"
@@ -82,8 +83,8 @@ public:
     m_program = std::make_unique<kelvor::Program>(locations, std::make_unique<NoOperator>());
     form = &m_program->form();
     form->show();
-    form->SerialLine1->setOnRxClusterEvent([this](TSerialLine*) { handleTimed(); });
-    form->LastCommand = QStringLiteral("#VAL-DIR");
+    form->measuring().serialLine().setOnRxClusterEvent([this](TSerialLine*) { handleTimed(); });
+    form->measuring().LastCommand = QStringLiteral("#VAL-DIR");
   }
 
   // Sends one reply and runs the event loop until the window has handled it. Returns the
@@ -109,7 +110,7 @@ public:
 private:
   void handleTimed() {
     const auto start = Clock::now();
-    form->SerialLine1RxClusterEvent();
+    form->measuring().SerialLine1RxClusterEvent();
     m_handlerOnly = std::chrono::duration<double>(Clock::now() - start).count();
     for (QWidget* widget : m_painted)
       widget->repaint();
@@ -142,15 +143,16 @@ void reportMedian(benchmark::State& state, std::vector<double> milliseconds, con
 void BM_ReplyToDisplay(benchmark::State& state) {
   WiredWindow window(3600, 0);
   window.form->PageControl1->setCurrentWidget(window.form->METERS);
-  const std::vector<QWidget*> display{window.form->NeedleMeter1, window.form->LevelMeter1,
-                                      window.form->VoltageLabel, window.form->TimeLabel};
+  const std::vector<QWidget*> display{
+      window.form->METERS->NeedleMeter1, window.form->METERS->LevelMeter1,
+      window.form->METERS->VoltageLabel, window.form->METERS->TimeLabel};
   std::vector<double> handling;
   std::vector<double> withoutPaint;
   std::vector<double> endToEnd;
   int n = 0;
   for (auto _ : state) {
     // No record falls due: this is the display path alone.
-    window.form->cycle.StoreSeconds = 0;
+    window.form->measuring().cycle.StoreSeconds = 0;
     double total = 0.0;
     const double seconds = window.reply(n++ % 2 ? 12.5 : 11.75, display, total);
     state.SetIterationTime(seconds);
@@ -158,7 +160,8 @@ void BM_ReplyToDisplay(benchmark::State& state) {
     withoutPaint.push_back(window.handlerOnly() * 1000.0);
     endToEnd.push_back(total * 1000.0);
   }
-  if (window.form->VoltageLabel->text().isEmpty() || window.form->cycle.LastVoltage < 11.0)
+  if (window.form->METERS->VoltageLabel->text().isEmpty() ||
+      window.form->measuring().cycle.LastVoltage < 11.0)
     state.SkipWithError("the replies did not reach the display");
   reportMedian(state, handling, "median_ms");
   reportMedian(state, withoutPaint, "unpainted_ms");

@@ -217,8 +217,8 @@ public:
     m_timeout.setSingleShot(true);
     m_timeout.setInterval(kPaintTimeoutMs);
     QObject::connect(&m_timeout, &QTimer::timeout, &m_loop, &QEventLoop::quit);
-    form().SerialLine1->setOnRxClusterEvent([this](TSerialLine*) { handleTimed(); });
-    form().LastCommand =
+    form().measuring().serialLine().setOnRxClusterEvent([this](TSerialLine*) { handleTimed(); });
+    form().measuring().LastCommand =
         QString::fromLatin1(kValDir.data(), static_cast<qsizetype>(kValDir.size()));
   }
 
@@ -251,7 +251,7 @@ private:
   void handleTimed() {
     const Clock::time_point start = Clock::now();
     m_cpu.start();
-    form().SerialLine1RxClusterEvent();
+    form().measuring().SerialLine1RxClusterEvent();
     m_unpainted = secondsBetween(start, Clock::now());
     form().Report1->repaint();
     m_cpu.stop();

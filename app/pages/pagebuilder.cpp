@@ -1,8 +1,17 @@
 #include "app/pages/pagebuilder.h"
 
+#include "widgets/led.h"
+
 #include <QLabel>
 
 namespace kelvor {
+
+const TextLook kHeading{.text = kWhite,
+                        .pixelSize = 23,
+                        .bold = true,
+                        .underline = true,
+                        .family = QStringLiteral("MS Sans Serif"),
+                        .alignment = Qt::AlignCenter};
 
 QFont designFont(const TextLook& look, const QFont& base) {
   QFont font = base;
@@ -41,6 +50,23 @@ QLabel* placeLabel(QWidget* page, const char* name, const QString& caption, cons
 void place(QWidget* widget, const char* name, const QRect& rect) {
   widget->setObjectName(QString::fromLatin1(name));
   widget->setGeometry(rect);
+}
+
+void shapePage(QWidget* page, const char* name) {
+  page->setObjectName(QString::fromLatin1(name));
+  QPalette grey = page->palette();
+  grey.setColor(QPalette::Window, QColor(128, 128, 128));
+  page->setPalette(grey);
+  page->setAutoFillBackground(true);
+}
+
+TLed* placeLed(QWidget* page, const char* name, const QPoint& at, TLEDStyle style) {
+  auto* led = new TLed(page);
+  led->setFalseColor(clBlack);
+  led->setBlink(false);
+  led->setLEDStyle(style);
+  place(led, name, QRect(at, led->size()));
+  return led;
 }
 
 } // namespace kelvor

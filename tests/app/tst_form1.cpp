@@ -2,8 +2,11 @@
 #include "app/form1.h"
 #include "app/helpviewer.h"
 #include "app/hints.h"
-#include "app/program.h"
+#include "app/pages/meterspage.h"
+#include "app/pages/parametrypage.h"
 #include "app/pages/radiogroup.h"
+#include "app/pages/servispage.h"
+#include "app/program.h"
 #include "data/chartview.h"
 #include "data/dbgrid.h"
 #include "data/dbnavigator.h"
@@ -146,41 +149,41 @@ private slots:
                              "BaudRate=19200", "PocetRadku=100", "Stranka=METERS"})
       QVERIFY2(lines.contains(QString::fromLatin1(line)), line);
     QCOMPARE(f.form->PageControl1->currentWidget(), f.form->METERS);
-    QCOMPARE(f.form->DobaUkladani->itemIndex(), 3);
-    QCOMPARE(f.form->RychlostBaud->itemIndex(), 4);
+    QCOMPARE(f.form->PARAMETRY->DobaUkladani->itemIndex(), 3);
+    QCOMPARE(f.form->PARAMETRY->RychlostBaud->itemIndex(), 4);
     QVERIFY(f.form->Sca_X_060->isChecked());
     QVERIFY(f.form->Sca_Y_15->isChecked());
   }
 
   void storedIntervalSelectsItsItem() {
     Fixture f("[Ukladani]\nDoba=600\n");
-    QCOMPARE(f.form->DobaUkladani->itemIndex(), 6);
-    QCOMPARE(int(f.form->cycle.Doba), 600);
-    QCOMPARE(f.form->DobaUkladaniLabel->text(), QStringLiteral("600"));
+    QCOMPARE(f.form->PARAMETRY->DobaUkladani->itemIndex(), 6);
+    QCOMPARE(int(f.form->measuring().cycle.Doba), 600);
+    QCOMPARE(f.form->PARAMETRY->DobaUkladaniLabel->text(), QStringLiteral("600"));
   }
 
   void valuesThatMatchNoItemSelectNothing() {
     Fixture f(
         "[Ukladani]\nDoba=7\n[Serial]\nBaudRate=300\nSerialPort=com1\n[Transfer]\nPocetRadku=99\n");
-    QCOMPARE(f.form->DobaUkladani->itemIndex(), -1);
-    QCOMPARE(f.form->RychlostBaud->itemIndex(), -1);
-    QCOMPARE(f.form->SeriovyPort->itemIndex(), -1);
-    QCOMPARE(f.form->PocetRadkuGroup->itemIndex(), -1);
-    QCOMPARE(f.form->RychlostLabel->text(), QStringLiteral("300"));
-    QCOMPARE(f.form->SerialPortLabel->text(), QStringLiteral("com1"));
-    QCOMPARE(f.form->PocetRadkuLabel->text(), QStringLiteral("99"));
-    QCOMPARE(int(f.form->cycle.Doba), 7);
+    QCOMPARE(f.form->PARAMETRY->DobaUkladani->itemIndex(), -1);
+    QCOMPARE(f.form->PARAMETRY->RychlostBaud->itemIndex(), -1);
+    QCOMPARE(f.form->PARAMETRY->SeriovyPort->itemIndex(), -1);
+    QCOMPARE(f.form->PARAMETRY->PocetRadkuGroup->itemIndex(), -1);
+    QCOMPARE(f.form->PARAMETRY->RychlostLabel->text(), QStringLiteral("300"));
+    QCOMPARE(f.form->PARAMETRY->SerialPortLabel->text(), QStringLiteral("com1"));
+    QCOMPARE(f.form->PARAMETRY->PocetRadkuLabel->text(), QStringLiteral("99"));
+    QCOMPARE(int(f.form->measuring().cycle.Doba), 7);
   }
 
   void aZeroIntervalBecomesSixSeconds() {
     Fixture f("[Ukladani]\nDoba=0\n");
-    QCOMPARE(int(f.form->cycle.Doba), 6);
-    QCOMPARE(f.form->DobaUkladani->itemIndex(), 0);
+    QCOMPARE(int(f.form->measuring().cycle.Doba), 6);
+    QCOMPARE(f.form->PARAMETRY->DobaUkladani->itemIndex(), 0);
   }
 
   void theSecondReadOfTheIntervalWins() {
     Fixture f("[Ukladani]\nDoba=0x3C\n");
-    QCOMPARE(int(f.form->cycle.Doba), 60);
+    QCOMPARE(int(f.form->measuring().cycle.Doba), 60);
   }
 
   void settingsTextsReadAsUtf8OrWindows1250() {
@@ -212,12 +215,12 @@ private slots:
 
   void selectingTheSelectedItemRunsNoHandler() {
     Fixture f("[Transfer]\nPocetRadku=180\n");
-    f.form->PocetRadkuLabel->setText(QStringLiteral("untouched"));
-    f.form->PocetRadkuGroup->setItemIndex(1);
-    QCOMPARE(f.form->PocetRadkuLabel->text(), QStringLiteral("untouched"));
-    f.form->PocetRadkuGroup->setItemIndex(6);
-    QCOMPARE(f.form->PocetRadkuLabel->text(), QStringLiteral("3600"));
-    QCOMPARE(int(f.form->PocetRadku), 3600);
+    f.form->PARAMETRY->PocetRadkuLabel->setText(QStringLiteral("untouched"));
+    f.form->PARAMETRY->PocetRadkuGroup->setItemIndex(1);
+    QCOMPARE(f.form->PARAMETRY->PocetRadkuLabel->text(), QStringLiteral("untouched"));
+    f.form->PARAMETRY->PocetRadkuGroup->setItemIndex(6);
+    QCOMPARE(f.form->PARAMETRY->PocetRadkuLabel->text(), QStringLiteral("3600"));
+    QCOMPARE(int(f.form->PARAMETRY->PocetRadku), 3600);
   }
 
   void answeringNoKeepsTheProgramRunning() {
@@ -302,41 +305,41 @@ private slots:
 
   void theParameterGroupsShowTheirListsInOrder() {
     Fixture f("");
-    QCOMPARE(itemTexts(f.form->RychlostBaud), captionsOf(kelvor::kBaudRateItems));
-    QCOMPARE(itemTexts(f.form->SeriovyPort), captionsOf(kelvor::kSerialPortItems));
-    QCOMPARE(itemTexts(f.form->DobaUkladani), captionsOf(kelvor::kStorageIntervalItems));
-    QCOMPARE(itemTexts(f.form->PocetRadkuGroup), captionsOf(kelvor::kRowCountItems));
-    QCOMPARE(itemTexts(f.form->RychlostBaud).front(), QStringLiteral("  1200   Bd"));
-    QCOMPARE(itemTexts(f.form->PocetRadkuGroup).back(), QStringLiteral("3600   ŘÁDKŮ"));
+    QCOMPARE(itemTexts(f.form->PARAMETRY->RychlostBaud), captionsOf(kelvor::kBaudRateItems));
+    QCOMPARE(itemTexts(f.form->PARAMETRY->SeriovyPort), captionsOf(kelvor::kSerialPortItems));
+    QCOMPARE(itemTexts(f.form->PARAMETRY->DobaUkladani), captionsOf(kelvor::kStorageIntervalItems));
+    QCOMPARE(itemTexts(f.form->PARAMETRY->PocetRadkuGroup), captionsOf(kelvor::kRowCountItems));
+    QCOMPARE(itemTexts(f.form->PARAMETRY->RychlostBaud).front(), QStringLiteral("  1200   Bd"));
+    QCOMPARE(itemTexts(f.form->PARAMETRY->PocetRadkuGroup).back(), QStringLiteral("3600   ŘÁDKŮ"));
   }
 
   void choosingAnItemAppliesItsValue() {
     Fixture f("");
     TForm1& w = *f.form;
-    clickEachItem(w.RychlostBaud, [&w](int i) {
+    clickEachItem(w.PARAMETRY->RychlostBaud, [&w](int i) {
       const int rate = kelvor::kBaudRateItems[std::size_t(i)].value;
-      QCOMPARE(w.BaudRate, rate);
-      QCOMPARE(w.SerialLine1->BaudRate(), std::uint32_t(rate));
-      QCOMPARE(w.RychlostLabel->text(), QString::number(rate));
+      QCOMPARE(w.PARAMETRY->BaudRate, rate);
+      QCOMPARE(w.measuring().serialLine().BaudRate(), std::uint32_t(rate));
+      QCOMPARE(w.PARAMETRY->RychlostLabel->text(), QString::number(rate));
     });
-    clickEachItem(w.SeriovyPort, [&w](int i) {
+    clickEachItem(w.PARAMETRY->SeriovyPort, [&w](int i) {
       const QString name = QString::fromUtf8(kelvor::kSerialPortItems[std::size_t(i)].value);
-      QCOMPARE(w.SerialPort, name);
-      QCOMPARE(QString::fromStdString(w.SerialLine1->CommPort()), name);
-      QCOMPARE(w.SerialPortLabel->text(), name);
+      QCOMPARE(w.PARAMETRY->SerialPort, name);
+      QCOMPARE(QString::fromStdString(w.measuring().serialLine().CommPort()), name);
+      QCOMPARE(w.PARAMETRY->SerialPortLabel->text(), name);
     });
-    clickEachItem(w.DobaUkladani, [&w](int i) {
+    clickEachItem(w.PARAMETRY->DobaUkladani, [&w](int i) {
       const int seconds = kelvor::kStorageIntervalItems[std::size_t(i)].value;
-      QCOMPARE(int(w.cycle.Doba), seconds);
-      QCOMPARE(w.DobaUkladaniLabel->text(), QString::number(seconds));
+      QCOMPARE(int(w.measuring().cycle.Doba), seconds);
+      QCOMPARE(w.PARAMETRY->DobaUkladaniLabel->text(), QString::number(seconds));
     });
-    clickEachItem(w.PocetRadkuGroup, [&w](int i) {
+    clickEachItem(w.PARAMETRY->PocetRadkuGroup, [&w](int i) {
       const int rows = kelvor::kRowCountItems[std::size_t(i)].value;
-      QCOMPARE(int(w.PocetRadku), rows);
-      QCOMPARE(w.PocetRadkuLabel->text(), QString::number(rows));
+      QCOMPARE(int(w.PARAMETRY->PocetRadku), rows);
+      QCOMPARE(w.PARAMETRY->PocetRadkuLabel->text(), QString::number(rows));
     });
-    QCOMPARE(w.SerialPort, QStringLiteral("COM1"));
-    QCOMPARE(w.BaudRate, 1200);
+    QCOMPARE(w.PARAMETRY->SerialPort, QStringLiteral("COM1"));
+    QCOMPARE(w.PARAMETRY->BaudRate, 1200);
   }
 
   // Start-up selects the item of each stored value, and shutdown stores the item's value.
@@ -352,10 +355,10 @@ private slots:
           "\n[Transfer]\nPocetRadku=" + QByteArray::number(valueAt(kelvor::kRowCountItems)) + "\n";
       Fixture f(ini);
       const int last = int(i);
-      QCOMPARE(f.form->RychlostBaud->itemIndex(), std::min(last, 7));
-      QCOMPARE(f.form->SeriovyPort->itemIndex(), std::min(last, 7));
-      QCOMPARE(f.form->DobaUkladani->itemIndex(), last);
-      QCOMPARE(f.form->PocetRadkuGroup->itemIndex(), std::min(last, 6));
+      QCOMPARE(f.form->PARAMETRY->RychlostBaud->itemIndex(), std::min(last, 7));
+      QCOMPARE(f.form->PARAMETRY->SeriovyPort->itemIndex(), std::min(last, 7));
+      QCOMPARE(f.form->PARAMETRY->DobaUkladani->itemIndex(), last);
+      QCOMPARE(f.form->PARAMETRY->PocetRadkuGroup->itemIndex(), std::min(last, 6));
       f.form->FormDestroy();
       for (const QByteArray& line : ini.split('\n'))
         if (line.contains('='))
@@ -373,10 +376,10 @@ private slots:
 
   void hintsReachTheStatusLine() {
     Fixture f("");
-    f.form->ShowHint(kelvor::longHint(kelvor::hintOf(f.form->RychlostLabel)));
+    f.form->ShowHint(kelvor::longHint(kelvor::hintOf(f.form->PARAMETRY->RychlostLabel)));
     QCOMPARE(f.form->Panel1->text(),
              QStringLiteral("Zde  uvidíte  zvolenou  přenosovou  rychlost"));
-    QCOMPARE(f.form->RychlostLabel->toolTip(), QStringLiteral("Baud"));
+    QCOMPARE(f.form->PARAMETRY->RychlostLabel->toolTip(), QStringLiteral("Baud"));
     QCOMPARE(
         kelvor::longHint(kelvor::hintOf(f.form->Vyber_Intervalu)),
         QStringLiteral(
@@ -459,19 +462,19 @@ private slots:
   void settingsFilesOfEarlierVersionsGiveAUsableConstant() {
     // Earlier versions wrote the value without quotes; reading trims its blanks.
     Fixture f("[Convertor]\nKonstStr=  1.000000000\n[Transfer]\nPocetRadku=100\n");
-    QCOMPARE(f.form->KonstantaEdit->text(), QStringLiteral("  1.000000000"));
-    f.form->Button3Click();
+    QCOMPARE(f.form->PARAMETRY->KonstantaEdit->text(), QStringLiteral("  1.000000000"));
+    f.form->PARAMETRY->Button3Click();
     QVERIFY(f.dialogs->messages.empty());
-    QCOMPARE(f.form->eeprom.EepromCommands[1], std::string("@W300000"));
-    QCOMPARE(f.form->eeprom.EepromCommands[3], std::string("@W300280"));
-    QCOMPARE(f.form->eeprom.EepromCommands[4], std::string("@W30033F"));
+    QCOMPARE(f.form->measuring().eeprom.EepromCommands[1], std::string("@W300000"));
+    QCOMPARE(f.form->measuring().eeprom.EepromCommands[3], std::string("@W300280"));
+    QCOMPARE(f.form->measuring().eeprom.EepromCommands[4], std::string("@W30033F"));
     f.form->FormDestroy();
     QVERIFY(f.iniLines().contains(QStringLiteral("KonstStr=\"  1.000000000\"")));
 
     Fixture shortValue("[Convertor]\nKonstStr=12.5\n");
-    QCOMPARE(shortValue.form->KonstantaEdit->text(), QStringLiteral(" 12.5        "));
+    QCOMPARE(shortValue.form->PARAMETRY->KonstantaEdit->text(), QStringLiteral(" 12.5        "));
     Fixture text("[Convertor]\nKonstStr=1,5\n");
-    QCOMPARE(text.form->KonstantaEdit->text(), QStringLiteral("1 5.         "));
+    QCOMPARE(text.form->PARAMETRY->KonstantaEdit->text(), QStringLiteral("1 5.         "));
   }
 
   void arrowKeysSelectTheNextRadioItem() {
@@ -480,32 +483,33 @@ private slots:
     QApplication::setActiveWindow(f.form);
     f.form->PageControl1->setCurrentWidget(f.form->PARAMETRY);
     QVERIFY(QTest::qWaitForWindowExposed(f.form));
-    const QList<QRadioButton*> items = f.form->DobaUkladani->findChildren<QRadioButton*>();
+    const QList<QRadioButton*> items =
+        f.form->PARAMETRY->DobaUkladani->findChildren<QRadioButton*>();
     QCOMPARE(items.size(), 9);
     items[3]->setFocus();
     QTRY_VERIFY(items[3]->hasFocus());
     QTest::keyClick(items[3], Qt::Key_Down);
-    QCOMPARE(f.form->DobaUkladani->itemIndex(), 4);
-    QCOMPARE(int(f.form->cycle.Doba), 180);
-    QCOMPARE(f.form->DobaUkladaniLabel->text(), QStringLiteral("180"));
+    QCOMPARE(f.form->PARAMETRY->DobaUkladani->itemIndex(), 4);
+    QCOMPARE(int(f.form->measuring().cycle.Doba), 180);
+    QCOMPARE(f.form->PARAMETRY->DobaUkladaniLabel->text(), QStringLiteral("180"));
     QVERIFY(items[4]->hasFocus() && items[4]->isChecked() && !items[3]->isChecked());
     QTest::keyClick(items[4], Qt::Key_Left);
     QTest::keyClick(items[3], Qt::Key_Up);
-    QCOMPARE(f.form->DobaUkladani->itemIndex(), 2);
-    QCOMPARE(int(f.form->cycle.Doba), 36);
+    QCOMPARE(f.form->PARAMETRY->DobaUkladani->itemIndex(), 2);
+    QCOMPARE(int(f.form->measuring().cycle.Doba), 36);
     // Past the last item the selection wraps round to the first.
     items[8]->setFocus();
     QTest::keyClick(items[8], Qt::Key_Right);
-    QCOMPARE(f.form->DobaUkladani->itemIndex(), 0);
-    QCOMPARE(int(f.form->cycle.Doba), 6);
+    QCOMPARE(f.form->PARAMETRY->DobaUkladani->itemIndex(), 0);
+    QCOMPARE(int(f.form->measuring().cycle.Doba), 6);
 
     // Clicking the selected item again runs no handler.
-    f.form->DobaUkladaniLabel->setText(QStringLiteral("untouched"));
+    f.form->PARAMETRY->DobaUkladaniLabel->setText(QStringLiteral("untouched"));
     QTest::mouseClick(items[0], Qt::LeftButton);
-    QCOMPARE(f.form->DobaUkladaniLabel->text(), QStringLiteral("untouched"));
+    QCOMPARE(f.form->PARAMETRY->DobaUkladaniLabel->text(), QStringLiteral("untouched"));
     QVERIFY(items[0]->isChecked());
     QTest::keyClick(items[0], Qt::Key_Space);
-    QCOMPARE(f.form->DobaUkladaniLabel->text(), QStringLiteral("untouched"));
+    QCOMPARE(f.form->PARAMETRY->DobaUkladaniLabel->text(), QStringLiteral("untouched"));
     QVERIFY(items[0]->isChecked());
   }
 
@@ -534,11 +538,11 @@ private slots:
                  QStringLiteral("Databázová  tabulka  s  naměřenými  hodnotami"));
 
     f.form->PageControl1->setCurrentWidget(f.form->PARAMETRY);
-    QTest::mouseMove(f.form->RychlostLabel);
+    QTest::mouseMove(f.form->PARAMETRY->RychlostLabel);
     QTRY_COMPARE(f.form->Panel1->text(),
                  QStringLiteral("Zde  uvidíte  zvolenou  přenosovou  rychlost"));
-    QCOMPARE(f.form->RychlostLabel->toolTip(), QStringLiteral("Baud"));
-    QTest::mouseMove(f.form->PocetRadkuLabel);
+    QCOMPARE(f.form->PARAMETRY->RychlostLabel->toolTip(), QStringLiteral("Baud"));
+    QTest::mouseMove(f.form->PARAMETRY->PocetRadkuLabel);
     QTRY_COMPARE(f.form->Panel1->text(),
                  QStringLiteral("Nastavovací  panel  pro  volbu  proměnných  parametrů  programu"));
 
@@ -621,8 +625,8 @@ private slots:
     QCOMPARE(w.Report1->zoom(), zoom * factor);
     QCOMPARE(w.size(), QSize(width, width * 3 / 4));
     // Parts follow their control: the radio items its font, the navigator's buttons its width.
-    const auto radioItems = w.RychlostBaud->findChildren<QRadioButton*>();
-    QCOMPARE(fontSize(radioItems.front()->font()), fontSize(w.RychlostBaud->font()));
+    const auto radioItems = w.PARAMETRY->RychlostBaud->findChildren<QRadioButton*>();
+    QCOMPARE(fontSize(radioItems.front()->font()), fontSize(w.PARAMETRY->RychlostBaud->font()));
     auto* last = w.DBNavigator1->button(kelvor::DBNavigator::Button::Refresh);
     QTRY_COMPARE(last->geometry().right() + 1, w.DBNavigator1->width());
   }

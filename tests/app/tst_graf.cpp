@@ -1,7 +1,8 @@
 #include "app/core/valuelists.h"
 #include "app/form1.h"
-#include "app/program.h"
+#include "app/pages/parametrypage.h"
 #include "app/pages/radiogroup.h"
+#include "app/program.h"
 #include "data/core/numbertext.h"
 #include "data/form3.h"
 #include "tests/support/scripteddialogs.h"
@@ -268,8 +269,8 @@ private slots:
   void aNewStorageIntervalWaitsForTheNextRedraw() {
     Fixture f("[Graph]\nScaleX=120\nScaleY=15\nTitulek=T\n[Ukladani]\nDoba=36\n");
     QCOMPARE(f.chart().bottomAxis().maximum, 200.0);
-    f.form().DobaUkladani->setItemIndex(0);
-    QCOMPARE(int(f.form().cycle.Doba), 6);
+    f.form().PARAMETRY->DobaUkladani->setItemIndex(0);
+    QCOMPARE(int(f.form().measuring().cycle.Doba), 6);
     QCOMPARE(f.chart().bottomAxis().maximum, 200.0);
     f.dialogs().textAnswers = {QStringLiteral("T")};
     f.form().Titulek_GrafuClick();

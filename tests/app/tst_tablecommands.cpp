@@ -232,7 +232,7 @@ void TableCommandsTest::clearingEmptiesTheTable() {
     s.table().append();
     s.table().setMinutes("   0.1");
   }
-  MeasuringCycle& cycle = s.form().cycle;
+  MeasuringCycle& cycle = s.form().measuring().cycle;
   cycle.NextMinutes = 12.5;
   cycle.MinutesText = "  12.5";
   cycle.ReadoutMinutes = 3.0;
@@ -263,7 +263,7 @@ void TableCommandsTest::answeringNoToClearingKeepsEverything() {
   Session s;
   const auto records = measuredRecords(0, 5);
   appendRecords(s.table(), records);
-  MeasuringCycle& cycle = s.form().cycle;
+  MeasuringCycle& cycle = s.form().measuring().cycle;
   cycle.NextMinutes = 0.5;
   cycle.MinutesText = "   0.4";
   cycle.ReadoutMinutes = 2.0;
@@ -286,8 +286,8 @@ void TableCommandsTest::answeringNoToClearingKeepsEverything() {
 void TableCommandsTest::quittingRightAfterClearingKeepsMinutyZero() {
   Session s;
   appendRecords(s.table(), measuredRecords(0, 3));
-  s.form().cycle.MinutesText = "  42.0";
-  s.form().cycle.NextMinutes = 42.0;
+  s.form().measuring().cycle.MinutesText = "  42.0";
+  s.form().measuring().cycle.NextMinutes = 42.0;
   s.dialogs().yesNoAnswers = {true};
   s.form().Vymazat_dataClick();
   s.form().FormDestroy();
@@ -360,8 +360,8 @@ void TableCommandsTest::exportThenImportDoublesEveryRecord() {
   Session s;
   const auto records = measuredRecords(1, 4);
   appendRecords(s.table(), records);
-  s.form().cycle.NextMinutes = 0.5;
-  s.form().cycle.MinutesText = "   0.4";
+  s.form().measuring().cycle.NextMinutes = 0.5;
+  s.form().measuring().cycle.MinutesText = "   0.4";
 
   const QString file = s.path(QStringLiteral("twice.dat"));
   s.exportTo(file);
@@ -371,8 +371,8 @@ void TableCommandsTest::exportThenImportDoublesEveryRecord() {
   for (const MeasurementRecord& record : records)
     expected << rowText(imported(record));
   QCOMPARE(rowTexts(s.table()), expected);
-  QCOMPARE(s.form().cycle.MinutesText, column(records.back().minutes));
-  QCOMPARE(s.form().cycle.NextMinutes, 0.5);
+  QCOMPARE(s.form().measuring().cycle.MinutesText, column(records.back().minutes));
+  QCOMPARE(s.form().measuring().cycle.NextMinutes, 0.5);
   QCOMPARE(s.dialogs().messages.size(), std::size_t{1}); // the export's confirmation only
   QCOMPARE(s.form().DataSource1->rowCount(), 8);
   QVERIFY(!s.table().controlsDisabled());
@@ -393,7 +393,7 @@ void TableCommandsTest::aRecordWithoutTimeStopsItsImport() {
   QCOMPARE(lines[1].left(12), QByteArray(12, ' '));
 
   s.dialogs().messages.clear();
-  s.form().cycle.MinutesText = "   9.9";
+  s.form().measuring().cycle.MinutesText = "   9.9";
   s.importFrom(file);
 
   QCOMPARE(s.dialogs().messages.size(), std::size_t{1});
@@ -402,7 +402,7 @@ void TableCommandsTest::aRecordWithoutTimeStopsItsImport() {
   QStringList expected = rowTexts(records);
   expected << rowText(imported(records[0]));
   QCOMPARE(rowTexts(s.table()), expected);
-  QCOMPARE(s.form().cycle.MinutesText, column("0.1"));
+  QCOMPARE(s.form().measuring().cycle.MinutesText, column("0.1"));
   QVERIFY(!s.table().controlsDisabled());
   s.restart();
   QCOMPARE(rowTexts(s.table()), expected);
@@ -527,7 +527,8 @@ void TableCommandsTest::importedLineEnds() {
   s.importFrom(file);
   QCOMPARE(rowTexts(s.table()), rows);
   QVERIFY2(s.messageTexts().isEmpty(), qPrintable(s.messageTexts().join(';')));
-  QCOMPARE(s.form().cycle.MinutesText, rows.last().section(QLatin1Char('|'), 1, 1).toStdString());
+  QCOMPARE(s.form().measuring().cycle.MinutesText,
+           rows.last().section(QLatin1Char('|'), 1, 1).toStdString());
 }
 
 void TableCommandsTest::cancelledFileDialogs() {
@@ -591,13 +592,13 @@ void TableCommandsTest::importFailingOutsideTheFileKeepsTheTable() {
   Session s;
   const auto records = measuredRecords(0, 3);
   appendRecords(s.table(), records);
-  s.form().cycle.MinutesText = "   0.3";
+  s.form().measuring().cycle.MinutesText = "   0.3";
 
   // Address 0 of the own memory cannot be read: the first read fails.
   s.importFrom(QStringLiteral("/proc/self/mem"));
   QCOMPARE(s.messageTexts(), QStringList{QStringLiteral("I/O error 5")});
   QCOMPARE(rowTexts(s.table()), rowTexts(records));
-  QCOMPARE(s.form().cycle.MinutesText, std::string("   0.3"));
+  QCOMPARE(s.form().measuring().cycle.MinutesText, std::string("   0.3"));
 
   const QString file = s.path(QStringLiteral("good.dat"));
   writeFile(file, fileLine("13:00:00", "1.0", "1.500") + "\r\n" +
@@ -612,7 +613,7 @@ void TableCommandsTest::importFailingOutsideTheFileKeepsTheTable() {
     QVERIFY2(s.messageTexts()[0].contains(QStringLiteral("locked")),
              qPrintable(s.messageTexts()[0]));
     QCOMPARE(rowTexts(s.table()), rowTexts(records));
-    QCOMPARE(s.form().cycle.MinutesText, std::string("   0.3"));
+    QCOMPARE(s.form().measuring().cycle.MinutesText, std::string("   0.3"));
     QVERIFY(!s.table().controlsDisabled());
     other.exec("ROLLBACK");
   }
@@ -621,14 +622,14 @@ void TableCommandsTest::importFailingOutsideTheFileKeepsTheTable() {
   s.importFrom(file);
   QVERIFY(s.dialogs().messages.empty());
   QCOMPARE(s.table().recordCount(), 5);
-  QCOMPARE(s.form().cycle.MinutesText, column("1.1"));
+  QCOMPARE(s.form().measuring().cycle.MinutesText, column("1.1"));
 }
 
 void TableCommandsTest::importStoppedByAFullDiskKeepsTheTable() {
   Session s;
   const auto records = measuredRecords(0, 3);
   appendRecords(s.table(), records);
-  s.form().cycle.MinutesText = "   0.3";
+  s.form().measuring().cycle.MinutesText = "   0.3";
   const QString file = s.path(QStringLiteral("long.dat"));
   QByteArray lines;
   for (const MeasurementRecord& record : measuredRecords(3, 50000))
@@ -643,7 +644,7 @@ void TableCommandsTest::importStoppedByAFullDiskKeepsTheTable() {
   QCOMPARE(s.dialogs().messages[0].icon, Icon::Error);
   QCOMPARE(rowTexts(s.table()), rowTexts(records));
   QCOMPARE(s.form().DataSource1->rowCount(), 3);
-  QCOMPARE(s.form().cycle.MinutesText, std::string("   0.3"));
+  QCOMPARE(s.form().measuring().cycle.MinutesText, std::string("   0.3"));
   QVERIFY(!s.table().controlsDisabled());
   s.restart();
   QCOMPARE(rowTexts(s.table()), rowTexts(records));

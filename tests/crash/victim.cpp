@@ -1,6 +1,7 @@
 #include "tests/crash/victim.h"
 
 #include "app/form1.h"
+#include "app/pages/servispage.h"
 #include "app/program.h"
 #include "data/form7.h"
 #include "serial/serialline.h"
@@ -75,20 +76,20 @@ QString storedLine(const kelvor::MeasurementTable& table) {
 // has been stored, and reports every store.
 [[noreturn]] void measure(Program& program) {
   TForm1& form = *program.form;
-  if (!form.SerialLine1->Active()) {
+  if (!form.measuring().serialLine().Active()) {
     report(QLatin1String(kFailed) + QStringLiteral("the port did not open"));
     ::_exit(3);
   }
   form.Mereni_ZapnutoClick();
-  form.Timer1->stop();
-  form.Timer2->stop();
+  form.measuring().Timer1->stop();
+  form.measuring().Timer2->stop();
   // The pane shows a reply before the reply is stored, so the parent can aim at the store.
-  QObject::connect(form.TerminalMemo, &QPlainTextEdit::textChanged,
+  QObject::connect(form.SERVIS->TerminalMemo, &QPlainTextEdit::textChanged,
                    [] { report(QLatin1String(kReply)); });
   report(QLatin1String(kMeasuring));
   for (;;) {
     const int before = form.Table1.recordCount();
-    form.Timer1Timer();
+    form.measuring().Timer1Timer();
     const bool stored = QTest::qWaitFor(
         [&form, before] {
           return form.Table1.recordCount() > before &&

@@ -1,4 +1,7 @@
 #include "app/form1.h"
+#include "app/pages/meterspage.h"
+#include "app/pages/parametrypage.h"
+#include "app/pages/servispage.h"
 #include "app/program.h"
 #include "data/timeformat.h"
 #include "serial/serialline.h"
@@ -59,7 +62,7 @@ struct Rig {
   }
 
   QStringList terminalLines() const {
-    const QString text = form->TerminalMemo->toPlainText();
+    const QString text = form->SERVIS->TerminalMemo->toPlainText();
     return text.isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));
   }
   // Waits until the terminal pane shows `count` replies, the last one up to its terminator.
@@ -77,30 +80,33 @@ struct Rig {
   // Sends the present-value command as a measuring tick does and waits for its reply.
   bool timedReading() const {
     const int before = static_cast<int>(terminalLines().size());
-    form->Timer1Timer();
+    form->measuring().Timer1Timer();
     return waitForReplies(before + 1);
   }
   // A send that starts while the previous one is still in progress is dropped, as on a
   // real line; the cases that send twice in a row wait in between.
   bool sendSettled() const {
-    return QTest::qWaitFor([this] { return !form->SerialLine1->SendInProgress(); }, 2000);
+    return QTest::qWaitFor([this] { return !form->measuring().serialLine().SendInProgress(); },
+                           2000);
   }
 
   int records() const { return form->Table1.viewRecordCount(); }
   kelvor::MeasurementRecord record(int index) const { return form->Table1.record(index); }
 
-  QColor labelColour() const { return form->VoltageLabel->palette().color(QPalette::Window); }
+  QColor labelColour() const {
+    return form->METERS->VoltageLabel->palette().color(QPalette::Window);
+  }
   bool ledsShow(bool on) const {
     return form->Graf_Measure_Led->Value() == on && form->Tabulka_Measure_Led->Value() == on &&
-           form->Servis_Measure_Led->Value() == on;
+           form->SERVIS->Servis_Measure_Led->Value() == on;
   }
   std::size_t chartPoints() const { return form->chartReport.chart().series().count(); }
 
   // Switches measuring on, then stops its timers so the test hands out every tick itself.
   void switchOnTickingByHand() const {
     form->Mereni_ZapnutoClick();
-    form->Timer1->stop();
-    form->Timer2->stop();
+    form->measuring().Timer1->stop();
+    form->measuring().Timer2->stop();
   }
 };
 
@@ -122,19 +128,19 @@ bool showsTimeNearNow(const QLabel* label) {
 }
 
 void checkSwitchedOffLook(const Rig& rig) {
-  QCOMPARE(rig.form->VoltageLabel->text(), QStringLiteral("VYPNUTO"));
+  QCOMPARE(rig.form->METERS->VoltageLabel->text(), QStringLiteral("VYPNUTO"));
   QCOMPARE(rig.labelColour(), kSwitchedOffGreen);
-  QCOMPARE(rig.form->NeedleMeter1->value(), 10.0f);
-  QCOMPARE(rig.form->LevelMeter1->position(), 0);
-  QVERIFY(rig.form->TimeLabel->text().isEmpty());
+  QCOMPARE(rig.form->METERS->NeedleMeter1->value(), 10.0f);
+  QCOMPARE(rig.form->METERS->LevelMeter1->position(), 0);
+  QVERIFY(rig.form->METERS->TimeLabel->text().isEmpty());
 }
 
 void checkNoReplyLook(const Rig& rig) {
-  QCOMPARE(rig.form->VoltageLabel->text(), QStringLiteral("CHYBA"));
+  QCOMPARE(rig.form->METERS->VoltageLabel->text(), QStringLiteral("CHYBA"));
   QCOMPARE(rig.labelColour(), kNoReplyRed);
-  QCOMPARE(rig.form->NeedleMeter1->value(), 10.0f);
-  QCOMPARE(rig.form->LevelMeter1->position(), 0);
-  QVERIFY(rig.form->TimeLabel->text().isEmpty());
+  QCOMPARE(rig.form->METERS->NeedleMeter1->value(), 10.0f);
+  QCOMPARE(rig.form->METERS->LevelMeter1->position(), 0);
+  QVERIFY(rig.form->METERS->TimeLabel->text().isEmpty());
 }
 
 // The bytes of one command on the line.
@@ -149,22 +155,23 @@ QPushButton* serviceButton(const Rig& rig, const char* name) {
 // The read-out starts with three ticks a second apart; each waits for the logger's answer,
 // as the second between two ticks would.
 bool startReadout(const Rig& rig) {
-  rig.form->Val_Mul_ButtonClick();
-  if (!rig.form->Timer3->isActive())
+  rig.form->SERVIS->Val_Mul_ButtonClick();
+  if (!rig.form->measuring().Timer3->isActive())
     return false;
-  rig.form->Timer3->stop();
+  rig.form->measuring().Timer3->stop();
   const QStringList expected{"@DIS-TIM", "@BEG-MEM"};
   for (const QString& command : expected) {
     const int before = static_cast<int>(rig.terminalLines().size());
-    rig.form->Timer3Timer();
-    if (rig.form->PrikazEdit->text() != command || !rig.waitForReplies(before + 1))
+    rig.form->measuring().Timer3Timer();
+    if (rig.form->SERVIS->PrikazEdit->text() != command || !rig.waitForReplies(before + 1))
       return false;
   }
   // The third tick stops the timer that delivers it.
-  rig.form->Timer3->start();
-  rig.form->Timer3Timer();
-  return rig.form->PrikazEdit->text() == QStringLiteral("#VAL-MUL") &&
-         rig.form->LastCommand == QStringLiteral("#VAL-MUL") && !rig.form->Timer3->isActive();
+  rig.form->measuring().Timer3->start();
+  rig.form->measuring().Timer3Timer();
+  return rig.form->SERVIS->PrikazEdit->text() == QStringLiteral("#VAL-MUL") &&
+         rig.form->measuring().LastCommand == QStringLiteral("#VAL-MUL") &&
+         !rig.form->measuring().Timer3->isActive();
 }
 
 } // namespace
@@ -177,30 +184,30 @@ private slots:
     LoggerProcess sim(simArguments({}));
     QVERIFY(!sim.path().isEmpty());
     Rig rig(settingsFor(sim.path()));
-    QVERIFY(rig.form->SerialLine1->Active());
+    QVERIFY(rig.form->measuring().serialLine().Active());
     QVERIFY(rig.ledsShow(false));
 
     rig.form->Mereni_ZapnutoClick();
-    QVERIFY(rig.form->Timer1->isActive());
-    QVERIFY(rig.form->Timer2->isActive());
-    QCOMPARE(rig.form->Timer1->interval(), 6000);
-    QCOMPARE(rig.form->Timer2->interval(), 1000);
+    QVERIFY(rig.form->measuring().Timer1->isActive());
+    QVERIFY(rig.form->measuring().Timer2->isActive());
+    QCOMPARE(rig.form->measuring().Timer1->interval(), 6000);
+    QCOMPARE(rig.form->measuring().Timer2->interval(), 1000);
     QVERIFY(rig.ledsShow(true));
     // Nothing leaves at once: the first command goes with the first tick.
-    QVERIFY(rig.form->LastCommand.isEmpty());
-    rig.form->Timer1->stop();
-    rig.form->Timer2->stop();
+    QVERIFY(rig.form->measuring().LastCommand.isEmpty());
+    rig.form->measuring().Timer1->stop();
+    rig.form->measuring().Timer2->stop();
 
     QVERIFY(rig.timedReading());
-    QCOMPARE(rig.form->LastCommand, QStringLiteral("#VAL-DIR"));
-    QCOMPARE(rig.form->PrikazEdit->text(), QStringLiteral("#VAL-DIR"));
+    QCOMPARE(rig.form->measuring().LastCommand, QStringLiteral("#VAL-DIR"));
+    QCOMPARE(rig.form->SERVIS->PrikazEdit->text(), QStringLiteral("#VAL-DIR"));
     QCOMPARE(rig.terminalLines().last(), QStringLiteral("U[V]:    12.5000 ") + kShownReturn);
-    QCOMPARE(rig.form->VoltageLabel->text(), QStringLiteral("12.500"));
+    QCOMPARE(rig.form->METERS->VoltageLabel->text(), QStringLiteral("12.500"));
 
     rig.form->Mereni_ZapnutoClick();
     rig.form->Mereni_VypnutoClick();
-    QVERIFY(!rig.form->Timer1->isActive());
-    QVERIFY(!rig.form->Timer2->isActive());
+    QVERIFY(!rig.form->measuring().Timer1->isActive());
+    QVERIFY(!rig.form->measuring().Timer2->isActive());
     QVERIFY(rig.ledsShow(false));
     checkSwitchedOffLook(rig);
   }
@@ -227,11 +234,12 @@ private slots:
     Rig rig(settingsFor(sim.path()));
     rig.switchOnTickingByHand();
     QVERIFY(rig.timedReading());
-    QCOMPARE(rig.form->VoltageLabel->text(), caption);
+    QCOMPARE(rig.form->METERS->VoltageLabel->text(), caption);
     QCOMPARE(rig.labelColour(), kReadingBlue);
-    QCOMPARE(rig.form->NeedleMeter1->value(), needle);
-    QCOMPARE(rig.form->LevelMeter1->position(), level);
-    QVERIFY2(showsTimeNearNow(rig.form->TimeLabel), qPrintable(rig.form->TimeLabel->text()));
+    QCOMPARE(rig.form->METERS->NeedleMeter1->value(), needle);
+    QCOMPARE(rig.form->METERS->LevelMeter1->position(), level);
+    QVERIFY2(showsTimeNearNow(rig.form->METERS->TimeLabel),
+             qPrintable(rig.form->METERS->TimeLabel->text()));
   }
 
   void everyReplyStoresAtSixSeconds() {
@@ -248,7 +256,7 @@ private slots:
       QCOMPARE(QString::fromStdString(stored.voltage), QStringLiteral("12.500"));
       QVERIFY(isNearNow(stored.time));
       QCOMPARE(rig.chartPoints(), pointsBefore + static_cast<std::size_t>(reply));
-      QCOMPARE(int(rig.form->cycle.StoreSeconds), 0);
+      QCOMPARE(int(rig.form->measuring().cycle.StoreSeconds), 0);
     }
   }
 
@@ -262,7 +270,7 @@ private slots:
       for (int reply = 1; reply <= 9; ++reply) {
         QVERIFY(rig.timedReading());
         QCOMPARE(rig.records(), record);
-        QCOMPARE(int(rig.form->cycle.StoreSeconds), reply * 6);
+        QCOMPARE(int(rig.form->measuring().cycle.StoreSeconds), reply * 6);
       }
       QVERIFY(rig.timedReading());
       QCOMPARE(rig.records(), record + 1);
@@ -281,35 +289,35 @@ private slots:
 
     // The cable is pulled: the command goes out, nothing comes back.
     QVERIFY(sim.control("silent on"));
-    rig.form->Timer1Timer();
+    rig.form->measuring().Timer1Timer();
     QVERIFY(rig.sendSettled());
     for (int second = 1; second <= 20; ++second)
-      rig.form->Timer2Timer();
-    QCOMPARE(rig.form->VoltageLabel->text(), QStringLiteral("12.500"));
+      rig.form->measuring().Timer2Timer();
+    QCOMPARE(rig.form->METERS->VoltageLabel->text(), QStringLiteral("12.500"));
     QCOMPARE(rig.labelColour(), kReadingBlue);
-    rig.form->Timer2Timer();
+    rig.form->measuring().Timer2Timer();
     checkNoReplyLook(rig);
-    rig.form->Timer2Timer();
+    rig.form->measuring().Timer2Timer();
     checkNoReplyLook(rig);
     QCOMPARE(rig.records(), 1);
-    QCOMPARE(int(rig.form->cycle.StoreSeconds), 0);
+    QCOMPARE(int(rig.form->measuring().cycle.StoreSeconds), 0);
 
     // Off and on again: a second later the missing replies show again.
     rig.form->Mereni_VypnutoClick();
     checkSwitchedOffLook(rig);
     rig.switchOnTickingByHand();
-    rig.form->Timer2Timer();
+    rig.form->measuring().Timer2Timer();
     checkNoReplyLook(rig);
 
     QVERIFY(sim.control("silent off"));
     QVERIFY(rig.timedReading());
-    QCOMPARE(rig.form->VoltageLabel->text(), QStringLiteral("12.500"));
+    QCOMPARE(rig.form->METERS->VoltageLabel->text(), QStringLiteral("12.500"));
     QCOMPARE(rig.labelColour(), kReadingBlue);
-    QCOMPARE(rig.form->NeedleMeter1->value(), 12.5f);
+    QCOMPARE(rig.form->METERS->NeedleMeter1->value(), 12.5f);
     QCOMPARE(rig.records(), 2);
     for (int second = 1; second <= 20; ++second)
-      rig.form->Timer2Timer();
-    QCOMPARE(rig.form->VoltageLabel->text(), QStringLiteral("12.500"));
+      rig.form->measuring().Timer2Timer();
+    QCOMPARE(rig.form->METERS->VoltageLabel->text(), QStringLiteral("12.500"));
   }
 
   void readoutRowsAreStoredAtMidnightWithTwelveWideMinutes() {
@@ -335,7 +343,7 @@ private slots:
     }
     // A read-out leaves the display alone. The chart follows the table as the grid does, and
     // the last row waits in the append state until the table next moves, so it is not drawn yet.
-    QCOMPARE(rig.form->VoltageLabel->text(), QStringLiteral("VYPNUTO"));
+    QCOMPARE(rig.form->METERS->VoltageLabel->text(), QStringLiteral("VYPNUTO"));
     QCOMPARE(rig.chartPoints(), pointsBefore + 2);
   }
 
@@ -353,8 +361,8 @@ private slots:
     QVERIFY(sim.control("delay 700"));
     const int linesAtTick = static_cast<int>(rig.terminalLines().size());
     const int recordsAtTick = rig.records();
-    rig.form->Timer1Timer();
-    QCOMPARE(rig.form->LastCommand, QStringLiteral("#VAL-DIR"));
+    rig.form->measuring().Timer1Timer();
+    QCOMPARE(rig.form->measuring().LastCommand, QStringLiteral("#VAL-DIR"));
     QVERIFY(QTest::qWaitFor(
         [&rig] { return rig.terminalLines().last().startsWith(QStringLiteral("U[V]:")); }, 6000));
     const QStringList later = rig.terminalLines().mid(linesAtTick);
@@ -366,7 +374,7 @@ private slots:
     const kelvor::MeasurementRecord stored = rig.record(recordsAtTick);
     QCOMPARE(stored.minutes.size(), std::size_t(6));
     QCOMPARE(QString::fromStdString(stored.voltage), QStringLiteral("12.500"));
-    QCOMPARE(rig.form->VoltageLabel->text(), QStringLiteral("12.500"));
+    QCOMPARE(rig.form->METERS->VoltageLabel->text(), QStringLiteral("12.500"));
   }
 
   void eepromWriteOfSixtySecondsAnd180RowsAndTheConstantOne() {
@@ -374,56 +382,56 @@ private slots:
     // Saved in quotes, as the program saves a value with blanks at its ends.
     Rig rig(settingsFor(sim.path(), "[Ukladani]\nDoba=60\n[Convertor]\nKonstStr=\"  1.000000000\"\n"
                                     "[Transfer]\nPocetRadku=180\n"));
-    QCOMPARE(rig.form->KonstantaEdit->text(), QStringLiteral("  1.000000000"));
-    rig.form->Button3Click();
-    QVERIFY(rig.form->Timer4->isActive());
-    rig.form->Timer4->stop();
+    QCOMPARE(rig.form->PARAMETRY->KonstantaEdit->text(), QStringLiteral("  1.000000000"));
+    rig.form->PARAMETRY->Button3Click();
+    QVERIFY(rig.form->measuring().Timer4->isActive());
+    rig.form->measuring().Timer4->stop();
     const QStringList expected{"@W03EA36", "@W300000", "@W300100", "@W300280",
                                "@W30033F", "@W03F0B4", "@W03F100"};
     QStringList sent;
     for (int step = 0; step < expected.size(); ++step) {
       if (step == expected.size() - 1)
-        rig.form->Timer4->start();
-      rig.form->Timer4Timer();
-      sent << rig.form->PrikazEdit->text();
-      QCOMPARE(rig.form->Gauge2->Progress(), step + 1);
+        rig.form->measuring().Timer4->start();
+      rig.form->measuring().Timer4Timer();
+      sent << rig.form->SERVIS->PrikazEdit->text();
+      QCOMPARE(rig.form->PARAMETRY->Gauge2->Progress(), step + 1);
       QVERIFY(rig.waitForReplies(step + 1));
     }
     QCOMPARE(sent, expected);
-    QVERIFY(!rig.form->Timer4->isActive());
+    QVERIFY(!rig.form->measuring().Timer4->isActive());
     // The logger acknowledges each byte at its address.
     QStringList acknowledged;
     for (const QString& command : expected)
       acknowledged << QStringLiteral("W %1=%2 OK").arg(command.mid(2, 4), command.mid(6, 2)) +
                           kShownReturn;
     QCOMPARE(rig.terminalLines(), acknowledged);
-    QCOMPARE(rig.form->Vysledek_Zapisu_Label->text(), QStringLiteral("XXXXXX"));
+    QCOMPARE(rig.form->PARAMETRY->Vysledek_Zapisu_Label->text(), QStringLiteral("XXXXXX"));
   }
 
   void eepromWriteOfAnEmptyConstant() {
     PtyPeer peer;
     Rig rig(settingsFor(peer.path(), "[Ukladani]\nDoba=60\n[Transfer]\nPocetRadku=180\n"));
-    rig.form->KonstantaEdit->setText(QStringLiteral("   .         "));
-    rig.form->Button3Click();
-    rig.form->Timer4->stop();
+    rig.form->PARAMETRY->KonstantaEdit->setText(QStringLiteral("   .         "));
+    rig.form->PARAMETRY->Button3Click();
+    rig.form->measuring().Timer4->stop();
     for (std::size_t step = 0; step < kelvor::EepromWrite::kCommandCount; ++step) {
-      rig.form->Timer4Timer();
+      rig.form->measuring().Timer4Timer();
       QVERIFY(rig.sendSettled());
     }
     QVERIFY(peer.waitForBytes(7 * 9));
     QCOMPARE(peer.take(),
              QByteArray("@W03EA36\r@W300000\r@W300100\r@W300200\r@W300300\r@W03F0B4\r@W03F100\r"));
-    QCOMPARE(rig.form->Gauge2->Progress(), 7);
+    QCOMPARE(rig.form->PARAMETRY->Gauge2->Progress(), 7);
   }
 
   void typedPresentValueCommandCountsAsATimedReading() {
     LoggerProcess sim(simArguments({}));
     Rig rig(settingsFor(sim.path(), "[Ukladani]\nDoba=6\n"));
-    rig.form->PrikazEdit->setText(QStringLiteral("#VAL-DIR"));
-    rig.form->SendButtonClick();
-    QCOMPARE(rig.form->LastCommand, QStringLiteral("#VAL-DIR"));
+    rig.form->SERVIS->PrikazEdit->setText(QStringLiteral("#VAL-DIR"));
+    rig.form->SERVIS->SendButtonClick();
+    QCOMPARE(rig.form->measuring().LastCommand, QStringLiteral("#VAL-DIR"));
     QVERIFY(rig.waitForReplies(1));
-    QCOMPARE(rig.form->VoltageLabel->text(), QStringLiteral("12.500"));
+    QCOMPARE(rig.form->METERS->VoltageLabel->text(), QStringLiteral("12.500"));
     QCOMPARE(rig.records(), 1);
     QCOMPARE(QString::fromStdString(rig.record(0).voltage), QStringLiteral("12.500"));
   }
@@ -432,40 +440,40 @@ private slots:
   void typedLowerCaseCommandIsOnlyShown() {
     PtyPeer peer;
     Rig rig(settingsFor(peer.path(), "[Ukladani]\nDoba=6\n"));
-    rig.form->PrikazEdit->setText(QStringLiteral("#val-dir"));
-    rig.form->SendButtonClick();
+    rig.form->SERVIS->PrikazEdit->setText(QStringLiteral("#val-dir"));
+    rig.form->SERVIS->SendButtonClick();
     QVERIFY(peer.waitForBytes(9));
     QCOMPARE(peer.take(), onTheLine("#val-dir"));
     QVERIFY(peer.reply("U[V]:    12.5000 \r"));
     QVERIFY(rig.waitForReplies(1));
     QCOMPARE(rig.terminalLines(), QStringList{QStringLiteral("U[V]:    12.5000 ") + kShownReturn});
-    QCOMPARE(rig.form->VoltageLabel->text(), QStringLiteral("VYPNUTO"));
+    QCOMPARE(rig.form->METERS->VoltageLabel->text(), QStringLiteral("VYPNUTO"));
     QCOMPARE(rig.records(), 0);
-    QCOMPARE(int(rig.form->cycle.StoreSeconds), 0);
+    QCOMPARE(int(rig.form->measuring().cycle.StoreSeconds), 0);
   }
 
   // A reply is read under the command sent last, whichever command it answers.
   void twoQuickCommands() {
     PtyPeer peer;
     Rig rig(settingsFor(peer.path(), "[Ukladani]\nDoba=6\n"));
-    rig.form->Timer1Timer();
+    rig.form->measuring().Timer1Timer();
     QVERIFY(rig.sendSettled());
     serviceButton(rig, "Ver_Prg_Button")->click();
     QVERIFY(peer.waitForBytes(18));
     QCOMPARE(peer.take(), onTheLine("#VAL-DIR") + onTheLine("@VER-PRG"));
     QVERIFY(peer.reply("U[V]:    12.5000 \r"));
     QVERIFY(rig.waitForReplies(1));
-    QCOMPARE(rig.form->VoltageLabel->text(), QStringLiteral("VYPNUTO"));
+    QCOMPARE(rig.form->METERS->VoltageLabel->text(), QStringLiteral("VYPNUTO"));
     QCOMPARE(rig.records(), 0);
 
     serviceButton(rig, "Ver_Prg_Button")->click();
     QVERIFY(rig.sendSettled());
-    rig.form->Timer1Timer();
+    rig.form->measuring().Timer1Timer();
     QVERIFY(peer.waitForBytes(18));
     QCOMPARE(peer.take(), onTheLine("@VER-PRG") + onTheLine("#VAL-DIR"));
     QVERIFY(peer.reply("V1.0 U=    11.2500 \r"));
     QVERIFY(rig.waitForReplies(2));
-    QCOMPARE(rig.form->VoltageLabel->text(), QStringLiteral("11.250"));
+    QCOMPARE(rig.form->METERS->VoltageLabel->text(), QStringLiteral("11.250"));
     QCOMPARE(rig.records(), 1);
   }
 
@@ -473,14 +481,14 @@ private slots:
     LoggerProcess sim({QStringLiteral("--rows"), QStringLiteral("4"), QStringLiteral("--row-gap"),
                        QStringLiteral("400")});
     Rig rig(settingsFor(sim.path(), "[Ukladani]\nDoba=60\n"));
-    rig.form->Gauge2->setProgress(3);
+    rig.form->PARAMETRY->Gauge2->setProgress(3);
     QVERIFY(startReadout(rig));
     QVERIFY(rig.waitForRecords(1));
-    rig.form->Button2Click();
-    QVERIFY(rig.form->LastCommand.isEmpty());
-    QVERIFY(rig.form->PrikazEdit->text().isEmpty());
+    rig.form->SERVIS->Button2Click();
+    QVERIFY(rig.form->measuring().LastCommand.isEmpty());
+    QVERIFY(rig.form->SERVIS->PrikazEdit->text().isEmpty());
     QVERIFY(rig.terminalLines().isEmpty());
-    QCOMPARE(rig.form->Gauge2->Progress(), 0);
+    QCOMPARE(rig.form->PARAMETRY->Gauge2->Progress(), 0);
     QCOMPARE(rig.form->Table1.recNo(), 0);
     const int stored = rig.records();
     // The rows still coming are only shown; the last of the four has come with its line.
@@ -495,15 +503,15 @@ private slots:
     QVERIFY(rig.timedReading());
     QCOMPARE(rig.records(), 1);
     // A reply that comes after CLEAR is only shown.
-    rig.form->Timer1Timer();
-    rig.form->Button2Click();
+    rig.form->measuring().Timer1Timer();
+    rig.form->SERVIS->Button2Click();
     QVERIFY(rig.waitForReplies(1));
     QCOMPARE(rig.records(), 1);
     // The next tick carries on.
     QVERIFY(rig.timedReading());
-    QCOMPARE(rig.form->LastCommand, QStringLiteral("#VAL-DIR"));
+    QCOMPARE(rig.form->measuring().LastCommand, QStringLiteral("#VAL-DIR"));
     QCOMPARE(rig.records(), 2);
-    QCOMPARE(rig.form->VoltageLabel->text(), QStringLiteral("12.500"));
+    QCOMPARE(rig.form->METERS->VoltageLabel->text(), QStringLiteral("12.500"));
   }
 
   void zerMemAnsweredNoSendsNothing() {
@@ -515,14 +523,14 @@ private slots:
     QVERIFY(rig.sendSettled());
 
     rig.dialogs->yesNoAnswers = {false};
-    rig.form->Zer_Mem_Button->click();
+    rig.form->SERVIS->Zer_Mem_Button->click();
     QCOMPARE(rig.dialogs->questions.size(), std::size_t(1));
     QCOMPARE(
         rig.dialogs->questions[0].text,
         QStringLiteral(
             "Opravdu  chcete  vymazat  z  paměti  EEprom  \nvšechna  Vaše  pracně  naměřená  DATA ???"));
-    QCOMPARE(rig.form->PrikazEdit->text(), QStringLiteral("@KAL-KON"));
-    QCOMPARE(rig.form->LastCommand, QStringLiteral("@KAL-KON"));
+    QCOMPARE(rig.form->SERVIS->PrikazEdit->text(), QStringLiteral("@KAL-KON"));
+    QCOMPARE(rig.form->measuring().LastCommand, QStringLiteral("@KAL-KON"));
     // The next command sent is the first thing on the line: "No" sent nothing before it.
     serviceButton(rig, "Ver_Prg_Button")->click();
     QVERIFY(peer.waitForBytes(9));
@@ -530,7 +538,7 @@ private slots:
     QVERIFY(rig.sendSettled());
 
     rig.dialogs->yesNoAnswers = {true};
-    rig.form->Zer_Mem_Button->click();
+    rig.form->SERVIS->Zer_Mem_Button->click();
     QVERIFY(peer.waitForBytes(9));
     QCOMPARE(peer.take(), onTheLine("@ZER-MEM"));
   }
@@ -542,8 +550,8 @@ private slots:
     QVERIFY(peer.waitForBytes(9));
     const QByteArray fromButton = peer.take();
     QVERIFY(rig.sendSettled());
-    rig.form->PrikazEdit->setText(QStringLiteral("@VER-PRG"));
-    rig.form->SendButtonClick();
+    rig.form->SERVIS->PrikazEdit->setText(QStringLiteral("@VER-PRG"));
+    rig.form->SERVIS->SendButtonClick();
     QVERIFY(peer.waitForBytes(9));
     QCOMPARE(peer.take(), fromButton);
     QCOMPARE(fromButton, onTheLine("@VER-PRG"));
@@ -558,18 +566,18 @@ private slots:
                            "\n[Serial]\nSerialPort=COM1\nBaudRate=9600\n";
     QStringList openings;
     Rig rig(ini, [&openings](TForm1& form) {
-      form.SerialLine1->setOnProcessError([&openings](kelvor::TSerialLine* port, std::uint32_t,
-                                                      std::uint32_t, const std::string& msg,
-                                                      std::uint8_t) {
-        if (msg == "Msg start reactivating Port")
-          openings << QStringLiteral("%1 %2")
-                          .arg(QString::fromStdString(port->CommPort()))
-                          .arg(port->BaudRate());
-      });
+      form.measuring().serialLine().setOnProcessError(
+          [&openings](kelvor::TSerialLine* port, std::uint32_t, std::uint32_t,
+                      const std::string& msg, std::uint8_t) {
+            if (msg == "Msg start reactivating Port")
+              openings << QStringLiteral("%1 %2")
+                              .arg(QString::fromStdString(port->CommPort()))
+                              .arg(port->BaudRate());
+          });
     });
     QCOMPARE(openings, (QStringList{QStringLiteral("COM2 9600"), QStringLiteral("COM1 9600")}));
-    QVERIFY(rig.form->SerialLine1->Active());
-    rig.form->Timer1Timer();
+    QVERIFY(rig.form->measuring().serialLine().Active());
+    rig.form->measuring().Timer1Timer();
     QVERIFY(com1.waitForBytes(9));
     QCOMPARE(com1.take(), onTheLine("#VAL-DIR"));
     QVERIFY(com2.take().isEmpty());

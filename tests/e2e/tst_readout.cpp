@@ -1,4 +1,7 @@
 #include "app/form1.h"
+#include "app/pages/meterspage.h"
+#include "app/pages/parametrypage.h"
+#include "app/pages/servispage.h"
 #include "app/program.h"
 #include "data/core/numbertext.h"
 #include "serial/serialline.h"
@@ -41,7 +44,7 @@ struct Rig {
   }
 
   QStringList terminalLines() const {
-    const QString text = form->TerminalMemo->toPlainText();
+    const QString text = form->SERVIS->TerminalMemo->toPlainText();
     return text.isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));
   }
   bool waitForReplies(int count, int timeoutMs) const {
@@ -56,16 +59,16 @@ struct Rig {
 
   // The three steps of the read-out start, each after the logger's answer to the one before.
   bool startReadout() const {
-    form->Val_Mul_ButtonClick();
-    form->Timer3->stop();
+    form->SERVIS->Val_Mul_ButtonClick();
+    form->measuring().Timer3->stop();
     for (int step = 1; step <= 2; ++step) {
       const int before = static_cast<int>(terminalLines().size());
-      form->Timer3Timer();
+      form->measuring().Timer3Timer();
       if (!waitForReplies(before + 1, 5000))
         return false;
     }
-    form->Timer3Timer();
-    return form->LastCommand == QStringLiteral("#VAL-MUL");
+    form->measuring().Timer3Timer();
+    return form->measuring().LastCommand == QStringLiteral("#VAL-MUL");
   }
 };
 
@@ -106,8 +109,8 @@ void TestReadout::backToBackRowsAreAllStoredExactly() {
                      count, QStringLiteral("--memory-rows"), count, QStringLiteral("--no-record")});
   QVERIFY(!sim.path().isEmpty());
   Rig rig(sim.path(), baud);
-  QVERIFY(rig.form->SerialLine1->Active());
-  QCOMPARE(rig.form->SerialLine1->BaudRate(), static_cast<std::uint32_t>(baud));
+  QVERIFY(rig.form->measuring().serialLine().Active());
+  QCOMPARE(rig.form->measuring().serialLine().BaudRate(), static_cast<std::uint32_t>(baud));
   QVERIFY(rig.startReadout());
   const int limit = 3 * lineTimeMs(rows, baud) + 30000;
   QVERIFY(rig.waitForReplies(2 + rows, limit));
@@ -132,7 +135,7 @@ void TestReadout::backToBackRowsAreAllStoredExactly() {
     QCOMPARE(stored.time, std::optional<int>(0));
   }
   // Nothing more comes, and nothing more is stored.
-  QVERIFY(rig.form->SerialLine1->QueuedClusterSize() == -1);
+  QVERIFY(rig.form->measuring().serialLine().QueuedClusterSize() == -1);
   QCOMPARE(rig.records(), rows);
 }
 
@@ -141,33 +144,33 @@ void TestReadout::backToBackRowsAreAllStoredExactly() {
 void TestReadout::repliesThatAreNoReadingAreOnlyShown() {
   PtyPeer peer;
   Rig rig(peer.path(), 19200);
-  QVERIFY(rig.form->SerialLine1->Active());
+  QVERIFY(rig.form->measuring().serialLine().Active());
   int shown = 0;
   const auto answer = [&](const QByteArray& bytes) {
-    rig.form->cycle.ReplyWatchdog = 15;
+    rig.form->measuring().cycle.ReplyWatchdog = 15;
     return peer.reply(bytes) && rig.waitForReplies(++shown, 5000) &&
-           rig.form->cycle.ReplyWatchdog == 0;
+           rig.form->measuring().cycle.ReplyWatchdog == 0;
   };
-  rig.form->Timer1Timer();
+  rig.form->measuring().Timer1Timer();
   QVERIFY(answer("U[V]:   7%&/(ab)\r"));
-  rig.form->Timer1Timer();
+  rig.form->measuring().Timer1Timer();
   QVERIFY(answer("U[V]:    12.50V \r"));
-  QCOMPARE(rig.form->VoltageLabel->text(), QStringLiteral("VYPNUTO"));
-  QCOMPARE(rig.form->cycle.StoreSeconds, std::uint16_t{0});
+  QCOMPARE(rig.form->METERS->VoltageLabel->text(), QStringLiteral("VYPNUTO"));
+  QCOMPARE(rig.form->measuring().cycle.StoreSeconds, std::uint16_t{0});
   QCOMPARE(rig.terminalLines().last(), QStringLiteral("U[V]:    12.50V \x240D"));
 
-  rig.form->LastCommand = QStringLiteral("#VAL-MUL");
+  rig.form->measuring().LastCommand = QStringLiteral("#VAL-MUL");
   QVERIFY(answer("R0001 t=000060 U= 12.7\x8e"
                  "31\r"));
   QVERIFY(answer("R0002 t=000120 U=    ab.c\r"));
   QCOMPARE(rig.records(), 0);
-  QCOMPARE(rig.form->cycle.ReadoutMinutes, 0.0);
+  QCOMPARE(rig.form->measuring().cycle.ReadoutMinutes, 0.0);
 
   // A clean reply after them is a reading as ever.
-  rig.form->Timer1Timer();
+  rig.form->measuring().Timer1Timer();
   QVERIFY(answer("U[V]:    12.5000 \r"));
-  QCOMPARE(rig.form->VoltageLabel->text(), QStringLiteral("12.500"));
-  QCOMPARE(rig.form->cycle.StoreSeconds, std::uint16_t{6});
+  QCOMPARE(rig.form->METERS->VoltageLabel->text(), QStringLiteral("12.500"));
+  QCOMPARE(rig.form->measuring().cycle.StoreSeconds, std::uint16_t{6});
 }
 
 void TestReadout::terminalShowsEveryByte() {

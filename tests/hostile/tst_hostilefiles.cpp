@@ -274,7 +274,7 @@ void TestHostileFiles::importOfHostileFiles() {
   const auto before = measuredRecords(3);
   createTable(tablePath(dir), before);
   ScriptedProgram program(dir.path());
-  program.form->cycle.MinutesText = "   0.2";
+  program.form->measuring().cycle.MinutesText = "   0.2";
   const QString file = dir.filePath(QStringLiteral("in.dat"));
   QVERIFY(writeFile(file, bytes));
 
@@ -290,7 +290,7 @@ void TestHostileFiles::importOfHostileFiles() {
   }
   const std::string minutesAfter =
       rows.isEmpty() ? std::string("   0.2") : rows.last().section('|', 1, 1).toStdString();
-  QCOMPARE(program.form->cycle.MinutesText, minutesAfter);
+  QCOMPARE(program.form->measuring().cycle.MinutesText, minutesAfter);
   QVERIFY(!program.table().controlsDisabled());
 
   // What the import stored is in the file, not only on screen.

@@ -1,7 +1,10 @@
 #include "app/core/profilefile.h"
 #include "app/form1.h"
-#include "app/program.h"
+#include "app/pages/meterspage.h"
+#include "app/pages/parametrypage.h"
 #include "app/pages/radiogroup.h"
+#include "app/pages/servispage.h"
+#include "app/program.h"
 #include "app/settingskeys.h"
 #include "core/textencoding.h"
 #include "tests/support/filebytes.h"
@@ -311,8 +314,8 @@ void TestHostileSettings::aFolderInPlaceOfTheSettingsFile() {
   const Program program(FileLocations::forExecutableDir(dir.path()), keptDialogs(dialogs));
   TForm1& form = program.form();
   QVERIFY(dialogs->messages.empty());
-  QCOMPARE(int(form.cycle.Doba), 6);
-  QCOMPARE(form.DobaUkladani->itemIndex(), 0);
+  QCOMPARE(int(form.measuring().cycle.Doba), 6);
+  QCOMPARE(form.PARAMETRY->DobaUkladani->itemIndex(), 0);
   QCOMPARE(form.PageControl1->currentWidget(), form.SERVIS);
   form.show();
   QVERIFY(QTest::qWaitForWindowExposed(&form));

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "app/form1.h"
+#include "app/pages/meterspage.h"
+#include "app/pages/servispage.h"
 #include "app/program.h"
 #include "tests/support/loopprobe.h"
 #include "tests/support/scripteddialogs.h"
@@ -52,20 +54,20 @@ struct FaultRig {
 
   void switchOnTimeLapsed() const {
     form->Mereni_ZapnutoClick();
-    form->Timer1->setInterval(form->Timer1->interval() / kTimeLapse);
-    form->Timer2->setInterval(form->Timer2->interval() / kTimeLapse);
+    form->measuring().Timer1->setInterval(form->measuring().Timer1->interval() / kTimeLapse);
+    form->measuring().Timer2->setInterval(form->measuring().Timer2->interval() / kTimeLapse);
   }
   // Milliseconds of the given number of watchdog seconds, as the rig's timers count them.
   static int watchdogMs(int seconds) { return seconds * 1000 / kTimeLapse; }
   static int tickMs() { return 6000 / kTimeLapse; }
 
   QStringList terminalLines() const {
-    const QString text = form->TerminalMemo->toPlainText();
+    const QString text = form->SERVIS->TerminalMemo->toPlainText();
     return text.isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));
   }
   int records() const { return form->Table1.viewRecordCount(); }
   kelvor::MeasurementRecord record(int index) const { return form->Table1.record(index); }
-  QString caption() const { return form->VoltageLabel->text(); }
+  QString caption() const { return form->METERS->VoltageLabel->text(); }
 
   bool waitForRecords(int count, int timeoutMs) const {
     return waitUntil([this, count] { return records() >= count; }, timeoutMs);

@@ -1,4 +1,6 @@
 #include "app/core/profilefile.h"
+#include "app/pages/meterspage.h"
+#include "app/pages/parametrypage.h"
 #include "app/pages/radiogroup.h"
 #include "app/settingskeys.h"
 #include "data/core/measurementtable.h"
@@ -78,22 +80,22 @@ bool arePiecesOfHeldReplies(const QStringList& pieces) {
 }
 
 QColor labelColour(const FaultRig& rig) {
-  return rig.form->VoltageLabel->palette().color(QPalette::Window);
+  return rig.form->METERS->VoltageLabel->palette().color(QPalette::Window);
 }
 
 void checkNoReplyLook(const FaultRig& rig) {
   QCOMPARE(rig.caption(), QStringLiteral("CHYBA"));
   QCOMPARE(labelColour(rig), kNoReplyRed);
-  QCOMPARE(rig.form->NeedleMeter1->value(), 10.0f);
-  QCOMPARE(rig.form->LevelMeter1->position(), 0);
-  QVERIFY(rig.form->TimeLabel->text().isEmpty());
+  QCOMPARE(rig.form->METERS->NeedleMeter1->value(), 10.0f);
+  QCOMPARE(rig.form->METERS->LevelMeter1->position(), 0);
+  QVERIFY(rig.form->METERS->TimeLabel->text().isEmpty());
 }
 
 void checkReadingLook(const FaultRig& rig) {
   QCOMPARE(rig.caption(), kHeldCaption);
   QCOMPARE(labelColour(rig), kReadingBlue);
-  QCOMPARE(rig.form->NeedleMeter1->value(), 12.5f);
-  QVERIFY(!rig.form->TimeLabel->text().isEmpty());
+  QCOMPARE(rig.form->METERS->NeedleMeter1->value(), 12.5f);
+  QVERIFY(!rig.form->METERS->TimeLabel->text().isEmpty());
 }
 
 // Every record is one the simulated battery gave: 12.5 V, stamped with a time, and the
@@ -287,10 +289,10 @@ private slots:
         waitUntil([&rig] { return rig.caption() == QStringLiteral("CHYBA"); }, noReplyShownMs()));
     checkNoReplyLook(rig);
     const int stored = rig.records();
-    const std::uint16_t counted = rig.form->cycle.StoreSeconds;
+    const std::uint16_t counted = rig.form->measuring().cycle.StoreSeconds;
     const qsizetype replies = rig.terminalLines().size();
     // The program goes on asking, and the fault stays on the display.
-    QSignalSpy ticks(rig.form->Timer1, &QTimer::timeout);
+    QSignalSpy ticks(rig.form->measuring().Timer1, &QTimer::timeout);
     bool faultShown = true;
     QVERIFY(waitUntil(
         [&] {
@@ -301,7 +303,7 @@ private slots:
     QVERIFY(faultShown);
     checkNoReplyLook(rig);
     QCOMPARE(rig.records(), stored);
-    QCOMPARE(rig.form->cycle.StoreSeconds, counted);
+    QCOMPARE(rig.form->measuring().cycle.StoreSeconds, counted);
     QCOMPARE(rig.terminalLines().size(), replies);
 
     QVERIFY(sim.control("silent off"));
@@ -319,7 +321,7 @@ private slots:
     LoggerProcess sim(heldLogger({QStringLiteral("--baud"), QStringLiteral("115200")}));
     QVERIFY(!sim.path().isEmpty());
     FaultRig rig(measuringSettings(sim.path(), 115200));
-    QCOMPARE(rig.form->SerialLine1->BaudRate(), 115200u);
+    QCOMPARE(rig.form->measuring().serialLine().BaudRate(), 115200u);
     rig.switchOnTimeLapsed();
     QVERIFY(rig.waitForRecords(2, ticksMs(2)));
     MemoryWatch memory;
@@ -333,7 +335,7 @@ private slots:
     const qsizetype firstNoise = rig.terminalLines().size() - 1;
     bool neverFalse = true;
     bool neverNoReply = true;
-    QSignalSpy ticks(rig.form->Timer1, &QTimer::timeout);
+    QSignalSpy ticks(rig.form->measuring().Timer1, &QTimer::timeout);
     QElapsedTimer minute;
     minute.start();
     runFor(noiseMs, [&] {
@@ -392,7 +394,7 @@ private slots:
     QVERIFY(neverNoReply);
     QCOMPARE(rig.records(), 0);
     QCOMPARE(rig.caption(), QStringLiteral("VYPNUTO"));
-    QCOMPARE(rig.form->cycle.StoreSeconds, std::uint16_t(0));
+    QCOMPARE(rig.form->measuring().cycle.StoreSeconds, std::uint16_t(0));
     memory.check(8 * kMiB);
     probe.stop();
     checkLoopAnswered(probe);
@@ -454,7 +456,7 @@ private slots:
         {QStringLiteral("--link"), device, QStringLiteral("--hangup-after"), QStringLiteral("3")}));
     QVERIFY(!sim->path().isEmpty());
     FaultRig rig(measuringSettings(device, 19200));
-    QVERIFY(rig.form->SerialLine1->Active());
+    QVERIFY(rig.form->measuring().serialLine().Active());
     rig.switchOnTimeLapsed();
     LoopProbe probe(kLoopLateMs);
     probe.start();
@@ -468,7 +470,7 @@ private slots:
     QVERIFY(stored >= 2 && stored <= 3);
     // The program goes on asking a line that is gone; its processor share then is a figure
     // of kelvor-bench (BM_ProgramAfterHangUp).
-    QSignalSpy ticks(rig.form->Timer1, &QTimer::timeout);
+    QSignalSpy ticks(rig.form->measuring().Timer1, &QTimer::timeout);
     QVERIFY(waitUntil([&] { return ticks.count() >= 2; }, ticksMs(2)));
     checkNoReplyLook(rig);
     QCOMPARE(rig.records(), stored);
@@ -480,11 +482,11 @@ private slots:
     sim.reset();
     sim.emplace(heldLogger({QStringLiteral("--link"), device}));
     QVERIFY(!sim->path().isEmpty());
-    rig.form->SeriovyPort->setItemIndex(2);
-    rig.form->SeriovyPort->setItemIndex(1);
+    rig.form->PARAMETRY->SeriovyPort->setItemIndex(2);
+    rig.form->PARAMETRY->SeriovyPort->setItemIndex(1);
     probe.resume();
-    QCOMPARE(rig.form->SerialPort, QStringLiteral("COM2"));
-    QVERIFY(rig.form->SerialLine1->Active());
+    QCOMPARE(rig.form->PARAMETRY->SerialPort, QStringLiteral("COM2"));
+    QVERIFY(rig.form->measuring().serialLine().Active());
     QVERIFY(rig.waitForRecords(stored + 2, ticksMs(3)));
     checkReadingLook(rig);
     probe.stop();
@@ -509,7 +511,7 @@ private slots:
     const std::filesystem::path port = sim.path().toStdString();
     QVERIFY(holdsDescriptorOn(::getpid(), port));
 
-    QSignalSpy ticks(rig.form->Timer1, &QTimer::timeout);
+    QSignalSpy ticks(rig.form->measuring().Timer1, &QTimer::timeout);
     const qsizetype repliesBefore = rig.terminalLines().size();
     const int recordsBefore = rig.records();
     QProcess second;

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QWidget>
+
+#include <string>
+
+class QLabel;
+
+namespace kelvor {
+
+class TCustomMultiBevel;
+class TLevelMeter;
+class TNeedleMeter;
+
+// The METERS page: the present voltage on a needle meter, a level meter and a digital label,
+// and the time of day it came at.
+class MetersPage : public QWidget {
+  Q_OBJECT
+
+public:
+  explicit MetersPage(QWidget* parent = nullptr);
+
+  // The meters at rest: the cycle switched off, or no reply for too long.
+  void showSwitchedOffLook();
+  void showNoReplyLook();
+  void showReadingLook(double voltage, const std::string& voltageText, int secondsOfDay);
+
+  TCustomMultiBevel* MultiBevel1 = nullptr;
+  TCustomMultiBevel* MultiBevel2 = nullptr;
+  TCustomMultiBevel* MultiBevel3 = nullptr;
+  TCustomMultiBevel* MultiBevel4 = nullptr;
+  TNeedleMeter* NeedleMeter1 = nullptr;
+  TLevelMeter* LevelMeter1 = nullptr;
+  QLabel* VoltageLabel = nullptr;
+  QLabel* TimeLabel = nullptr;
+
+private:
+  void createCaptions();
+  void createFrames();
+  void createNeedleMeter();
+  void createVoltageLabel();
+  void createLevelMeter();
+  void createTimeLabel();
+  // The looks without a reading differ only in the label's colour and caption.
+  void showRestingLook(const QColor& background, const QString& caption);
+};
+
+} // namespace kelvor

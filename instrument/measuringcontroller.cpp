@@ -1,0 +1,185 @@
+#include "instrument/measuringcontroller.h"
+
+#include "data/core/measurementtable.h"
+#include "instrument/core/loggerprotocol.h"
+#include "instrument/measuringview.h"
+#include "serial/serialline.h"
+
+#include <QTime>
+#include <QTimer>
+
+#include <exception>
+
+namespace kelvor {
+namespace {
+
+int secondsOfDayNow() {
+  return QTime::currentTime().msecsSinceStartOfDay() / 1000;
+}
+
+// Enabling a running timer does not restart it.
+void enable(QTimer* timer) {
+  if (!timer->isActive())
+    timer->start();
+}
+
+} // namespace
+
+MeasuringController::MeasuringController(MeasurementTable& table, MeasuringView& view,
+                                         std::unique_ptr<TSerialLine> line, QObject* parent)
+    : QObject(parent), m_table(table), m_view(view), m_line(std::move(line)) {
+  configureLine();
+  createTimers();
+}
+
+// The line's worker hands its last events here; it goes before anything they reach.
+MeasuringController::~MeasuringController() {
+  m_line.reset();
+}
+
+// Clusters end at the replies' carriage return, so read-out rows that come back to back are
+// still one cluster each.
+void MeasuringController::configureLine() {
+  m_line->setCommPort("COM2");
+  m_line->setBaudRate(19200);
+  m_line->setRTOCharDelayTime(570);
+  m_line->setClusterSize(26);
+  m_line->setClusterTerminator(kTerminator);
+  m_line->setWTOCharDelayTime(570);
+  m_line->setErrorNoise(255);
+  m_line->setOnRxClusterEvent([this](TSerialLine*) { SerialLine1RxClusterEvent(); });
+}
+
+void MeasuringController::createTimers() {
+  const std::pair<QTimer**, int> timers[] = {{&Timer1, kAskInterval},
+                                             {&Timer2, kTickInterval},
+                                             {&Timer3, kTickInterval},
+                                             {&Timer4, kTickInterval}};
+  for (const auto& [timer, interval] : timers) {
+    *timer = new QTimer(this);
+    (*timer)->setInterval(interval);
+  }
+  connect(Timer1, &QTimer::timeout, this, &MeasuringController::Timer1Timer);
+  connect(Timer2, &QTimer::timeout, this, &MeasuringController::Timer2Timer);
+  connect(Timer3, &QTimer::timeout, this, &MeasuringController::Timer3Timer);
+  connect(Timer4, &QTimer::timeout, this, &MeasuringController::Timer4Timer);
+}
+
+void MeasuringController::switchOn() {
+  enable(Timer1);
+  enable(Timer2);
+  m_view.showMeasuring(true);
+}
+
+void MeasuringController::switchOff() {
+  Timer1->stop();
+  Timer2->stop();
+  m_view.showSwitchedOff();
+  m_view.showMeasuring(false);
+}
+
+void MeasuringController::startReadout() {
+  cycle.startReadout();
+  enable(Timer3);
+}
+
+void MeasuringController::startEepromWrite(const std::string& konstantaText,
+                                           std::uint16_t pocetRadku) {
+  eeprom.start(cycle.Doba, konstantaText, pocetRadku);
+  enable(Timer4);
+}
+
+void MeasuringController::Timer1Timer() {
+  sendServiceCommand(kValDir);
+}
+
+void MeasuringController::Timer2Timer() {
+  if (cycle.watchdogTick())
+    m_view.showNoReply();
+}
+
+void MeasuringController::Timer3Timer() {
+  const MeasuringCycle::ReadoutTick tick = cycle.readoutTick();
+  if (!tick.command.empty())
+    sendServiceCommand(tick.command);
+  if (tick.finished)
+    Timer3->stop();
+}
+
+void MeasuringController::Timer4Timer() {
+  const EepromWrite::Tick tick = eeprom.tick();
+  sendServiceCommand(QString::fromStdString(tick.command));
+  m_view.advanceWriteProgress();
+  if (tick.finished)
+    Timer4->stop();
+}
+
+void MeasuringController::sendServiceCommand(std::string_view command) {
+  sendServiceCommand(QString::fromLatin1(command.data(), static_cast<qsizetype>(command.size())));
+}
+
+void MeasuringController::sendServiceCommand(const QString& command) {
+  LastCommand = command;
+  Posli_Servisni_Prikaz(LastCommand);
+}
+
+void MeasuringController::Posli_Servisni_Prikaz(const QString& command) {
+  const QString shown = m_view.showCommand(command);
+  if (shown.isEmpty())
+    return;
+  m_line->SendText(shown.toLatin1().toStdString() + kTerminator);
+}
+
+// One event takes exactly one cluster.
+void MeasuringController::SerialLine1RxClusterEvent() {
+  if (m_line->QueuedClusterSize() == -1)
+    return;
+  cycle.replyReceived();
+  const std::string text = m_line->ReadClusterAsText();
+  m_view.showReceived(text);
+  // Only a whole reply with a clean number in its field counts; anything else was shown
+  // and changes nothing more.
+  const ReplyField reply = cutReplyField(LastCommand.toLatin1().toStdString(), text);
+  if (presentValueOf(reply))
+    handlePresentValue(reply.field);
+  else if (isStorableReadoutRow(reply))
+    handleReadoutRow(reply.field);
+}
+
+// A field that is no clean number is no reading: storing it would put a false value into
+// the table, so it changes neither the display nor the counters.
+void MeasuringController::handlePresentValue(const std::string& field) {
+  const std::optional<double> voltage = readPresentValue(field);
+  if (!voltage)
+    return;
+  const bool storeDue = cycle.acceptPresentValue(*voltage);
+  m_view.showReading(cycle.LastVoltage, cycle.VoltageText, secondsOfDayNow());
+  if (!storeDue || !storeRecord(secondsOfDayNow(), cycle.MinutesText, cycle.VoltageText))
+    return;
+  cycle.presentValueStored();
+  m_view.readingStored();
+}
+
+void MeasuringController::handleReadoutRow(const std::string& field) {
+  const std::string minutes = cycle.prepareReadoutRow();
+  if (storeRecord(timeFromStorageText("00:00:00"), minutes, field))
+    cycle.readoutRowStored();
+}
+
+// A record that cannot be stored stays due: the counters wait for the next reply.
+bool MeasuringController::storeRecord(std::optional<int> time, const std::string& minutes,
+                                      const std::string& voltage) {
+  try {
+    MeasurementTable::ViewSuspension suspended(m_table);
+    m_table.append();
+    m_table.setTime(time);
+    m_table.setMinutes(minutes);
+    m_table.setVoltage(voltage);
+    return true;
+  } catch (const std::exception& error) {
+    m_view.showError(QString::fromStdString(error.what()));
+    return false;
+  }
+}
+
+} // namespace kelvor

@@ -1,0 +1,91 @@
+#pragma once
+
+#include "instrument/core/eepromwrite.h"
+#include "instrument/core/measuringcycle.h"
+
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+class QTimer;
+
+namespace kelvor {
+
+class MeasurementTable;
+class MeasuringView;
+class TSerialLine;
+
+// The link to the logger: the serial line, the four timers, the measuring cycle with its
+// counters, the memory read-out and the EEPROM write. It stores the records into the table
+// and shows what happens through its view.
+class MeasuringController : public QObject {
+  Q_OBJECT
+
+public:
+  // Timer1 asks for the present value, Timer2 watches for replies, Timer3 paces the memory
+  // read-out and Timer4 the EEPROM write.
+  static constexpr int kAskInterval = 6000;
+  static constexpr int kTickInterval = 1000;
+
+  // Takes the line and gives it the designed settings: COM2 at 19 200 baud, a cluster per
+  // 26 bytes or per reply terminator, every report passed; only the receive event is bound.
+  MeasuringController(MeasurementTable& table, MeasuringView& view,
+                      std::unique_ptr<TSerialLine> line, QObject* parent = nullptr);
+  ~MeasuringController() override;
+  MeasuringController(const MeasuringController&) = delete;
+  MeasuringController& operator=(const MeasuringController&) = delete;
+
+  // The measuring counters, with the storage interval `Doba` and the minutes text.
+  MeasuringCycle cycle;
+  // The command the next reply answers.
+  QString LastCommand;
+  EepromWrite eeprom;
+
+  TSerialLine& serialLine() const { return *m_line; }
+  QTimer* Timer1 = nullptr;
+  QTimer* Timer2 = nullptr;
+  QTimer* Timer3 = nullptr;
+  QTimer* Timer4 = nullptr;
+
+  // The measuring cycle on and off; switching on while on changes nothing.
+  void switchOn();
+  void switchOff();
+  // The logger's memory read out, one row per Timer3 tick.
+  void startReadout();
+  // Builds the seven write commands and sends them, one per Timer4 tick; a second start
+  // while a write runs begins again with the new commands. Throws ConversionError for a
+  // calibration text that is no number.
+  void startEepromWrite(const std::string& konstantaText, std::uint16_t pocetRadku);
+
+  // Sends a command and remembers it as the one the next reply answers.
+  void sendServiceCommand(std::string_view command);
+  void sendServiceCommand(const QString& command);
+  // The command shown on the command line goes out with its terminator; an empty line
+  // sends nothing.
+  void Posli_Servisni_Prikaz(const QString& command);
+  void forgetLastCommand() { LastCommand.clear(); }
+
+  void Timer1Timer();
+  void Timer2Timer();
+  void Timer3Timer();
+  void Timer4Timer();
+  void SerialLine1RxClusterEvent();
+
+private:
+  void configureLine();
+  void createTimers();
+  void handlePresentValue(const std::string& field);
+  void handleReadoutRow(const std::string& field);
+  bool storeRecord(std::optional<int> time, const std::string& minutes, const std::string& voltage);
+
+  MeasurementTable& m_table;
+  MeasuringView& m_view;
+  std::unique_ptr<TSerialLine> m_line;
+};
+
+} // namespace kelvor

@@ -1,0 +1,297 @@
+#include "data/core/measurementtable.h"
+#include "data/core/numbertext.h"
+#include "instrument/core/loggerprotocol.h"
+#include "instrument/measuringcontroller.h"
+#include "instrument/measuringview.h"
+#include "serial/queuedeventhandoff.h"
+#include "serial/serialline.h"
+#include "serial/testing/fakeserialdevice.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <chrono>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+using namespace kelvor;
+using namespace std::chrono_literals;
+
+namespace {
+
+// What the controller showed, in the order it showed it.
+class RecordingView : public MeasuringView {
+public:
+  void showMeasuring(bool on) override { lamps.push_back(on); }
+  void showSwitchedOff() override { ++restingLooks; }
+  void showNoReply() override { ++noReplyLooks; }
+  void showReading(double voltage, const std::string& voltageText, int secondsOfDay) override {
+    readings.push_back(voltage);
+    readingTexts.push_back(voltageText);
+    QVERIFY(secondsOfDay >= 0 && secondsOfDay < 24 * 3600);
+  }
+  // A command line that holds at most `lineLength` characters, as an edit with a limit does.
+  QString showCommand(const QString& command) override {
+    commandLine = command.left(lineLength);
+    return commandLine;
+  }
+  void showReceived(const std::string& bytes) override { received.push_back(bytes); }
+  void advanceWriteProgress() override { ++writeProgress; }
+  void readingStored() override { ++stored; }
+  void showError(const QString& message) override { errors << message; }
+
+  std::vector<bool> lamps;
+  int restingLooks = 0;
+  int noReplyLooks = 0;
+  std::vector<double> readings;
+  std::vector<std::string> readingTexts;
+  QString commandLine;
+  qsizetype lineLength = 32767;
+  std::vector<std::string> received;
+  int writeProgress = 0;
+  int stored = 0;
+  QStringList errors;
+};
+
+// The controller on the fake device and clock, over a table in a fresh folder; the test
+// thread serves the line's events.
+struct ControllerRig {
+  static constexpr std::uint32_t kBaud = 19200;
+
+  ControllerRig()
+      : clock(std::make_shared<FakeClock>(1000)), handoff(std::make_shared<QueuedEventHandoff>()) {
+    table.open(std::filesystem::path(folder.path().toStdString()) / "Kelvor.db");
+    auto fake = std::make_unique<FakeSerialDevice>(clock);
+    device = fake.get();
+    device->addPath("/dev/ttyS1");
+    controller = std::make_unique<MeasuringController>(
+        table, view, std::make_unique<TSerialLine>(handoff, std::move(fake), clock));
+    controller->serialLine().setActive(true);
+  }
+
+  bool serveUntil(const std::function<bool()>& done) { return handoff->serveUntil(done, 20s); }
+
+  bool sentReaches(const std::string& bytes) {
+    return serveUntil([&] { return device->sent() == bytes; });
+  }
+
+  // Bytes as the UART delivers them, a few milliseconds from now.
+  void arrive(const std::string& bytes, std::uint32_t burstMs = 0) {
+    device->scheduleAtLineSpeed(5, bytes, kBaud, burstMs);
+  }
+
+  QTemporaryDir folder;
+  MeasurementTable table;
+  RecordingView view;
+  std::shared_ptr<FakeClock> clock;
+  std::shared_ptr<QueuedEventHandoff> handoff;
+  FakeSerialDevice* device = nullptr;
+  std::unique_ptr<MeasuringController> controller;
+};
+
+std::string readoutRow(int number, const char* volts) {
+  char row[40];
+  std::snprintf(row, sizeof row, "R%04d t=%06d U= %s\r", number, number * 60, volts);
+  return row;
+}
+
+} // namespace
+
+class TestMeasuringController : public QObject {
+  Q_OBJECT
+
+private slots:
+  void switchingOnAndOffRunsTheCycleTimers();
+  void presentValuesAreShownAndStoredEveryInterval();
+  void noiseAndOtherRepliesAreShownButNeverStored();
+  void readoutRowsBackToBackInUsbBurstsAreEachStored();
+  void silenceShowsTheNoReplyLookAndAReplyEndsIt();
+  void eepromWriteSendsItsSevenCommandsOneATick();
+  void aCalibrationThatIsNoNumberStartsNoWrite();
+  void aRecordTheTableRefusesIsReportedAndStaysDue();
+  void whatGoesOutIsWhatTheCommandLineHolds();
+};
+
+void TestMeasuringController::switchingOnAndOffRunsTheCycleTimers() {
+  ControllerRig rig;
+  MeasuringController& c = *rig.controller;
+  QCOMPARE(c.Timer1->interval(), 6000);
+  QCOMPARE(c.Timer2->interval(), 1000);
+  c.switchOn();
+  QVERIFY(c.Timer1->isActive() && c.Timer2->isActive());
+  QVERIFY(!c.Timer3->isActive() && !c.Timer4->isActive());
+  c.switchOn();
+  c.switchOff();
+  QVERIFY(!c.Timer1->isActive() && !c.Timer2->isActive());
+  QCOMPARE(rig.view.lamps, (std::vector<bool>{true, true, false}));
+  QCOMPARE(rig.view.restingLooks, 1);
+}
+
+// Four replies at a 12-second interval: every reply is shown, every second one stored,
+// each record carrying the minutes of its interval.
+void TestMeasuringController::presentValuesAreShownAndStoredEveryInterval() {
+  ControllerRig rig;
+  MeasuringController& c = *rig.controller;
+  c.cycle.Doba = 12;
+  c.cycle.resumeMinutes("   0.0", 0.0);
+  c.switchOn();
+  const char* replies[] = {"U[V]:    12.5000 \r", "U[V]:    12.4000 \r", "U[V]:    12.3000 \r",
+                           "U[V]:    11.0500 \r"};
+  std::string sent;
+  for (std::size_t i = 0; i < std::size(replies); ++i) {
+    c.Timer1Timer();
+    sent += "#VAL-DIR\r";
+    QVERIFY(rig.sentReaches(sent));
+    rig.arrive(replies[i]);
+    QVERIFY(rig.serveUntil([&] { return rig.view.readings.size() == i + 1; }));
+  }
+  QCOMPARE(rig.view.readings, (std::vector<double>{12.5, 12.4, 12.3, 11.05}));
+  QCOMPARE(rig.view.readingTexts.back(), std::string("11.050"));
+  QCOMPARE(rig.view.stored, 2);
+  // The last record is posted by the next move, as the chart's re-read does.
+  rig.table.first();
+  QCOMPARE(rig.table.recordCount(), 2);
+  QCOMPARE(rig.table.voltage(), std::string("12.400"));
+  const std::string firstMinutes = rig.table.minutes();
+  rig.table.next();
+  QCOMPARE(rig.table.voltage(), std::string("11.050"));
+  QCOMPARE(strToFloat(rig.table.minutes()) - strToFloat(firstMinutes), 0.2);
+  QVERIFY(rig.table.time().has_value());
+  QCOMPARE(rig.view.received.size(), std::size_t(4));
+}
+
+void TestMeasuringController::noiseAndOtherRepliesAreShownButNeverStored() {
+  ControllerRig rig;
+  MeasuringController& c = *rig.controller;
+  c.cycle.Doba = 6;
+  const std::string noise[] = {"U[V]:   7%&/(ab)\r", "U[V]:    12.5E+0V\r", "\r"};
+  for (std::size_t i = 0; i < std::size(noise); ++i) {
+    c.Timer1Timer();
+    rig.arrive(noise[i]);
+    QVERIFY(rig.serveUntil([&] { return rig.view.received.size() == i + 1; }));
+  }
+  // A number in the reply to another command is no reading either.
+  c.sendServiceCommand(kVerPrg);
+  rig.arrive("U[V]:    12.5000 \r");
+  QVERIFY(rig.serveUntil([&] { return rig.view.received.size() == std::size(noise) + 1; }));
+  QVERIFY(rig.view.readings.empty());
+  QCOMPARE(rig.table.recordCount(), 0);
+  QCOMPARE(int(c.cycle.StoreSeconds), 0);
+}
+
+// The logger sends its rows without a pause; a USB adapter hands them over in 16 ms blocks,
+// each holding the end of one row and the start of the next.
+void TestMeasuringController::readoutRowsBackToBackInUsbBurstsAreEachStored() {
+  ControllerRig rig;
+  MeasuringController& c = *rig.controller;
+  c.cycle.Doba = 60;
+  c.startReadout();
+  QVERIFY(c.Timer3->isActive());
+  for (int tick = 0; tick < 3; ++tick)
+    c.Timer3Timer();
+  QVERIFY(!c.Timer3->isActive());
+  QVERIFY(rig.sentReaches("@DIS-TIM\r@BEG-MEM\r#VAL-MUL\r"));
+  QCOMPARE(c.LastCommand, QStringLiteral("#VAL-MUL"));
+  constexpr int kRows = 40;
+  std::string rows;
+  for (int i = 1; i <= kRows; ++i)
+    rows += readoutRow(i, i % 2 == 0 ? "12.7931" : " 9.0000");
+  rig.arrive(rows, 16);
+  QVERIFY(rig.serveUntil([&] { return rig.view.received.size() == std::size_t(kRows); }));
+  rig.table.first();
+  QCOMPARE(rig.table.recordCount(), kRows);
+  QCOMPARE(rig.table.minutes(), std::string("         0.0"));
+  QCOMPARE(rig.table.voltage(), std::string("  9.0000"));
+  rig.table.last();
+  QCOMPARE(rig.table.minutes(), std::string("        39.0"));
+  QCOMPARE(rig.table.voltage(), std::string(" 12.7931"));
+  QVERIFY(rig.view.readings.empty());
+}
+
+void TestMeasuringController::silenceShowsTheNoReplyLookAndAReplyEndsIt() {
+  ControllerRig rig;
+  MeasuringController& c = *rig.controller;
+  for (int second = 1; second <= MeasuringCycle::kWatchdogTolerance; ++second)
+    c.Timer2Timer();
+  QCOMPARE(rig.view.noReplyLooks, 0);
+  c.Timer2Timer();
+  QCOMPARE(rig.view.noReplyLooks, 1);
+  rig.arrive("anything\r");
+  QVERIFY(rig.serveUntil([&] { return !rig.view.received.empty(); }));
+  QCOMPARE(int(c.cycle.ReplyWatchdog), 0);
+  c.Timer2Timer();
+  QCOMPARE(rig.view.noReplyLooks, 1);
+}
+
+void TestMeasuringController::eepromWriteSendsItsSevenCommandsOneATick() {
+  ControllerRig rig;
+  MeasuringController& c = *rig.controller;
+  c.cycle.Doba = 60;
+  c.startEepromWrite("  1.000000000", 100);
+  QVERIFY(c.Timer4->isActive());
+  const std::array<std::string, EepromWrite::kCommandCount> commands = c.eeprom.EepromCommands;
+  std::string expected;
+  for (std::size_t tick = 0; tick < commands.size(); ++tick) {
+    QVERIFY(c.Timer4->isActive());
+    c.Timer4Timer();
+    expected += commands[tick] + kTerminator;
+  }
+  QVERIFY(!c.Timer4->isActive());
+  QVERIFY(rig.sentReaches(expected));
+  QCOMPARE(rig.view.writeProgress, 7);
+  QCOMPARE(c.LastCommand, QString::fromStdString(commands.back()));
+  // The constant 1.0 as a single, least significant byte first: 00 00 80 3F.
+  QCOMPARE(commands[4], std::string("@W30033F"));
+}
+
+void TestMeasuringController::aCalibrationThatIsNoNumberStartsNoWrite() {
+  ControllerRig rig;
+  MeasuringController& c = *rig.controller;
+  c.cycle.Doba = 60;
+  QVERIFY_THROWS_EXCEPTION(std::exception, c.startEepromWrite("  1.5x", 100));
+  QVERIFY(!c.Timer4->isActive());
+}
+
+void TestMeasuringController::aRecordTheTableRefusesIsReportedAndStaysDue() {
+  ControllerRig rig;
+  MeasuringController& c = *rig.controller;
+  c.cycle.Doba = 6;
+  const std::filesystem::path file =
+      std::filesystem::path(rig.folder.path().toStdString()) / "Kelvor.db";
+  rig.table.close();
+  c.Timer1Timer();
+  rig.arrive("U[V]:    12.5000 \r");
+  QVERIFY(rig.serveUntil([&] { return !rig.view.errors.isEmpty(); }));
+  QCOMPARE(rig.view.errors.size(), 1);
+  QCOMPARE(rig.view.stored, 0);
+  QVERIFY(!rig.table.isOpen());
+  QVERIFY(c.cycle.StoreSeconds >= c.cycle.Doba);
+  rig.table.open(file);
+  c.Timer1Timer();
+  rig.arrive("U[V]:    12.6000 \r");
+  QVERIFY(rig.serveUntil([&] { return rig.view.stored == 1; }));
+  rig.table.first();
+  QCOMPARE(rig.table.recordCount(), 1);
+  QCOMPARE(rig.table.voltage(), std::string("12.600"));
+}
+
+// An empty line sends nothing; a longer command than the line holds goes out cut as shown.
+void TestMeasuringController::whatGoesOutIsWhatTheCommandLineHolds() {
+  ControllerRig rig;
+  MeasuringController& c = *rig.controller;
+  c.sendServiceCommand(QString());
+  c.sendServiceCommand(kAktAdr);
+  QVERIFY(rig.sentReaches("@AKT-ADR\r"));
+  rig.view.lineLength = 4;
+  c.sendServiceCommand(QStringLiteral("@VER-PRG"));
+  QVERIFY(rig.sentReaches("@AKT-ADR\r@VER\r"));
+  QCOMPARE(rig.view.commandLine, QStringLiteral("@VER"));
+  c.forgetLastCommand();
+  QVERIFY(c.LastCommand.isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestMeasuringController)
+#include "tst_measuringcontroller.moc"
