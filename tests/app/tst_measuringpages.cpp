@@ -1,0 +1,228 @@
+#include "app/pages/meterspage.h"
+#include "app/pages/pagehost.h"
+#include "app/pages/parametrypage.h"
+#include "app/pages/radiogroup.h"
+#include "app/pages/servispage.h"
+#include "data/core/measurementtable.h"
+#include "instrument/measuringcontroller.h"
+#include "instrument/measuringview.h"
+#include "serial/queuedeventhandoff.h"
+#include "serial/serialline.h"
+#include "serial/testing/fakeserialdevice.h"
+#include "tests/support/scripteddialogs.h"
+#include "widgets/levelmeter.h"
+#include "widgets/maskedit.h"
+#include "widgets/needlemeter.h"
+#include "widgets/progressgauge.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+
+using namespace kelvor;
+using namespace std::chrono_literals;
+
+namespace {
+
+// The frame's part for pages built on their own: scripted dialogs, errors collected.
+class TestHost : public PageHost {
+public:
+  OperatorDialogs& dialogs() override { return scripted; }
+  bool runCommand(const std::function<void()>& command) override {
+    try {
+      command();
+      return true;
+    } catch (const std::exception& error) {
+      showError(QString::fromStdString(error.what()));
+      return false;
+    }
+  }
+  void showError(const QString& message) override { errors << message; }
+
+  ScriptedDialogs scripted;
+  QStringList errors;
+};
+
+// The measuring pages without a main window: the controller on the fake device shows what
+// happens on the pages, as the frame has it do.
+struct MeasuringPagesRig : MeasuringView {
+  MeasuringPagesRig()
+      : clock(std::make_shared<FakeClock>(1000)), handoff(std::make_shared<QueuedEventHandoff>()) {
+    table.open(std::filesystem::path(folder.path().toStdString()) / "Kelvor.db");
+    auto fake = std::make_unique<FakeSerialDevice>(clock);
+    device = fake.get();
+    device->addPath("/dev/ttyS0");
+    device->addPath("/dev/ttyS1");
+    measuring = std::make_unique<MeasuringController>(
+        table, *this, std::make_unique<TSerialLine>(handoff, std::move(fake), clock));
+    parametry = std::make_unique<ParametryPage>(host, *measuring);
+    servis = std::make_unique<ServisPage>(host, *measuring, table);
+  }
+
+  void showMeasuring(bool on) override { servis->setMeasuringLed(on); }
+  void showSwitchedOff() override { meters.showSwitchedOffLook(); }
+  void showNoReply() override { meters.showNoReplyLook(); }
+  void showReading(double voltage, const std::string& text, int secondsOfDay) override {
+    meters.showReadingLook(voltage, text, secondsOfDay);
+  }
+  QString showCommand(const QString& command) override { return servis->showCommand(command); }
+  void showReceived(const std::string& bytes) override { servis->appendTerminalLine(bytes); }
+  void advanceWriteProgress() override { parametry->advanceWriteProgress(); }
+  void readingStored() override {}
+  void showError(const QString& message) override { host.showError(message); }
+
+  bool sentReaches(const std::string& bytes) {
+    return handoff->serveUntil([&] { return device->sent() == bytes; }, 20s);
+  }
+
+  QTemporaryDir folder;
+  MeasurementTable table;
+  TestHost host;
+  std::shared_ptr<FakeClock> clock;
+  std::shared_ptr<QueuedEventHandoff> handoff;
+  FakeSerialDevice* device = nullptr;
+  std::unique_ptr<MeasuringController> measuring;
+  MetersPage meters;
+  std::unique_ptr<ParametryPage> parametry;
+  std::unique_ptr<ServisPage> servis;
+};
+
+} // namespace
+
+class TestMeasuringPages : public QObject {
+  Q_OBJECT
+
+private slots:
+  void parametryChoicesReachTheLineAndTheCycle();
+  void parametryWritesTheEepromWithItsProgress();
+  void parametryReportsACalibrationThatIsNoNumber();
+  void servisButtonsSendTheirCommands();
+  void servisAsksBeforeErasingTheLoggerMemory();
+  void servisClearEmptiesTheTerminalAndTheProgress();
+  void metersShowReadingsAndTheRestingLooks();
+};
+
+void TestMeasuringPages::parametryChoicesReachTheLineAndTheCycle() {
+  MeasuringPagesRig rig;
+  ParametryPage& page = *rig.parametry;
+  page.RychlostBaud->setItemIndex(2);
+  QCOMPARE(page.BaudRate, 4800);
+  QCOMPARE(rig.measuring->serialLine().BaudRate(), 4800u);
+  QCOMPARE(page.RychlostLabel->text(), QStringLiteral("4800"));
+  QVERIFY(rig.measuring->serialLine().Active());
+  page.SeriovyPort->setItemIndex(0);
+  QCOMPARE(page.SerialPort, QStringLiteral("COM1"));
+  QCOMPARE(rig.device->openedPath(), std::string("/dev/ttyS0"));
+  page.DobaUkladani->setItemIndex(3);
+  QCOMPARE(int(rig.measuring->cycle.Doba), 60);
+  QCOMPARE(page.DobaUkladaniLabel->text(), QStringLiteral("60"));
+  page.PocetRadkuGroup->setItemIndex(2);
+  QCOMPARE(int(page.PocetRadku), 360);
+  QCOMPARE(page.PocetRadkuLabel->text(), QStringLiteral("360"));
+}
+
+void TestMeasuringPages::parametryWritesTheEepromWithItsProgress() {
+  MeasuringPagesRig rig;
+  ParametryPage& page = *rig.parametry;
+  rig.measuring->serialLine().setActive(true);
+  rig.measuring->cycle.Doba = 60;
+  page.PocetRadku = 100;
+  page.KonstantaEdit->setValueText(QStringLiteral("  1.000000000"));
+  page.Gauge2->setProgress(5);
+  page.Button3->click();
+  QCOMPARE(page.Gauge2->Progress(), 0);
+  QVERIFY(rig.measuring->Timer4->isActive());
+  std::string sent;
+  while (rig.measuring->Timer4->isActive()) {
+    sent += rig.measuring->eeprom.EepromCommands[rig.measuring->eeprom.EepromStep] + '\r';
+    rig.measuring->Timer4Timer();
+  }
+  QVERIFY(rig.sentReaches(sent));
+  QCOMPARE(page.Gauge2->Progress(), 7);
+  QVERIFY(rig.host.errors.isEmpty());
+}
+
+void TestMeasuringPages::parametryReportsACalibrationThatIsNoNumber() {
+  MeasuringPagesRig rig;
+  ParametryPage& page = *rig.parametry;
+  page.KonstantaEdit->setValueText(QStringLiteral("1 2.500000000"));
+  page.Button3Click();
+  QCOMPARE(rig.host.errors.size(), 1);
+  QVERIFY(rig.host.errors.front().contains(QStringLiteral("is not a valid floating point value")));
+  QVERIFY(!rig.measuring->Timer4->isActive());
+}
+
+void TestMeasuringPages::servisButtonsSendTheirCommands() {
+  MeasuringPagesRig rig;
+  rig.measuring->serialLine().setActive(true);
+  auto* button = rig.servis->findChild<QPushButton*>(QStringLiteral("Akt_Adr_Button"));
+  QVERIFY(button != nullptr);
+  button->click();
+  QVERIFY(rig.sentReaches("@AKT-ADR\r"));
+  QCOMPARE(rig.servis->PrikazEdit->text(), QStringLiteral("@AKT-ADR"));
+  QCOMPARE(rig.measuring->LastCommand, QStringLiteral("@AKT-ADR"));
+  // SEND repeats what the command line holds, typed over or not.
+  rig.servis->PrikazEdit->setText(QStringLiteral("@VER-PRG"));
+  rig.servis->SendButton->click();
+  QVERIFY(rig.sentReaches("@AKT-ADR\r@VER-PRG\r"));
+  QCOMPARE(rig.measuring->LastCommand, QStringLiteral("@VER-PRG"));
+}
+
+void TestMeasuringPages::servisAsksBeforeErasingTheLoggerMemory() {
+  MeasuringPagesRig rig;
+  rig.measuring->serialLine().setActive(true);
+  rig.host.scripted.yesNoAnswers = {false, true};
+  rig.servis->Zer_Mem_Button->click();
+  QCOMPARE(rig.host.scripted.questions.size(), std::size_t(1));
+  QVERIFY(rig.measuring->LastCommand.isEmpty());
+  rig.servis->Zer_Mem_Button->click();
+  QVERIFY(rig.sentReaches("@ZER-MEM\r"));
+}
+
+void TestMeasuringPages::servisClearEmptiesTheTerminalAndTheProgress() {
+  MeasuringPagesRig rig;
+  QObject::connect(rig.servis.get(), &ServisPage::terminalCleared, rig.parametry.get(),
+                   &ParametryPage::clearWriteProgress);
+  rig.servis->appendTerminalLine("U[V]:\x01 12\r");
+  QCOMPARE(rig.servis->TerminalMemo->toPlainText(), QStringLiteral("U[V]:\u2401 12\u240D"));
+  rig.measuring->LastCommand = QStringLiteral("#VAL-DIR");
+  rig.parametry->Gauge2->setProgress(3);
+  QSignalSpy cleared(rig.servis.get(), &ServisPage::terminalCleared);
+  rig.servis->Button2->click();
+  QCOMPARE(cleared.count(), 1);
+  QVERIFY(rig.servis->TerminalMemo->toPlainText().isEmpty());
+  QVERIFY(rig.servis->PrikazEdit->text().isEmpty());
+  QVERIFY(rig.measuring->LastCommand.isEmpty());
+  QCOMPARE(rig.parametry->Gauge2->Progress(), 0);
+}
+
+void TestMeasuringPages::metersShowReadingsAndTheRestingLooks() {
+  MeasuringPagesRig rig;
+  MetersPage& page = rig.meters;
+  page.showReadingLook(12.5, "12.500", 3600 + 2 * 60 + 3);
+  QCOMPARE(page.VoltageLabel->text(), QStringLiteral("12.500"));
+  QCOMPARE(page.NeedleMeter1->value(), 12.5f);
+  QCOMPARE(page.LevelMeter1->position(), 25);
+  QVERIFY(page.TimeLabel->text().contains(QStringLiteral("02:03")));
+  page.showNoReplyLook();
+  QCOMPARE(page.VoltageLabel->text(), QStringLiteral("CHYBA"));
+  QCOMPARE(page.VoltageLabel->palette().color(QPalette::Window), QColor(255, 0, 0));
+  QCOMPARE(page.NeedleMeter1->value(), 10.0f);
+  QCOMPARE(page.LevelMeter1->position(), 0);
+  QVERIFY(page.TimeLabel->text().isEmpty());
+  page.showSwitchedOffLook();
+  QCOMPARE(page.VoltageLabel->text(), QStringLiteral("VYPNUTO"));
+  QCOMPARE(page.VoltageLabel->palette().color(QPalette::Window), QColor(0, 128, 0));
+}
+
+QTEST_MAIN(TestMeasuringPages)
+#include "tst_measuringpages.moc"
