@@ -7,8 +7,6 @@
 #include "core/textencoding.h"
 #include "data/core/numbertext.h"
 #include "serial/serialline.h"
-#include "widgets/maskedit.h"
-#include "widgets/needlemeter.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -85,11 +83,11 @@ void TForm1::FormCreate() {
   markScaleItems();
   MeasuringCycle& cycle = m_measuring->cycle;
   cycle.resumeMinutes(cycle.MinutesText, parseLeadingNumber(cycle.MinutesText).value_or(0.0));
-  PARAMETRY->KonstantaEdit->setValueText(PARAMETRY->KonstStr);
+  PARAMETRY->showStoredKonstanta();
   bindChartToTable();
   RedrawScreen();
   METERS->showSwitchedOffLook();
-  METERS->NeedleMeter1->setShowTicksScale(true);
+  METERS->showScale();
   qApp->installEventFilter(m_hintTracker);
   connect(m_hintTracker, &HintTracker::hintChanged, this, &TForm1::ShowHint);
   showStoredPage();
@@ -132,9 +130,8 @@ void TForm1::takeShutdownValues() {
       *scale.value = scale.setting;
   Barva = QString::fromStdString(colorToString(chartReport.chart().series().color()));
   Stranka = PageControl1->currentWidget()->objectName();
-  PARAMETRY->takeShownRowCount();
+  PARAMETRY->takeShownValues();
   PARAMETRY->SerialPort = text(m_measuring->serialLine().CommPort());
-  PARAMETRY->KonstStr = PARAMETRY->KonstantaEdit->text();
 }
 
 void TForm1::writeSettings() {

@@ -134,6 +134,10 @@ void MetersPage::createTimeLabel() {
               "Na  těchto  hodinách  můžete  odečítat  okamžitou  času  ve  tvaru:  [ H:M:S]"));
 }
 
+void MetersPage::showScale() {
+  NeedleMeter1->setShowTicksScale(true);
+}
+
 void MetersPage::showRestingLook(const QColor& background, const QString& caption) {
   setLabelLook(VoltageLabel, background, caption);
   NeedleMeter1->setValue(10.0f);

@@ -24,6 +24,8 @@ public:
   void showSwitchedOffLook();
   void showNoReplyLook();
   void showReadingLook(double voltage, const std::string& voltageText, int secondsOfDay);
+  // The needle meter's scale, shown once start-up has placed everything.
+  void showScale();
 
   TCustomMultiBevel* MultiBevel1 = nullptr;
   TCustomMultiBevel* MultiBevel2 = nullptr;

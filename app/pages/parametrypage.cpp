@@ -195,9 +195,14 @@ void ParametryPage::showNoWriteYet() {
   clearWriteProgress();
 }
 
-void ParametryPage::takeShownRowCount() {
+void ParametryPage::showStoredKonstanta() {
+  KonstantaEdit->setValueText(KonstStr);
+}
+
+void ParametryPage::takeShownValues() {
   if (PocetRadkuGroup->itemIndex() >= 0)
     PocetRadku = static_cast<std::uint16_t>(valueAt(kRowCountItems, PocetRadkuGroup->itemIndex()));
+  KonstStr = KonstantaEdit->text();
 }
 
 void ParametryPage::advanceWriteProgress() {

@@ -41,10 +41,11 @@ public:
   void selectStoredPort();
   void selectStoredInterval();
   void selectStoredRowCount();
+  void showStoredKonstanta();
   // Start-up: no EEPROM write has run yet.
   void showNoWriteYet();
-  // The rows the group shows, if it shows one.
-  void takeShownRowCount();
+  // Shutdown: the rows the group shows, if it shows one, and the constant the edit shows.
+  void takeShownValues();
 
   void advanceWriteProgress();
   void clearWriteProgress();
