@@ -7,11 +7,7 @@
 #include "app/resourceinit.h"
 #include "app/settingskeys.h"
 #include "core/designscale.h"
-#include "data/chartview.h"
-#include "data/dbgrid.h"
-#include "data/form3.h"
 #include "data/form7.h"
-#include "data/tablemodel.h"
 #include "instrument/core/loggerprotocol.h"
 #include "serial/qt/qteventhandoff.h"
 #include "serial/serialline.h"
@@ -30,8 +26,10 @@
 
 #include <cmath>
 #include <cstdio>
+#include <initializer_list>
 #include <map>
 #include <set>
+#include <utility>
 #include <vector>
 
 namespace kelvor {
@@ -62,6 +60,9 @@ TForm1::~TForm1() {
   qApp->removeEventFilter(this);
   // The port's worker hands its last events to this window; it goes before the controls.
   SerialLine1.reset();
+  // The chart and the grid watch the table; they go before it, ahead of the other controls.
+  delete std::exchange(TABULKA, nullptr);
+  delete std::exchange(GRAF, nullptr);
   try {
     Table1.close();
   } catch (const std::exception& error) {
@@ -70,10 +71,8 @@ TForm1::~TForm1() {
 }
 
 void TForm1::attachForms(TForm3* form3, TForm7* form7) {
-  Form3 = form3;
-  Form7 = form7;
-  Form7->setProperty(kHelpContextProperty, TForm7::kHelpContext);
-  connect(Form7, &TForm7::selectRequested, this, &TForm1::SelectButtonClick);
+  form7->setProperty(kHelpContextProperty, TForm7::kHelpContext);
+  TABULKA->attachForms(form3, form7);
 }
 
 // The interval window's keys of section Select, read with a fallback and written at once;
@@ -164,11 +163,11 @@ void TForm1::createPages() {
   PageControl1 = new QTabWidget(central);
   PageControl1->setTabPosition(QTabWidget::South);
   METERS = createMetersPage();
-  GRAF = createGrafPage();
-  TABULKA = createTabulkaPage();
+  GRAF = new GrafPage(*this, Table1, cycle, this);
+  TABULKA = new TabulkaPage(*this, Table1, cycle, *GRAF, this);
   PARAMETRY = createParametryPage();
   SERVIS = createServisPage();
-  AUTOR = createAutorPage();
+  AUTOR = new AutorPage(this);
   const std::pair<QWidget*, const char*> pages[] = {
       {METERS, "Měřidla  pro  přímé  zobrazení  naměřených  hodnot"},
       {GRAF, "Grafické  znázornění  naměřených  hodnot  obsažených  v  databázové  tabulce"},
@@ -327,7 +326,8 @@ void collectPlacedControls(QWidget* parent, std::vector<QWidget*>& controls) {
 void TForm1::scaleTo(const QSize& screen) {
   const double factor = designScaleFactor(screen.width());
   std::vector<QWidget*> placed;
-  for (QWidget* page : {METERS, GRAF, TABULKA, PARAMETRY, SERVIS, AUTOR})
+  for (QWidget* page :
+       std::initializer_list<QWidget*>{METERS, GRAF, TABULKA, PARAMETRY, SERVIS, AUTOR})
     collectPlacedControls(page, placed);
   // Every size is taken before any changes: a control's font may come from its parent.
   struct Design {
@@ -342,7 +342,6 @@ void TForm1::scaleTo(const QSize& screen) {
   const QFont tabFont = PageControl1->font();
   const QFont panelFont = Panel1->font();
   const int panelHeight = Panel1->height();
-  const double chartZoom = Report1->zoom();
 
   PageControl1->setFont(scaledFont(tabFont, factor));
   Panel1->setFont(scaledFont(panelFont, factor));
@@ -354,8 +353,8 @@ void TForm1::scaleTo(const QSize& screen) {
         scaledDesignLength(g.width(), factor), scaledDesignLength(g.height(), factor));
     design.control->setFont(scaledFont(design.font, factor));
   }
-  DBGrid1->setScale(factor);
-  Report1->setZoom(chartZoom * factor);
+  TABULKA->scaleGrid(factor);
+  GRAF->scaleChart(factor);
   resize(screen);
 }
 

@@ -3,8 +3,10 @@
 #include "app/core/profilefile.h"
 #include "app/filelocations.h"
 #include "app/operatordialogs.h"
+#include "app/pages/autorpage.h"
+#include "app/pages/grafpage.h"
 #include "app/pages/pagehost.h"
-#include "data/chartreport.h"
+#include "app/pages/tabulkapage.h"
 #include "data/core/measurementtable.h"
 #include "data/form7.h"
 #include "instrument/core/eepromwrite.h"
@@ -15,7 +17,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <vector>
 
 class QAction;
 class QActionGroup;
@@ -26,14 +27,9 @@ class QPlainTextEdit;
 class QPushButton;
 class QTabWidget;
 class QTimer;
-class QToolButton;
 
 namespace kelvor {
 
-struct ChartPicture;
-class ChartView;
-class DBGrid;
-class DBNavigator;
 class EventHandoff;
 class HelpViewer;
 class HintTracker;
@@ -47,7 +43,6 @@ class TLevelMeter;
 class TNeedleMeter;
 class TProgressGauge;
 class TSerialLine;
-class TableModel;
 
 // The main window. It keeps the program's remembered choices and the measuring state as
 // window-wide values; its handlers are split over app/ and instrument/ by concern.
@@ -77,11 +72,6 @@ public:
   void FormDestroy();
 
   // Settings values.
-  QString HlavickaTab;
-  int ScaleX = 0;
-  int ScaleY = 0;
-  QString Titulek;
-  QString Barva;
   QString Stranka;
   QString SerialPort;
   int BaudRate = 0;
@@ -96,7 +86,6 @@ public:
 
   MeasurementTable Table1;
   std::unique_ptr<TSerialLine> SerialLine1;
-  ChartReport chartReport;
 
   // Scales the window, its controls and their fonts by the ratio of the screen's width to
   // the 800-pixel design and sizes the window to the screen (start-up's last layout step).
@@ -135,36 +124,14 @@ public:
   void SendButtonClick();
   void Button2Click();
 
-  // Table, chart, report, files.
-  void Vymazat_dataClick();
-  void RedrawScreen();
-  void chartReread();
-  void Sca_X_060Click();
-  void Sca_X_120Click();
-  void Sca_X_300Click();
-  void Sca_X_600Click();
-  void Sca_Y_15Click();
-  void Sca_Y_03Click();
-  void Barva_KrivkyClick();
-  void Titulek_GrafuClick();
-  void Tisk_GrafuClick();
-  void Export_BMPClick();
-  void Export_WMFClick();
-  void Hlavicka_TabulkyClick();
-  void Tisk_tabulkyClick();
-  void ExportASCII1Click();
-  void Import_ASCIIClick();
-  void Vyber_IntervaluClick();
-  void SelectButtonClick();
-
   // Controls that start-up, shutdown and the tests reach.
   QTabWidget* PageControl1 = nullptr;
   QWidget* METERS = nullptr;
-  QWidget* GRAF = nullptr;
-  QWidget* TABULKA = nullptr;
+  GrafPage* GRAF = nullptr;
+  TabulkaPage* TABULKA = nullptr;
   QWidget* PARAMETRY = nullptr;
   QWidget* SERVIS = nullptr;
-  QWidget* AUTOR = nullptr;
+  AutorPage* AUTOR = nullptr;
   QLabel* Panel1 = nullptr;
 
   QAction* Soubor1 = nullptr;
@@ -221,17 +188,6 @@ public:
   QLabel* VoltageLabel = nullptr;
   QLabel* TimeLabel = nullptr;
 
-  ChartView* Report1 = nullptr;
-  TLed* Graf_Measure_Led = nullptr;
-  TLed* Led1 = nullptr;
-  QToolButton* SpeedButton3 = nullptr;
-
-  TableModel* DataSource1 = nullptr;
-  DBGrid* DBGrid1 = nullptr;
-  DBNavigator* DBNavigator1 = nullptr;
-  TLed* Tabulka_Measure_Led = nullptr;
-  QToolButton* SpeedButton1 = nullptr;
-
   QLineEdit* PrikazEdit = nullptr;
   QPlainTextEdit* TerminalMemo = nullptr;
   TLed* Servis_Measure_Led = nullptr;
@@ -244,9 +200,6 @@ public:
   QTimer* Timer2 = nullptr;
   QTimer* Timer3 = nullptr;
   QTimer* Timer4 = nullptr;
-
-  TForm3* Form3 = nullptr;
-  TForm7* Form7 = nullptr;
 
   HelpViewer* helpViewer() const { return m_helpViewer; }
   HintTracker* hintTracker() const { return m_hintTracker; }
@@ -264,7 +217,6 @@ private:
   void openTable();
   void createSerialLine();
   void createTimers();
-  void bindChartToTable();
   void showRestingLook(const QColor& background, const QString& caption);
   void showSwitchedOffLook();
   void showReadingLook();
@@ -276,31 +228,16 @@ private:
                     const std::string& voltage);
   void appendTerminalLine(const std::string& text);
   void sendServiceCommand(std::string_view command);
-  void selectScale(QAction* item);
-  void showExportedTo(const QString& file);
-  using ChartFileWriter = int (*)(const ChartEngine&, const ChartPicture&, const std::string&);
-  void exportChart(const SaveDialogOptions& options, ChartFileWriter write);
   void createMenu();
   void connectMenu();
   void createPages();
   QWidget* createMetersPage();
-  QWidget* createGrafPage();
-  QWidget* createTabulkaPage();
   QWidget* createParametryPage();
   QWidget* createServisPage();
-  QWidget* createAutorPage();
 
   void writeFirstSettings();
   void readSettings();
   void writeSettings();
-  struct ScaleItem {
-    QAction* item;
-    int* value;
-    int setting;
-  };
-  // Each scale item with the setting it changes and the value it stands for.
-  std::vector<ScaleItem> scaleItems();
-  void markScaleItems();
   void showStoredPage();
   void takeShutdownValues();
   void scaleToScreen();
@@ -310,14 +247,11 @@ private:
   FileLocations m_locations;
   ProfileFile m_settings;
   std::shared_ptr<EventHandoff> m_handoff;
-  // Declared after Table1, so it goes before the table it watches.
-  std::unique_ptr<TableModel> m_dataSource;
   std::unique_ptr<OperatorDialogs> m_dialogs;
   HintTracker* m_hintTracker = nullptr;
   HelpViewer* m_helpViewer = nullptr;
   QActionGroup* m_timeAxisGroup = nullptr;
   QActionGroup* m_voltageAxisGroup = nullptr;
-  bool m_rereading = false;
   bool m_closeWithoutQuestion = false;
 
   bool m_destroyed = false;

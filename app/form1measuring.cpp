@@ -45,7 +45,7 @@ void TForm1::Mereni_VypnutoClick() {
 }
 
 void TForm1::setMeasuringLeds(bool on) {
-  for (TLed* led : {Graf_Measure_Led, Tabulka_Measure_Led, Servis_Measure_Led})
+  for (TLed* led : {GRAF->Graf_Measure_Led, TABULKA->Tabulka_Measure_Led, Servis_Measure_Led})
     led->setValue(on);
 }
 
@@ -109,7 +109,7 @@ void TForm1::handlePresentValue(const std::string& field) {
   if (!stored)
     return;
   cycle.presentValueStored();
-  chartReread();
+  GRAF->chartReread();
 }
 
 void TForm1::handleReadoutRow(const std::string& field) {

@@ -10,8 +10,6 @@
 #include "widgets/needlemeter.h"
 #include "widgets/progressgauge.h"
 
-#include <QAction>
-#include <QActionGroup>
 #include <QApplication>
 #include <QFileInfo>
 #include <QLabel>
@@ -36,12 +34,12 @@ void TForm1::readSettings() {
   auto readText = [&ini](const char* section, const char* key, const QString& present) {
     return text(ini.readString(section, key, bytes(present)));
   };
-  HlavickaTab = readText(kTabulka, kHlavickaTab, HlavickaTab);
+  TABULKA->HlavickaTab = readText(kTabulka, kHlavickaTab, TABULKA->HlavickaTab);
   cycle.Doba = static_cast<std::uint16_t>(ini.readInteger(kUkladani, kDoba, cycle.Doba));
-  ScaleX = static_cast<int>(ini.readInteger(kGraph, kScaleX, ScaleX));
-  ScaleY = static_cast<int>(ini.readInteger(kGraph, kScaleY, ScaleY));
-  Titulek = readText(kGraph, kTitulek, Titulek);
-  Barva = readText(kGraph, kBarva, Barva);
+  GRAF->ScaleX = static_cast<int>(ini.readInteger(kGraph, kScaleX, GRAF->ScaleX));
+  GRAF->ScaleY = static_cast<int>(ini.readInteger(kGraph, kScaleY, GRAF->ScaleY));
+  GRAF->Titulek = readText(kGraph, kTitulek, GRAF->Titulek);
+  GRAF->Barva = readText(kGraph, kBarva, GRAF->Barva);
   Stranka = readText(kSheet, kStranka, Stranka);
   SerialPort = readText(kSerial, kSerialPort, SerialPort);
   BaudRate = static_cast<int>(ini.readInteger(kSerial, kBaudRate, BaudRate));
@@ -57,11 +55,11 @@ void TForm1::readSettings() {
 // A first start finds no settings file: it gets one with the choices a new user wants, so
 // the chart has a colour and an interval to divide by, and the port a speed.
 void TForm1::writeFirstSettings() {
-  HlavickaTab = QStringLiteral("TABULKA  NAMĚŘENÝCH  HODNOT:");
-  ScaleX = 60;
-  ScaleY = 15;
-  Titulek = QStringLiteral("VYBÍJENÍ  AKUMULÁTORU");
-  Barva = QStringLiteral("clBlue");
+  TABULKA->HlavickaTab = QStringLiteral("TABULKA  NAMĚŘENÝCH  HODNOT:");
+  GRAF->ScaleX = 60;
+  GRAF->ScaleY = 15;
+  GRAF->Titulek = QStringLiteral("VYBÍJENÍ  AKUMULÁTORU");
+  GRAF->Barva = QStringLiteral("clBlue");
   Stranka = QStringLiteral("METERS");
   SerialPort = QStringLiteral("COM2");
   BaudRate = 19200;
@@ -85,11 +83,11 @@ void TForm1::FormCreate() {
   SerialPortLabel->setText(SerialPort);
   DobaUkladani->setItemIndex(itemOf(kStorageIntervalItems, cycle.Doba));
   DobaUkladaniLabel->setText(QString::number(cycle.Doba));
-  markScaleItems();
+  GRAF->markScaleItems();
   cycle.resumeMinutes(cycle.MinutesText, parseLeadingNumber(cycle.MinutesText).value_or(0.0));
   KonstantaEdit->setValueText(KonstStr);
-  bindChartToTable();
-  RedrawScreen();
+  GRAF->bindChartToTable();
+  GRAF->RedrawScreen();
   showSwitchedOffLook();
   NeedleMeter1->setShowTicksScale(true);
   qApp->installEventFilter(m_hintTracker);
@@ -108,25 +106,6 @@ void TForm1::FormCreate() {
   SerialLine1->setActive(true);
 }
 
-// The menu builder adds each group's items in the order of its scale list.
-std::vector<TForm1::ScaleItem> TForm1::scaleItems() {
-  std::vector<ScaleItem> items;
-  const QList<QAction*> timeAxis = m_timeAxisGroup->actions();
-  for (std::size_t i = 0; i < kTimeAxisScales.size(); ++i)
-    items.push_back({timeAxis.at(static_cast<qsizetype>(i)), &ScaleX, kTimeAxisScales[i].value});
-  const QList<QAction*> voltageAxis = m_voltageAxisGroup->actions();
-  for (std::size_t i = 0; i < kVoltageAxisScales.size(); ++i)
-    items.push_back(
-        {voltageAxis.at(static_cast<qsizetype>(i)), &ScaleY, kVoltageAxisScales[i].value});
-  return items;
-}
-
-void TForm1::markScaleItems() {
-  for (const ScaleItem& scale : scaleItems())
-    if (*scale.value == scale.setting)
-      scale.item->setChecked(true);
-}
-
 void TForm1::showStoredPage() {
   for (int i = 0; i < PageControl1->count(); ++i)
     if (PageControl1->widget(i)->objectName() == Stranka)
@@ -134,10 +113,7 @@ void TForm1::showStoredPage() {
 }
 
 void TForm1::takeShutdownValues() {
-  for (const ScaleItem& scale : scaleItems())
-    if (scale.item->isChecked())
-      *scale.value = scale.setting;
-  Barva = QString::fromStdString(colorToString(chartReport.chart().series().color()));
+  GRAF->takeShutdownValues();
   Stranka = PageControl1->currentWidget()->objectName();
   if (PocetRadkuGroup->itemIndex() >= 0)
     PocetRadku = static_cast<std::uint16_t>(valueAt(kRowCountItems, PocetRadkuGroup->itemIndex()));
@@ -148,11 +124,11 @@ void TForm1::takeShutdownValues() {
 void TForm1::writeSettings() {
   using namespace settings;
   ProfileFile& ini = m_settings;
-  ini.writeString(kTabulka, kHlavickaTab, bytes(HlavickaTab));
-  ini.writeInteger(kGraph, kScaleX, ScaleX);
-  ini.writeInteger(kGraph, kScaleY, ScaleY);
-  ini.writeString(kGraph, kTitulek, bytes(Titulek));
-  ini.writeString(kGraph, kBarva, bytes(Barva));
+  ini.writeString(kTabulka, kHlavickaTab, bytes(TABULKA->HlavickaTab));
+  ini.writeInteger(kGraph, kScaleX, GRAF->ScaleX);
+  ini.writeInteger(kGraph, kScaleY, GRAF->ScaleY);
+  ini.writeString(kGraph, kTitulek, bytes(GRAF->Titulek));
+  ini.writeString(kGraph, kBarva, bytes(GRAF->Barva));
   ini.writeString(kSheet, kStranka, bytes(Stranka));
   ini.writeString(kSerial, kSerialPort, bytes(SerialPort));
   ini.writeInteger(kSerial, kBaudRate, BaudRate);

@@ -1,6 +1,11 @@
 #include "app/pages/pagebuilder.h"
 
+#include "app/pages/printbuttonicon.h"
+#include "widgets/controlhint.h"
+#include "widgets/led.h"
+
 #include <QLabel>
+#include <QToolButton>
 
 namespace kelvor {
 
@@ -41,6 +46,33 @@ QLabel* placeLabel(QWidget* page, const char* name, const QString& caption, cons
 void place(QWidget* widget, const char* name, const QRect& rect) {
   widget->setObjectName(QString::fromLatin1(name));
   widget->setGeometry(rect);
+}
+
+void setUpPage(QWidget* page, const char* caption) {
+  page->setObjectName(QString::fromLatin1(caption));
+  QPalette grey = page->palette();
+  grey.setColor(QPalette::Window, QColor(128, 128, 128));
+  page->setPalette(grey);
+  page->setAutoFillBackground(true);
+}
+
+TLed* placeLed(QWidget* page, const char* name, const QPoint& at, TLEDStyle style) {
+  auto* led = new TLed(page);
+  led->setFalseColor(clBlack);
+  led->setBlink(false);
+  led->setLEDStyle(style);
+  place(led, name, QRect(at, led->size()));
+  return led;
+}
+
+QToolButton* placePrintButton(QWidget* page, const char* name, const QRect& rect,
+                              const char* hint) {
+  auto* button = new QToolButton(page);
+  place(button, name, rect);
+  button->setAutoRaise(true);
+  button->setIcon(printButtonIcon());
+  setHint(button, QString::fromUtf8(hint));
+  return button;
 }
 
 } // namespace kelvor
