@@ -45,7 +45,9 @@ class TProgressGauge;
 class TSerialLine;
 
 // The main window. It keeps the program's remembered choices and the measuring state as
-// window-wide values; its handlers are split over app/ and instrument/ by concern.
+// window-wide values, and is the frame around the pages: menu, tabs, hint line, help,
+// start-up and shutdown. The menu's table and chart items run the handlers of the TABULKA and
+// GRAF pages; its other handlers are split over app/ and instrument/ by concern.
 class TForm1 : public QMainWindow, public PageHost {
   Q_OBJECT
 
