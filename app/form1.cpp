@@ -10,11 +10,7 @@
 #include "app/resourceinit.h"
 #include "app/settingskeys.h"
 #include "core/designscale.h"
-#include "data/chartview.h"
-#include "data/dbgrid.h"
-#include "data/form3.h"
 #include "data/form7.h"
-#include "data/tablemodel.h"
 #include "serial/qt/qteventhandoff.h"
 #include "serial/serialline.h"
 #include "widgets/led.h"
@@ -32,8 +28,10 @@
 
 #include <cmath>
 #include <cstdio>
+#include <initializer_list>
 #include <map>
 #include <set>
+#include <utility>
 #include <vector>
 
 namespace kelvor {
@@ -63,6 +61,9 @@ TForm1::~TForm1() {
   qApp->removeEventFilter(this);
   // The port's worker hands its last events to the pages; it goes before them.
   m_measuring.reset();
+  // The chart and the grid watch the table; they go before it, ahead of the other controls.
+  delete std::exchange(TABULKA, nullptr);
+  delete std::exchange(GRAF, nullptr);
   try {
     Table1.close();
   } catch (const std::exception& error) {
@@ -71,10 +72,8 @@ TForm1::~TForm1() {
 }
 
 void TForm1::attachForms(TForm3* form3, TForm7* form7) {
-  Form3 = form3;
-  Form7 = form7;
-  Form7->setProperty(kHelpContextProperty, TForm7::kHelpContext);
-  connect(Form7, &TForm7::selectRequested, this, &TForm1::SelectButtonClick);
+  form7->setProperty(kHelpContextProperty, TForm7::kHelpContext);
+  TABULKA->attachForms(form3, form7);
 }
 
 // The interval window's keys of section Select, read with a fallback and written at once;
@@ -123,8 +122,8 @@ void TForm1::Mereni_VypnutoClick() {
 }
 
 void TForm1::showMeasuring(bool on) {
-  for (TLed* led : {Graf_Measure_Led, Tabulka_Measure_Led})
-    led->setValue(on);
+  GRAF->setMeasuringLed(on);
+  TABULKA->setMeasuringLed(on);
   SERVIS->setMeasuringLed(on);
 }
 
@@ -153,7 +152,7 @@ void TForm1::advanceWriteProgress() {
 }
 
 void TForm1::readingStored() {
-  chartReread();
+  GRAF->chartReread();
 }
 
 bool TForm1::runCommand(const std::function<void()>& command) {
@@ -185,12 +184,12 @@ void TForm1::createPages() {
   PageControl1 = new QTabWidget(central);
   PageControl1->setTabPosition(QTabWidget::South);
   METERS = new MetersPage(this);
-  GRAF = createGrafPage();
-  TABULKA = createTabulkaPage();
+  GRAF = new GrafPage(*this, Table1, m_measuring->cycle, this);
+  TABULKA = new TabulkaPage(*this, Table1, m_measuring->cycle, *GRAF, this);
   PARAMETRY = new ParametryPage(*this, *m_measuring, this);
   SERVIS = new ServisPage(*this, *m_measuring, Table1, this);
   connect(SERVIS, &ServisPage::terminalCleared, PARAMETRY, &ParametryPage::clearWriteProgress);
-  AUTOR = createAutorPage();
+  AUTOR = new AutorPage(this);
   const std::pair<QWidget*, const char*> pages[] = {
       {METERS, "Měřidla  pro  přímé  zobrazení  naměřených  hodnot"},
       {GRAF, "Grafické  znázornění  naměřených  hodnot  obsažených  v  databázové  tabulce"},
@@ -365,7 +364,6 @@ void TForm1::scaleTo(const QSize& screen) {
   const QFont tabFont = PageControl1->font();
   const QFont panelFont = Panel1->font();
   const int panelHeight = Panel1->height();
-  const double chartZoom = Report1->zoom();
 
   PageControl1->setFont(scaledFont(tabFont, factor));
   Panel1->setFont(scaledFont(panelFont, factor));
@@ -377,8 +375,8 @@ void TForm1::scaleTo(const QSize& screen) {
         scaledDesignLength(g.width(), factor), scaledDesignLength(g.height(), factor));
     design.control->setFont(scaledFont(design.font, factor));
   }
-  DBGrid1->setScale(factor);
-  Report1->setZoom(chartZoom * factor);
+  TABULKA->scaleGrid(factor);
+  GRAF->scaleChart(factor);
   resize(screen);
 }
 

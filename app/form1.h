@@ -3,8 +3,10 @@
 #include "app/core/profilefile.h"
 #include "app/filelocations.h"
 #include "app/operatordialogs.h"
+#include "app/pages/autorpage.h"
+#include "app/pages/grafpage.h"
 #include "app/pages/pagehost.h"
-#include "data/chartreport.h"
+#include "app/pages/tabulkapage.h"
 #include "data/core/measurementtable.h"
 #include "data/form7.h"
 #include "instrument/measuringcontroller.h"
@@ -15,21 +17,15 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <vector>
 
 class QAction;
 class QActionGroup;
 class QLabel;
 class QMenu;
 class QTabWidget;
-class QToolButton;
 
 namespace kelvor {
 
-struct ChartPicture;
-class ChartView;
-class DBGrid;
-class DBNavigator;
 class EventHandoff;
 class HelpViewer;
 class HintTracker;
@@ -38,8 +34,6 @@ class ParametryPage;
 class ServisPage;
 class TForm3;
 class TForm7;
-class TLed;
-class TableModel;
 
 // The main window: the frame of menu, page tabs and status line around the pages, with the
 // help, the start-up and the shutdown. The pages own their controls and handlers; the
@@ -68,15 +62,9 @@ public:
   void FormDestroy();
 
   // Settings values.
-  QString HlavickaTab;
-  int ScaleX = 0;
-  int ScaleY = 0;
-  QString Titulek;
-  QString Barva;
   QString Stranka;
 
   MeasurementTable Table1;
-  ChartReport chartReport;
 
   // Scales the window, its controls and their fonts by the ratio of the screen's width to
   // the 800-pixel design and sizes the window to the screen (start-up's last layout step).
@@ -94,36 +82,14 @@ public:
   void Mereni_ZapnutoClick();
   void Mereni_VypnutoClick();
 
-  // Table, chart, report, files.
-  void Vymazat_dataClick();
-  void RedrawScreen();
-  void chartReread();
-  void Sca_X_060Click();
-  void Sca_X_120Click();
-  void Sca_X_300Click();
-  void Sca_X_600Click();
-  void Sca_Y_15Click();
-  void Sca_Y_03Click();
-  void Barva_KrivkyClick();
-  void Titulek_GrafuClick();
-  void Tisk_GrafuClick();
-  void Export_BMPClick();
-  void Export_WMFClick();
-  void Hlavicka_TabulkyClick();
-  void Tisk_tabulkyClick();
-  void ExportASCII1Click();
-  void Import_ASCIIClick();
-  void Vyber_IntervaluClick();
-  void SelectButtonClick();
-
   // Controls that start-up, shutdown and the tests reach.
   QTabWidget* PageControl1 = nullptr;
   MetersPage* METERS = nullptr;
-  QWidget* GRAF = nullptr;
-  QWidget* TABULKA = nullptr;
+  GrafPage* GRAF = nullptr;
+  TabulkaPage* TABULKA = nullptr;
   ParametryPage* PARAMETRY = nullptr;
   ServisPage* SERVIS = nullptr;
-  QWidget* AUTOR = nullptr;
+  AutorPage* AUTOR = nullptr;
   QLabel* Panel1 = nullptr;
 
   QAction* Soubor1 = nullptr;
@@ -157,20 +123,6 @@ public:
   QAction* N4 = nullptr;
   QAction* N5 = nullptr;
 
-  ChartView* Report1 = nullptr;
-  TLed* Graf_Measure_Led = nullptr;
-  TLed* Led1 = nullptr;
-  QToolButton* SpeedButton3 = nullptr;
-
-  TableModel* DataSource1 = nullptr;
-  DBGrid* DBGrid1 = nullptr;
-  DBNavigator* DBNavigator1 = nullptr;
-  TLed* Tabulka_Measure_Led = nullptr;
-  QToolButton* SpeedButton1 = nullptr;
-
-  TForm3* Form3 = nullptr;
-  TForm7* Form7 = nullptr;
-
   HelpViewer* helpViewer() const { return m_helpViewer; }
   HintTracker* hintTracker() const { return m_hintTracker; }
   OperatorDialogs& dialogs() override { return *m_dialogs; }
@@ -197,29 +149,13 @@ private:
   bool FormCloseQuery();
   void openTable();
   void createMeasuring();
-  void bindChartToTable();
-  void selectScale(QAction* item);
-  void showExportedTo(const QString& file);
-  using ChartFileWriter = int (*)(const ChartEngine&, const ChartPicture&, const std::string&);
-  void exportChart(const SaveDialogOptions& options, ChartFileWriter write);
   void createMenu();
   void connectMenu();
   void createPages();
-  QWidget* createGrafPage();
-  QWidget* createTabulkaPage();
-  QWidget* createAutorPage();
 
   void writeFirstSettings();
   void readSettings();
   void writeSettings();
-  struct ScaleItem {
-    QAction* item;
-    int* value;
-    int setting;
-  };
-  // Each scale item with the setting it changes and the value it stands for.
-  std::vector<ScaleItem> scaleItems();
-  void markScaleItems();
   void showStoredPage();
   void takeShutdownValues();
   void scaleToScreen();
@@ -231,14 +167,11 @@ private:
   std::shared_ptr<EventHandoff> m_handoff;
   // Declared after Table1, so it goes before the table it stores into.
   std::unique_ptr<MeasuringController> m_measuring;
-  // Declared after Table1, so it goes before the table it watches.
-  std::unique_ptr<TableModel> m_dataSource;
   std::unique_ptr<OperatorDialogs> m_dialogs;
   HintTracker* m_hintTracker = nullptr;
   HelpViewer* m_helpViewer = nullptr;
   QActionGroup* m_timeAxisGroup = nullptr;
   QActionGroup* m_voltageAxisGroup = nullptr;
-  bool m_rereading = false;
   bool m_closeWithoutQuestion = false;
 
   bool m_destroyed = false;

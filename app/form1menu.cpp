@@ -131,31 +131,35 @@ void TForm1::createMenu() {
 }
 
 void TForm1::connectMenu() {
-  const std::pair<QAction*, void (TForm1::*)()> handlers[] = {
-      {ExportASCII1, &TForm1::ExportASCII1Click},
-      {Import_ASCII, &TForm1::Import_ASCIIClick},
+  const std::pair<QAction*, void (TForm1::*)()> frameHandlers[] = {
       {Konec_Programu, &TForm1::Konec_ProgramuClick},
       {Mereni_Vypnuto, &TForm1::Mereni_VypnutoClick},
       {Mereni_Zapnuto, &TForm1::Mereni_ZapnutoClick},
-      {Vymazat_data, &TForm1::Vymazat_dataClick},
-      {Vyber_Intervalu, &TForm1::Vyber_IntervaluClick},
-      {Hlavicka_Tabulky, &TForm1::Hlavicka_TabulkyClick},
-      {Tisk_tabulky, &TForm1::Tisk_tabulkyClick},
-      {Sca_X_060, &TForm1::Sca_X_060Click},
-      {Sca_X_120, &TForm1::Sca_X_120Click},
-      {Sca_X_300, &TForm1::Sca_X_300Click},
-      {Sca_X_600, &TForm1::Sca_X_600Click},
-      {Sca_Y_15, &TForm1::Sca_Y_15Click},
-      {Sca_Y_03, &TForm1::Sca_Y_03Click},
-      {Barva_Krivky, &TForm1::Barva_KrivkyClick},
-      {Titulek_Grafu, &TForm1::Titulek_GrafuClick},
-      {Export_BMP, &TForm1::Export_BMPClick},
-      {Export_WMF, &TForm1::Export_WMFClick},
-      {Tisk_Grafu, &TForm1::Tisk_GrafuClick},
       {N5, &TForm1::N5Click},
   };
-  for (const auto& [item, handler] : handlers)
+  for (const auto& [item, handler] : frameHandlers)
     connect(item, &QAction::triggered, this, handler);
+  const std::pair<QAction*, void (TabulkaPage::*)()> tableHandlers[] = {
+      {ExportASCII1, &TabulkaPage::ExportASCII1Click},
+      {Import_ASCII, &TabulkaPage::Import_ASCIIClick},
+      {Vymazat_data, &TabulkaPage::Vymazat_dataClick},
+      {Vyber_Intervalu, &TabulkaPage::Vyber_IntervaluClick},
+      {Hlavicka_Tabulky, &TabulkaPage::Hlavicka_TabulkyClick},
+      {Tisk_tabulky, &TabulkaPage::Tisk_tabulkyClick},
+  };
+  for (const auto& [item, handler] : tableHandlers)
+    connect(item, &QAction::triggered, TABULKA, handler);
+  GRAF->setScaleItems(m_timeAxisGroup, m_voltageAxisGroup);
+  const std::pair<QAction*, void (GrafPage::*)()> chartHandlers[] = {
+      {Sca_X_060, &GrafPage::Sca_X_060Click},       {Sca_X_120, &GrafPage::Sca_X_120Click},
+      {Sca_X_300, &GrafPage::Sca_X_300Click},       {Sca_X_600, &GrafPage::Sca_X_600Click},
+      {Sca_Y_15, &GrafPage::Sca_Y_15Click},         {Sca_Y_03, &GrafPage::Sca_Y_03Click},
+      {Barva_Krivky, &GrafPage::Barva_KrivkyClick}, {Titulek_Grafu, &GrafPage::Titulek_GrafuClick},
+      {Export_BMP, &GrafPage::Export_BMPClick},     {Export_WMF, &GrafPage::Export_WMFClick},
+      {Tisk_Grafu, &GrafPage::Tisk_GrafuClick},
+  };
+  for (const auto& [item, handler] : chartHandlers)
+    connect(item, &QAction::triggered, GRAF, handler);
 }
 
 } // namespace kelvor

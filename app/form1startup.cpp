@@ -8,8 +8,6 @@
 #include "data/core/numbertext.h"
 #include "serial/serialline.h"
 
-#include <QAction>
-#include <QActionGroup>
 #include <QApplication>
 #include <QFileInfo>
 #include <QTabWidget>
@@ -35,12 +33,12 @@ void TForm1::readSettings() {
   auto readText = [&ini](const char* section, const char* key, const QString& present) {
     return text(ini.readString(section, key, bytes(present)));
   };
-  HlavickaTab = readText(kTabulka, kHlavickaTab, HlavickaTab);
+  TABULKA->HlavickaTab = readText(kTabulka, kHlavickaTab, TABULKA->HlavickaTab);
   cycle.Doba = static_cast<std::uint16_t>(ini.readInteger(kUkladani, kDoba, cycle.Doba));
-  ScaleX = static_cast<int>(ini.readInteger(kGraph, kScaleX, ScaleX));
-  ScaleY = static_cast<int>(ini.readInteger(kGraph, kScaleY, ScaleY));
-  Titulek = readText(kGraph, kTitulek, Titulek);
-  Barva = readText(kGraph, kBarva, Barva);
+  GRAF->ScaleX = static_cast<int>(ini.readInteger(kGraph, kScaleX, GRAF->ScaleX));
+  GRAF->ScaleY = static_cast<int>(ini.readInteger(kGraph, kScaleY, GRAF->ScaleY));
+  GRAF->Titulek = readText(kGraph, kTitulek, GRAF->Titulek);
+  GRAF->Barva = readText(kGraph, kBarva, GRAF->Barva);
   Stranka = readText(kSheet, kStranka, Stranka);
   parametry.SerialPort = readText(kSerial, kSerialPort, parametry.SerialPort);
   parametry.BaudRate = static_cast<int>(ini.readInteger(kSerial, kBaudRate, parametry.BaudRate));
@@ -57,11 +55,11 @@ void TForm1::readSettings() {
 // A first start finds no settings file: it gets one with the choices a new user wants, so
 // the chart has a colour and an interval to divide by, and the port a speed.
 void TForm1::writeFirstSettings() {
-  HlavickaTab = QStringLiteral("TABULKA  NAMĚŘENÝCH  HODNOT:");
-  ScaleX = 60;
-  ScaleY = 15;
-  Titulek = QStringLiteral("VYBÍJENÍ  AKUMULÁTORU");
-  Barva = QStringLiteral("clBlue");
+  TABULKA->HlavickaTab = QStringLiteral("TABULKA  NAMĚŘENÝCH  HODNOT:");
+  GRAF->ScaleX = 60;
+  GRAF->ScaleY = 15;
+  GRAF->Titulek = QStringLiteral("VYBÍJENÍ  AKUMULÁTORU");
+  GRAF->Barva = QStringLiteral("clBlue");
   Stranka = QStringLiteral("METERS");
   PARAMETRY->SerialPort = QStringLiteral("COM2");
   PARAMETRY->BaudRate = 19200;
@@ -80,12 +78,12 @@ void TForm1::FormCreate() {
   PARAMETRY->selectStoredBaudRate();
   PARAMETRY->selectStoredPort();
   PARAMETRY->selectStoredInterval();
-  markScaleItems();
+  GRAF->markScaleItems();
   MeasuringCycle& cycle = m_measuring->cycle;
   cycle.resumeMinutes(cycle.MinutesText, parseLeadingNumber(cycle.MinutesText).value_or(0.0));
   PARAMETRY->showStoredKonstanta();
-  bindChartToTable();
-  RedrawScreen();
+  GRAF->bindChartToTable();
+  GRAF->RedrawScreen();
   METERS->showSwitchedOffLook();
   METERS->showScale();
   qApp->installEventFilter(m_hintTracker);
@@ -99,25 +97,6 @@ void TForm1::FormCreate() {
   m_measuring->serialLine().setActive(true);
 }
 
-// The menu builder adds each group's items in the order of its scale list.
-std::vector<TForm1::ScaleItem> TForm1::scaleItems() {
-  std::vector<ScaleItem> items;
-  const QList<QAction*> timeAxis = m_timeAxisGroup->actions();
-  for (std::size_t i = 0; i < kTimeAxisScales.size(); ++i)
-    items.push_back({timeAxis.at(static_cast<qsizetype>(i)), &ScaleX, kTimeAxisScales[i].value});
-  const QList<QAction*> voltageAxis = m_voltageAxisGroup->actions();
-  for (std::size_t i = 0; i < kVoltageAxisScales.size(); ++i)
-    items.push_back(
-        {voltageAxis.at(static_cast<qsizetype>(i)), &ScaleY, kVoltageAxisScales[i].value});
-  return items;
-}
-
-void TForm1::markScaleItems() {
-  for (const ScaleItem& scale : scaleItems())
-    if (*scale.value == scale.setting)
-      scale.item->setChecked(true);
-}
-
 void TForm1::showStoredPage() {
   for (int i = 0; i < PageControl1->count(); ++i)
     if (PageControl1->widget(i)->objectName() == Stranka)
@@ -125,10 +104,7 @@ void TForm1::showStoredPage() {
 }
 
 void TForm1::takeShutdownValues() {
-  for (const ScaleItem& scale : scaleItems())
-    if (scale.item->isChecked())
-      *scale.value = scale.setting;
-  Barva = QString::fromStdString(colorToString(chartReport.chart().series().color()));
+  GRAF->takeShutdownValues();
   Stranka = PageControl1->currentWidget()->objectName();
   PARAMETRY->takeShownValues();
   PARAMETRY->SerialPort = text(m_measuring->serialLine().CommPort());
@@ -138,11 +114,11 @@ void TForm1::writeSettings() {
   using namespace settings;
   ProfileFile& ini = m_settings;
   const ParametryPage& parametry = *PARAMETRY;
-  ini.writeString(kTabulka, kHlavickaTab, bytes(HlavickaTab));
-  ini.writeInteger(kGraph, kScaleX, ScaleX);
-  ini.writeInteger(kGraph, kScaleY, ScaleY);
-  ini.writeString(kGraph, kTitulek, bytes(Titulek));
-  ini.writeString(kGraph, kBarva, bytes(Barva));
+  ini.writeString(kTabulka, kHlavickaTab, bytes(TABULKA->HlavickaTab));
+  ini.writeInteger(kGraph, kScaleX, GRAF->ScaleX);
+  ini.writeInteger(kGraph, kScaleY, GRAF->ScaleY);
+  ini.writeString(kGraph, kTitulek, bytes(GRAF->Titulek));
+  ini.writeString(kGraph, kBarva, bytes(GRAF->Barva));
   ini.writeString(kSheet, kStranka, bytes(Stranka));
   ini.writeString(kSerial, kSerialPort, bytes(parametry.SerialPort));
   ini.writeInteger(kSerial, kBaudRate, parametry.BaudRate);

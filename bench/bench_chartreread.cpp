@@ -48,9 +48,9 @@ void BM_ChartReread(benchmark::State& state) {
     form.Table1.post();
     state.ResumeTiming();
     form.Table1.enableControls();
-    form.chartReread();
+    form.GRAF->chartReread();
   }
-  const kelvor::ChartSeries& series = form.chartReport.chart().series();
+  const kelvor::ChartSeries& series = form.GRAF->chartReport.chart().series();
   if (series.count() != static_cast<std::size_t>(count))
     state.SkipWithError("the series does not hold every record");
   else if (std::abs(series.y(0) - (edits % 2 != 0 ? 12.7 : 12.8)) > 1e-4)

@@ -180,12 +180,13 @@ void BM_StoreWithReread(benchmark::State& state) {
   int n = 0;
   for (auto _ : state) {
     double total = 0.0;
-    const double seconds = window.reply(n++ % 2 ? 12.5 : 11.75, {window.form->Report1}, total);
+    const double seconds =
+        window.reply(n++ % 2 ? 12.5 : 11.75, {window.form->GRAF->Report1}, total);
     state.SetIterationTime(seconds);
     handling.push_back(seconds * 1000.0);
     withoutPaint.push_back(window.handlerOnly() * 1000.0);
   }
-  const auto points = window.form->chartReport.chart().series().count();
+  const auto points = window.form->GRAF->chartReport.chart().series().count();
   if (points != static_cast<std::size_t>(records + n))
     state.SkipWithError("the chart did not take every stored record");
   reportMedian(state, handling, "median_ms");

@@ -147,7 +147,7 @@ struct StartedProgram {
     if (cpu != nullptr)
       cpu->start();
     program = std::make_unique<ScriptedProgram>(folder);
-    FirstPaintWatch watch(program->form, program->form->Report1);
+    FirstPaintWatch watch(program->form, program->form->GRAF->Report1);
     program->form->show();
     const bool painted = watch.wait();
     if (cpu != nullptr)
@@ -159,7 +159,8 @@ struct StartedProgram {
   bool complete(int records) const {
     return seconds.has_value() && !program->showedError() &&
            program->form->Table1.recordCount() == records &&
-           program->form->chartReport.chart().series().count() == static_cast<std::size_t>(records);
+           program->form->GRAF->chartReport.chart().series().count() ==
+               static_cast<std::size_t>(records);
   }
 
   std::unique_ptr<ScriptedProgram> program;
@@ -223,7 +224,7 @@ public:
   }
 
   bool showAndWaitForPaint() {
-    FirstPaintWatch watch(&form(), form().Report1);
+    FirstPaintWatch watch(&form(), form().GRAF->Report1);
     form().show();
     return watch.wait();
   }
@@ -253,7 +254,7 @@ private:
     m_cpu.start();
     form().measuring().SerialLine1RxClusterEvent();
     m_unpainted = secondsBetween(start, Clock::now());
-    form().Report1->repaint();
+    form().GRAF->Report1->repaint();
     m_cpu.stop();
     m_seconds = secondsBetween(start, Clock::now());
     m_loop.quit();
@@ -288,7 +289,7 @@ void BM_StoredReadingWithRepaint(benchmark::State& state) {
     unpainted.push_back(window.unpaintedSeconds() * 1000.0);
   }
   if (window.showedError() || window.form().Table1.recordCount() != records + stored ||
-      window.form().chartReport.chart().series().count() !=
+      window.form().GRAF->chartReport.chart().series().count() !=
           static_cast<std::size_t>(records + stored))
     state.SkipWithError("the readings were not stored and charted");
   state.counters["unpainted_ms"] = median(unpainted);
@@ -312,14 +313,14 @@ void BM_ClearTable(benchmark::State& state) {
     program.dialogs->yesNoAnswers = {true};
     const Clock::time_point start = Clock::now();
     cpu.start();
-    program.form->Vymazat_dataClick();
+    program.form->TABULKA->Vymazat_dataClick();
     cpu.stop();
     state.SetIterationTime(secondsBetween(start, Clock::now()));
     SqliteDatabase file(program.form->Table1.fileName());
     if (program.showedError() || !program.dialogs->yesNoAnswers.empty() ||
         program.form->Table1.recordCount() != 0 ||
         file.queryText("SELECT COUNT(*) FROM Kelvor") != "0" ||
-        program.form->chartReport.chart().series().count() != 0) {
+        program.form->GRAF->chartReport.chart().series().count() != 0) {
       state.SkipWithError("the table was not cleared");
       break;
     }

@@ -106,7 +106,7 @@ void BM_ExportAscii(benchmark::State& state) {
   const QString file = QString::fromStdString((benchFolder() / "export.dat").string());
   for (auto _ : state) {
     program.dialogs->fileAnswers = {file};
-    program.form->ExportASCII1Click();
+    program.form->TABULKA->ExportASCII1Click();
   }
   if (!program.error().empty())
     state.SkipWithError(program.error().c_str());
@@ -129,7 +129,7 @@ void BM_ExportAsciiToNullDevice(benchmark::State& state) {
   ScriptedProgram program(programFolder(preparedTable(count)));
   for (auto _ : state) {
     program.dialogs->fileAnswers = {QStringLiteral("/dev/null")};
-    program.form->ExportASCII1Click();
+    program.form->TABULKA->ExportASCII1Click();
   }
   if (!program.error().empty())
     state.SkipWithError(program.error().c_str());
@@ -153,7 +153,7 @@ void BM_ImportAscii(benchmark::State& state) {
     auto program = std::make_unique<ScriptedProgram>(programFolder());
     program->dialogs->fileAnswers = {QString::fromStdString(file.string())};
     state.ResumeTiming();
-    program->form->Import_ASCIIClick();
+    program->form->TABULKA->Import_ASCIIClick();
     state.PauseTiming();
     const std::string error = program->error();
     const int records = program->form->Table1.recordCount();
@@ -229,7 +229,7 @@ void BM_IntervalSelect(benchmark::State& state) {
         QString::fromStdString(formatFixed(kSelectionUpperThousandths / 1000.0, 5, 1)));
     program->dialogs->yesNoAnswers = {true};
     state.ResumeTiming();
-    program->form->SelectButtonClick();
+    program->form->TABULKA->SelectButtonClick();
     state.PauseTiming();
     const std::string error = program->error();
     const int records = program->form->Table1.recordCount();

@@ -37,7 +37,7 @@ void setLabelLook(QLabel* label, const QColor& background, const QString& captio
 } // namespace
 
 MetersPage::MetersPage(QWidget* parent) : QWidget(parent) {
-  shapePage(this, "METERS");
+  setUpPage(this, "METERS");
   createCaptions();
   // The frames come first so that the displays lie above them.
   createFrames();

@@ -1,17 +1,13 @@
 #include "app/pages/pagebuilder.h"
 
+#include "app/pages/printbuttonicon.h"
+#include "widgets/controlhint.h"
 #include "widgets/led.h"
 
 #include <QLabel>
+#include <QToolButton>
 
 namespace kelvor {
-
-const TextLook kHeading{.text = kWhite,
-                        .pixelSize = 23,
-                        .bold = true,
-                        .underline = true,
-                        .family = QStringLiteral("MS Sans Serif"),
-                        .alignment = Qt::AlignCenter};
 
 QFont designFont(const TextLook& look, const QFont& base) {
   QFont font = base;
@@ -52,8 +48,8 @@ void place(QWidget* widget, const char* name, const QRect& rect) {
   widget->setGeometry(rect);
 }
 
-void shapePage(QWidget* page, const char* name) {
-  page->setObjectName(QString::fromLatin1(name));
+void setUpPage(QWidget* page, const char* caption) {
+  page->setObjectName(QString::fromLatin1(caption));
   QPalette grey = page->palette();
   grey.setColor(QPalette::Window, QColor(128, 128, 128));
   page->setPalette(grey);
@@ -67,6 +63,16 @@ TLed* placeLed(QWidget* page, const char* name, const QPoint& at, TLEDStyle styl
   led->setLEDStyle(style);
   place(led, name, QRect(at, led->size()));
   return led;
+}
+
+QToolButton* placePrintButton(QWidget* page, const char* name, const QRect& rect,
+                              const char* hint) {
+  auto* button = new QToolButton(page);
+  place(button, name, rect);
+  button->setAutoRaise(true);
+  button->setIcon(printButtonIcon());
+  setHint(button, QString::fromUtf8(hint));
+  return button;
 }
 
 } // namespace kelvor

@@ -8,6 +8,7 @@
 #include <QString>
 
 class QLabel;
+class QToolButton;
 class QWidget;
 
 namespace kelvor {
@@ -31,10 +32,12 @@ void applyLook(QWidget* widget, const TextLook& look);
 QLabel* placeLabel(QWidget* page, const char* name, const QString& caption, const QRect& place,
                    const TextLook& look);
 void place(QWidget* widget, const char* name, const QRect& place);
-// Names a page after its tab and gives it the pages' grey.
-void shapePage(QWidget* page, const char* name);
+
+// A page of the frame's tabs: grey, named by its tab caption.
+void setUpPage(QWidget* page, const char* caption);
 // A measuring lamp: steady, black while measuring is off.
 TLed* placeLed(QWidget* page, const char* name, const QPoint& at, TLEDStyle style);
+QToolButton* placePrintButton(QWidget* page, const char* name, const QRect& rect, const char* hint);
 
 inline const QColor kYellow(255, 255, 0);
 inline const QColor kBlue(0, 0, 255);
@@ -42,8 +45,13 @@ inline const QColor kWhite(255, 255, 255);
 inline const QColor kGreen(0, 128, 0);
 inline const QColor kRed(255, 0, 0);
 
-// The pages' underlined white headings.
-extern const TextLook kHeading;
+// The heading above a page's main control.
+inline const TextLook kHeading{.text = kWhite,
+                               .pixelSize = 23,
+                               .bold = true,
+                               .underline = true,
+                               .family = QStringLiteral("MS Sans Serif"),
+                               .alignment = Qt::AlignCenter};
 inline constexpr char kMeasuringLedHint[] =
     "Tato  LED  dioda  signalizuje,  zda  je  měření  ZAPNUTO  nebo  VYPNUTO";
 

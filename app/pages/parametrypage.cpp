@@ -46,7 +46,7 @@ RadioGroup* placeRadioGroup(QWidget* page, const char* name, const char* caption
 
 ParametryPage::ParametryPage(PageHost& host, MeasuringController& measuring, QWidget* parent)
     : QWidget(parent), m_host(host), m_measuring(measuring) {
-  shapePage(this, "PARAMETRY");
+  setUpPage(this, "PARAMETRY");
   createChoiceGroups();
   createCalibration();
   createWriteControls();

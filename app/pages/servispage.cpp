@@ -74,7 +74,7 @@ QString fromUtf8View(std::string_view text) {
 ServisPage::ServisPage(PageHost& host, MeasuringController& measuring, MeasurementTable& table,
                        QWidget* parent)
     : QWidget(parent), m_host(host), m_measuring(measuring), m_table(table) {
-  shapePage(this, "SERVIS");
+  setUpPage(this, "SERVIS");
   createTerminal();
   createCommandButtons();
 }

@@ -105,14 +105,14 @@ struct Program {
       form->Table1.post();
     }
     batch.commit();
-    form->chartReread();
+    form->GRAF->chartReread();
   }
   ~Program() { program->shutdown(); }
   Program(const Program&) = delete;
   Program& operator=(const Program&) = delete;
 
-  const ChartEngine& chart() const { return form->chartReport.chart(); }
-  ChartPicture picture() const { return form->Report1->chartPicture(); }
+  const ChartEngine& chart() const { return form->GRAF->chartReport.chart(); }
+  ChartPicture picture() const { return form->GRAF->Report1->chartPicture(); }
 
   void exportTo(bool bitmap, const QString& file) {
     dialogs->fileAnswers = {file};
@@ -133,8 +133,8 @@ struct Program {
 // The size the chart has on the screen, in device pixels: the report's chart object at the
 // page's zoom, times the screen's scale.
 QSize expectedPictureSize(const TForm1& form) {
-  const double zoom = form.Report1->zoom();
-  const double ratio = form.Report1->devicePixelRatioF();
+  const double zoom = form.GRAF->Report1->zoom();
+  const double ratio = form.GRAF->Report1->devicePixelRatioF();
   const QSizeF mm(272.1, 183.9);
   return (mm * zoom * 96.0 / 25.4 * ratio).toSize();
 }
@@ -185,7 +185,7 @@ void TestChartExport::theScreenScaleIsTheOneAskedFor() {
   Program program;
   const QByteArray asked = qgetenv("QT_SCALE_FACTOR");
   const double expected = asked.isEmpty() ? 1.0 : asked.toDouble();
-  QCOMPARE(program.form->Report1->devicePixelRatioF(), expected);
+  QCOMPARE(program.form->GRAF->Report1->devicePixelRatioF(), expected);
   QCOMPARE(program.picture().devicePixelRatio, expected);
 }
 

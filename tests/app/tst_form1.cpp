@@ -188,9 +188,9 @@ private slots:
 
   void settingsTextsReadAsUtf8OrWindows1250() {
     Fixture utf8("[Graph]\nTitulek=Napětí článku\n");
-    QCOMPARE(utf8.form->Titulek, QStringLiteral("Napětí článku"));
+    QCOMPARE(utf8.form->GRAF->Titulek, QStringLiteral("Napětí článku"));
     Fixture windows("[Graph]\nTitulek=Nap\xec\x9d\xed \xe8l\xe1nku\n");
-    QCOMPARE(windows.form->Titulek, QStringLiteral("Napěťí článku"));
+    QCOMPARE(windows.form->GRAF->Titulek, QStringLiteral("Napěťí článku"));
   }
 
   void pageCaptionsMatchExactly() {
@@ -520,13 +520,13 @@ private slots:
     QVERIFY(QTest::qWaitForWindowExposed(f.form));
     using Button = kelvor::DBNavigator::Button;
     for (const Button which : {Button::First, Button::Delete, Button::Refresh}) {
-      QToolButton* button = f.form->DBNavigator1->button(which);
+      QToolButton* button = f.form->TABULKA->DBNavigator1->button(which);
       QTest::mouseMove(button);
       QTRY_COMPARE(f.form->Panel1->text(), kelvor::DBNavigator::hint(which));
       QVERIFY(button->toolTip().isEmpty());
     }
     // The grid's cells have no hint of their own: the grid's hint shows.
-    QTest::mouseMove(f.form->DBGrid1->viewport());
+    QTest::mouseMove(f.form->TABULKA->DBGrid1->viewport());
     QTRY_COMPARE(
         f.form->Panel1->text(),
         QStringLiteral(
@@ -598,7 +598,7 @@ private slots:
     const int panelHeight = w.Panel1->height();
     const QFont panelFont = w.Panel1->font();
     const QFont tabFont = w.PageControl1->tabBar()->font();
-    const double zoom = w.Report1->zoom();
+    const double zoom = w.GRAF->Report1->zoom();
 
     w.scaleTo(QSize(width, width * 3 / 4));
     const double factor = width / 800.0;
@@ -622,13 +622,13 @@ private slots:
     QCOMPARE(w.Panel1->height(), scaled(panelHeight));
     QCOMPARE(fontSize(w.Panel1->font()), scaledFontSize(panelFont));
     QCOMPARE(fontSize(w.PageControl1->tabBar()->font()), scaledFontSize(tabFont));
-    QCOMPARE(w.Report1->zoom(), zoom * factor);
+    QCOMPARE(w.GRAF->Report1->zoom(), zoom * factor);
     QCOMPARE(w.size(), QSize(width, width * 3 / 4));
     // Parts follow their control: the radio items its font, the navigator's buttons its width.
     const auto radioItems = w.PARAMETRY->RychlostBaud->findChildren<QRadioButton*>();
     QCOMPARE(fontSize(radioItems.front()->font()), fontSize(w.PARAMETRY->RychlostBaud->font()));
-    auto* last = w.DBNavigator1->button(kelvor::DBNavigator::Button::Refresh);
-    QTRY_COMPARE(last->geometry().right() + 1, w.DBNavigator1->width());
+    auto* last = w.TABULKA->DBNavigator1->button(kelvor::DBNavigator::Button::Refresh);
+    QTRY_COMPARE(last->geometry().right() + 1, w.TABULKA->DBNavigator1->width());
   }
 
   void theGridShowsImportedRecordsAndNavigatorEdits() {
@@ -641,19 +641,21 @@ private slots:
               "    08:00:12         0.3      11.980\r\n");
     out.close();
     f.dialogs->fileAnswers = {file};
-    f.form->Import_ASCIIClick();
+    f.form->TABULKA->Import_ASCIIClick();
     QVERIFY(f.dialogs->messages.empty());
-    QCOMPARE(f.form->DataSource1->rowCount(), 3);
-    QCOMPARE(f.form->DBGrid1->model()->index(2, 2).data().toString(),
+    QCOMPARE(f.form->TABULKA->DataSource1->rowCount(), 3);
+    QCOMPARE(f.form->TABULKA->DBGrid1->model()->index(2, 2).data().toString(),
              QStringLiteral("      11.980"));
-    QCOMPARE(f.form->DBGrid1->currentIndex().row(), 0);
+    QCOMPARE(f.form->TABULKA->DBGrid1->currentIndex().row(), 0);
 
     // An edit in the grid waits for post; the navigator's cancel drops it.
     using Button = kelvor::DBNavigator::Button;
-    QVERIFY(f.form->DataSource1->setData(f.form->DataSource1->index(1, 2), QStringLiteral("1")));
+    QVERIFY(f.form->TABULKA->DataSource1->setData(f.form->TABULKA->DataSource1->index(1, 2),
+                                                  QStringLiteral("1")));
     QCOMPARE(f.form->Table1.state(), kelvor::TableState::Edit);
-    f.form->DBNavigator1->button(Button::Cancel)->click();
-    QCOMPARE(f.form->DataSource1->index(1, 2).data().toString(), QStringLiteral("      11.990"));
+    f.form->TABULKA->DBNavigator1->button(Button::Cancel)->click();
+    QCOMPARE(f.form->TABULKA->DataSource1->index(1, 2).data().toString(),
+             QStringLiteral("      11.990"));
     QCOMPARE(f.form->Table1.state(), kelvor::TableState::Browse);
   }
 

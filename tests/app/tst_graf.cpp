@@ -59,7 +59,7 @@ struct Window {
       : program(kelvor::FileLocations::forExecutableDir(folder), keptDialogs(dialogs)),
         form(&program.form()), form3(&program.form3()) {}
 
-  ChartEngine& chart() { return form->chartReport.chart(); }
+  ChartEngine& chart() { return form->GRAF->chartReport.chart(); }
 };
 
 struct Fixture {
@@ -167,7 +167,7 @@ public:
     const QCursor* cursor = QApplication::overrideCursor();
     sawHourglass = cursor && cursor->shape() == Qt::WaitCursor;
     appendRecords(m_form.Table1, 1, 6);
-    m_form.chartReread();
+    m_form.GRAF->chartReread();
   }
 
 private:
@@ -185,14 +185,14 @@ private slots:
     QCOMPARE(f.chart().bottomAxis().minimum, 0.0);
     QCOMPARE(f.chart().bottomAxis().maximum, 200.0);
     f.form().Sca_X_600->trigger();
-    QCOMPARE(f.form().ScaleX, 600);
+    QCOMPARE(f.form().GRAF->ScaleX, 600);
     QVERIFY(f.form().Sca_X_600->isChecked());
     QVERIFY(!f.form().Sca_X_120->isChecked());
     QCOMPARE(f.chart().bottomAxis().maximum, 1000.0);
     QCOMPARE(f.chart().bottomAxis().minimum, 0.0);
     f.form().Sca_X_060->trigger();
     QCOMPARE(f.chart().bottomAxis().maximum, 100.0);
-    f.form().Sca_X_300Click();
+    f.form().GRAF->Sca_X_300Click();
     QCOMPARE(f.chart().bottomAxis().maximum, 500.0);
     QVERIFY(f.form().Sca_X_300->isChecked() && !f.form().Sca_X_060->isChecked());
   }
@@ -213,7 +213,7 @@ private slots:
       QCOMPARE(timeAxis[i]->objectName(), QString::fromUtf8(scale.name));
       QCOMPARE(timeAxis[i]->text(), QString::fromUtf8(scale.caption));
       timeAxis[i]->trigger();
-      QCOMPARE(w.ScaleX, scale.value);
+      QCOMPARE(w.GRAF->ScaleX, scale.value);
       QVERIFY(timeAxis[i]->isChecked());
       QCOMPARE(f.chart().bottomAxis().maximum, scale.value * 60.0 / 18);
     }
@@ -222,7 +222,7 @@ private slots:
       QCOMPARE(voltageAxis[i]->objectName(), QString::fromUtf8(scale.name));
       QCOMPARE(voltageAxis[i]->text(), QString::fromUtf8(scale.caption));
       voltageAxis[i]->trigger();
-      QCOMPARE(w.ScaleY, scale.value);
+      QCOMPARE(w.GRAF->ScaleY, scale.value);
       QVERIFY(voltageAxis[i]->isChecked());
       QCOMPARE(f.chart().leftAxis().minimum, scale.minimum);
       QCOMPARE(f.chart().leftAxis().maximum, scale.maximum);
@@ -234,29 +234,29 @@ private slots:
     f.restart();
     QVERIFY(f.form().Sca_X_120->isChecked() && !f.form().Sca_X_060->isChecked());
     QVERIFY(f.form().Sca_Y_03->isChecked() && !f.form().Sca_Y_15->isChecked());
-    QCOMPARE(f.form().ScaleX, 120);
-    QCOMPARE(f.form().ScaleY, 3);
+    QCOMPARE(f.form().GRAF->ScaleX, 120);
+    QCOMPARE(f.form().GRAF->ScaleY, 3);
   }
 
   void voltageAxisFollowsScaleY() {
     Fixture f("[Graph]\nScaleX=60\nScaleY=15\n[Ukladani]\nDoba=6\n");
     f.form().Sca_Y_03->trigger();
-    QCOMPARE(f.form().ScaleY, 3);
+    QCOMPARE(f.form().GRAF->ScaleY, 3);
     QVERIFY(f.form().Sca_Y_03->isChecked() && !f.form().Sca_Y_15->isChecked());
     QCOMPARE(f.chart().leftAxis().minimum, 10.0);
     QCOMPARE(f.chart().leftAxis().maximum, 13.0);
     QCOMPARE(f.chart().leftAxis().increment, 0.5);
     f.form().Sca_Y_15->trigger();
-    QCOMPARE(f.form().ScaleY, 15);
+    QCOMPARE(f.form().GRAF->ScaleY, 15);
     QCOMPARE(f.chart().leftAxis().minimum, 0.0);
     QCOMPARE(f.chart().leftAxis().maximum, 15.0);
     QCOMPARE(f.chart().leftAxis().increment, 2.5);
 
     // A value of no item leaves the axis as the last choice set it.
-    f.form().Sca_Y_03Click();
+    f.form().GRAF->Sca_Y_03Click();
     const ChartAxis before = f.chart().leftAxis();
-    f.form().ScaleY = 7;
-    f.form().RedrawScreen();
+    f.form().GRAF->ScaleY = 7;
+    f.form().GRAF->RedrawScreen();
     QVERIFY(sameAxis(f.chart().leftAxis(), before));
   }
 
@@ -273,14 +273,14 @@ private slots:
     QCOMPARE(int(f.form().measuring().cycle.Doba), 6);
     QCOMPARE(f.chart().bottomAxis().maximum, 200.0);
     f.dialogs().textAnswers = {QStringLiteral("T")};
-    f.form().Titulek_GrafuClick();
+    f.form().GRAF->Titulek_GrafuClick();
     QCOMPARE(f.chart().bottomAxis().maximum, 1200.0);
   }
 
   void onlyTheFirstSixHundredAndOneOfSevenHundredPointsLieOnTheAxis() {
     Fixture f("[Graph]\nScaleX=60\nScaleY=3\n[Ukladani]\nDoba=6\n");
     appendRecords(f.form().Table1, 700, 6);
-    f.form().chartReread();
+    f.form().GRAF->chartReread();
     const kelvor::ChartSeries& series = f.chart().series();
     QCOMPARE(f.chart().bottomAxis().maximum, 600.0);
     QCOMPARE(series.count(), std::size_t(700));
@@ -311,7 +311,7 @@ private slots:
 
     for (int attempt = 0; attempt < 2; ++attempt) {
       f.dialogs().messages.clear();
-      f.form().chartReread();
+      f.form().GRAF->chartReread();
       QCOMPARE(f.chart().series().count(), std::size_t(kBadRecord));
       QCOMPARE(f.chart().series().y(kBadRecord - 1),
                double(float(kelvor::strToFloat(voltageText(kBadRecord - 1)))));
@@ -330,7 +330,7 @@ private slots:
     table.setVoltage("12.000");
     table.post();
     f.dialogs().messages.clear();
-    f.form().chartReread();
+    f.form().GRAF->chartReread();
     QCOMPARE(f.chart().series().count(), std::size_t(6));
     QVERIFY(f.dialogs().messages.empty());
     QCOMPARE(table.recNo(), kBadRecord);
@@ -343,7 +343,7 @@ private slots:
     table.append();
     table.setMinutes(minutesText(4, 6));
     table.setVoltage("11.500");
-    f.form().chartReread();
+    f.form().GRAF->chartReread();
     QCOMPARE(table.state(), kelvor::TableState::Browse);
     QCOMPARE(table.recordCount(), 5);
     QCOMPARE(table.recNo(), 4);
@@ -354,10 +354,10 @@ private slots:
   void anEmptyTableGivesAChartWithoutPoints() {
     Fixture f("[Graph]\nScaleX=60\nScaleY=15\nTitulek=PRAZDNY\n[Ukladani]\nDoba=6\n");
     appendRecords(f.form().Table1, 3, 6);
-    f.form().chartReread();
+    f.form().GRAF->chartReread();
     QCOMPARE(f.chart().series().count(), std::size_t(3));
     f.dialogs().yesNoAnswers = {true};
-    f.form().Vymazat_dataClick();
+    f.form().TABULKA->Vymazat_dataClick();
     QCOMPARE(f.form().Table1.recordCount(), 0);
     QCOMPARE(f.chart().series().count(), std::size_t(0));
     QCOMPARE(f.chart().visibleRange(), std::make_pair(std::size_t(0), std::size_t(0)));
@@ -370,19 +370,19 @@ private slots:
     Fixture f(
         "[Graph]\nScaleX=120\nScaleY=3\nTitulek=NABIJENI\nBarva=clLime\n[Ukladani]\nDoba=36\n");
     appendRecords(f.form().Table1, 20, 36);
-    f.form().chartReread();
+    f.form().GRAF->chartReread();
     QCOMPARE(f.chart().series().color(), kelvor::clLime);
     const ChartAxis bottom = f.chart().bottomAxis();
     const ChartAxis left = f.chart().leftAxis();
 
-    f.form().Barva_KrivkyClick();
+    f.form().GRAF->Barva_KrivkyClick();
     QCOMPARE(f.dialogs().colorPresets, std::vector<kelvor::TColor>{kelvor::clLime});
     f.dialogs().textAnswers = {QString()};
-    f.form().Titulek_GrafuClick();
+    f.form().GRAF->Titulek_GrafuClick();
 
     QCOMPARE(f.chart().series().color(), kelvor::clLime);
     QCOMPARE(f.chart().firstTitleLine(), QStringLiteral("NABIJENI"));
-    QCOMPARE(f.form().Titulek, QStringLiteral("NABIJENI"));
+    QCOMPARE(f.form().GRAF->Titulek, QStringLiteral("NABIJENI"));
     QVERIFY(sameAxis(f.chart().bottomAxis(), bottom));
     QVERIFY(sameAxis(f.chart().leftAxis(), left));
     QCOMPARE(f.chart().series().count(), std::size_t(20));
@@ -413,7 +413,7 @@ private slots:
     f.form().Sca_X_300->trigger();
     f.form().Sca_Y_03->trigger();
     f.dialogs().textAnswers = {QStringLiteral("NOVY")};
-    f.form().Titulek_GrafuClick();
+    f.form().GRAF->Titulek_GrafuClick();
     const ChartAxis bottom = f.chart().bottomAxis();
     const ChartAxis left = f.chart().leftAxis();
     QCOMPARE(bottom.maximum, 1000.0);
@@ -450,8 +450,8 @@ private slots:
     const QString title = QStringLiteral("VYBÍJENÍ  AKUMULÁTORU  NiCd  600 mAh  Č7");
     QCOMPARE(title.size(), 40);
     f.dialogs().textAnswers = {title};
-    f.form().Titulek_GrafuClick();
-    QCOMPARE(f.form().Titulek, title);
+    f.form().GRAF->Titulek_GrafuClick();
+    QCOMPARE(f.form().GRAF->Titulek, title);
     QCOMPARE(f.chart().firstTitleLine(), title);
     QCOMPARE(f.chart().titleLines().size(), 1);
 
@@ -469,7 +469,7 @@ private slots:
   void pointLabelsKeepTheirLeadingBlanks() {
     Fixture f("[Graph]\nScaleX=60\nScaleY=3\n[Ukladani]\nDoba=60\n");
     appendRecords(f.form().Table1, 30, 60);
-    f.form().chartReread();
+    f.form().GRAF->chartReread();
     const kelvor::ChartSeries& series = f.chart().series();
     QCOMPARE(series.count(), std::size_t(30));
     for (std::size_t i = 0; i < series.count(); ++i)
@@ -484,14 +484,14 @@ private slots:
     Fixture f("[Graph]\nScaleX=60\nScaleY=3\n[Ukladani]\nDoba=6\n");
     appendRecords(f.form().Table1, 10, 6);
     RereadRequester requester(f.form());
-    f.form().chartReread();
+    f.form().GRAF->chartReread();
     QVERIFY(requester.requested);
     QVERIFY(requester.sawHourglass);
     QCOMPARE(f.form().Table1.recordCount(), 11);
     // The chart follows the table: the record stored during the re-read is on it already.
     QCOMPARE(f.chart().series().count(), std::size_t(11));
     QVERIFY(!QApplication::overrideCursor());
-    f.form().chartReread();
+    f.form().GRAF->chartReread();
     QCOMPARE(f.chart().series().count(), std::size_t(11));
   }
 
@@ -507,19 +507,19 @@ private slots:
     QCOMPARE(f.dialogs().questions.back().text,
              QStringLiteral("Zadejte  hlavičku [ Max. 30 znaků ]:|ULOZENA"));
     QCOMPARE(f.window->form3->headerCaption(), designed);
-    QCOMPARE(f.form().HlavickaTab, QStringLiteral("ULOZENA"));
+    QCOMPARE(f.form().TABULKA->HlavickaTab, QStringLiteral("ULOZENA"));
     QCOMPARE(f.dialogs().textLimits, std::vector<int>{255});
 
     const QString header = QStringLiteral("ZKOUŠKA  ČLÁNKU  Č. 7");
     f.dialogs().textAnswers = {header};
-    f.form().Hlavicka_TabulkyClick();
-    QCOMPARE(f.form().HlavickaTab, header);
+    f.form().TABULKA->Hlavicka_TabulkyClick();
+    QCOMPARE(f.form().TABULKA->HlavickaTab, header);
     QCOMPARE(f.window->form3->headerCaption(), header);
 
     f.restart();
     QCOMPARE(f.window->form3->headerCaption(), designed);
     f.dialogs().textAnswers = {QString()};
-    f.form().Hlavicka_TabulkyClick();
+    f.form().TABULKA->Hlavicka_TabulkyClick();
     QCOMPARE(f.dialogs().questions.back().text,
              QStringLiteral("Zadejte  hlavičku [ Max. 30 znaků ]:|") + header);
     QCOMPARE(f.window->form3->headerCaption(), designed);
@@ -528,7 +528,7 @@ private slots:
   void thePreviewsOpenWithTheirTitles() {
     Fixture f("[Graph]\nScaleX=60\nScaleY=3\n[Ukladani]\nDoba=6\n");
     appendRecords(f.form().Table1, 60, 6);
-    f.form().chartReread();
+    f.form().GRAF->chartReread();
     const PreviewSeen chart = closePreviewOpenedBy([&f] { f.form().Tisk_Grafu->trigger(); });
     QCOMPARE(chart.title, QString::fromUtf8(kelvor::kChartReportTitle));
     QCOMPARE(chart.pages, 1);
@@ -536,10 +536,10 @@ private slots:
     QCOMPARE(table.title, QString::fromUtf8(kelvor::kTableReportTitle));
     QVERIFY(table.pages > 1);
     const PreviewSeen chartByButton =
-        closePreviewOpenedBy([&f] { f.form().SpeedButton3->click(); });
+        closePreviewOpenedBy([&f] { f.form().GRAF->SpeedButton3->click(); });
     QCOMPARE(chartByButton.title, chart.title);
     const PreviewSeen tableByButton =
-        closePreviewOpenedBy([&f] { f.form().SpeedButton1->click(); });
+        closePreviewOpenedBy([&f] { f.form().TABULKA->SpeedButton1->click(); });
     QCOMPARE(tableByButton.title, table.title);
     QCOMPARE(tableByButton.pages, table.pages);
     QVERIFY(f.dialogs().messages.empty());
@@ -550,7 +550,7 @@ private slots:
     Fixture f(
         "[Graph]\nScaleX=60\nScaleY=3\nTitulek=VYBÍJENÍ  AKUMULÁTORU\nBarva=clRed\n[Ukladani]\nDoba=6\n[Sheet]\nStranka=GRAF\n");
     appendRecords(f.form().Table1, 400, 6);
-    f.form().chartReread();
+    f.form().GRAF->chartReread();
     f.form().resize(1280, 800);
     f.form().show();
     QVERIFY(QTest::qWaitForWindowExposed(&f.form()));

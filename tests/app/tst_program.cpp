@@ -71,8 +71,8 @@ private slots:
                             keptDialogs(dialogs));
     kelvor::TForm1& form = program.form();
     QCOMPARE(program.locations().settingsFile(), dir.filePath(QStringLiteral("Kelvor.ini")));
-    QCOMPARE(form.Form3, &program.form3());
-    QCOMPARE(form.Form7, &program.form7());
+    QCOMPARE(form.TABULKA->Form3, &program.form3());
+    QCOMPARE(form.TABULKA->Form7, &program.form7());
     QCOMPARE(program.form7().parentWidget(), &form);
     QCOMPARE(program.form7().property(kelvor::TForm1::kHelpContextProperty).toInt(),
              kelvor::TForm7::kHelpContext);

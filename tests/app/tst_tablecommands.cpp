@@ -84,11 +84,11 @@ struct Session {
 
   void exportTo(const QString& file) {
     dialogs().fileAnswers = {file};
-    form().ExportASCII1Click();
+    form().TABULKA->ExportASCII1Click();
   }
   void importFrom(const QString& file) {
     dialogs().fileAnswers = {file};
-    form().Import_ASCIIClick();
+    form().TABULKA->Import_ASCIIClick();
   }
 
   QTemporaryDir dir;
@@ -142,7 +142,7 @@ bool withIntervalWindow(ScriptedProgram& program, const std::function<void()>& w
       whileOpen();
     program.form7->close();
   });
-  program.form->Vyber_IntervaluClick();
+  program.form->TABULKA->Vyber_IntervaluClick();
   return active;
 }
 
@@ -239,7 +239,7 @@ void TableCommandsTest::clearingEmptiesTheTable() {
   cycle.ReadoutMinutesText = "         3.0";
 
   s.dialogs().yesNoAnswers = {true};
-  s.form().Vymazat_dataClick();
+  s.form().TABULKA->Vymazat_dataClick();
 
   QCOMPARE(s.dialogs().questions.size(), std::size_t{1});
   QCOMPARE(s.dialogs().questions[0].text,
@@ -248,7 +248,7 @@ void TableCommandsTest::clearingEmptiesTheTable() {
   QVERIFY2(s.messageTexts().isEmpty(), qPrintable(s.messageTexts().join(';')));
   QVERIFY(s.table().isEmpty());
   QVERIFY(s.table().bof() && s.table().eof());
-  QCOMPARE(s.form().DataSource1->rowCount(), 0);
+  QCOMPARE(s.form().TABULKA->DataSource1->rowCount(), 0);
   QVERIFY(!s.table().controlsDisabled());
   QCOMPARE(cycle.NextMinutes, 0.0);
   QCOMPARE(cycle.MinutesText, std::string("0.0"));
@@ -270,11 +270,11 @@ void TableCommandsTest::answeringNoToClearingKeepsEverything() {
   cycle.ReadoutMinutesText = "         2.0";
 
   s.dialogs().yesNoAnswers = {false};
-  s.form().Vymazat_dataClick();
+  s.form().TABULKA->Vymazat_dataClick();
 
   QCOMPARE(s.dialogs().questions.size(), std::size_t{1});
   QCOMPARE(rowTexts(s.table()), rowTexts(records));
-  QCOMPARE(s.form().DataSource1->rowCount(), 5);
+  QCOMPARE(s.form().TABULKA->DataSource1->rowCount(), 5);
   QCOMPARE(cycle.NextMinutes, 0.5);
   QCOMPARE(cycle.MinutesText, std::string("   0.4"));
   QCOMPARE(cycle.ReadoutMinutes, 2.0);
@@ -289,7 +289,7 @@ void TableCommandsTest::quittingRightAfterClearingKeepsMinutyZero() {
   s.form().measuring().cycle.MinutesText = "  42.0";
   s.form().measuring().cycle.NextMinutes = 42.0;
   s.dialogs().yesNoAnswers = {true};
-  s.form().Vymazat_dataClick();
+  s.form().TABULKA->Vymazat_dataClick();
   s.form().FormDestroy();
   const QStringList lines = s.iniLines();
   QVERIFY2(lines.contains(QStringLiteral("Minuty=0.0")), qPrintable(lines.join(';')));
@@ -303,7 +303,7 @@ void TableCommandsTest::leadingBlanksSurviveStoreAndReopen() {
   appendRecords(s.table(), records);
   s.restart();
   QCOMPARE(rowTexts(s.table()), rowTexts(records));
-  TableModel& grid = *s.form().DataSource1;
+  TableModel& grid = *s.form().TABULKA->DataSource1;
   QCOMPARE(grid.rowCount(), 3);
   QCOMPARE(grid.data(grid.index(0, 1)).toString(), QStringLiteral("   0.1"));
   QCOMPARE(grid.data(grid.index(1, 1)).toString(), QStringLiteral("      12.5"));
@@ -374,7 +374,7 @@ void TableCommandsTest::exportThenImportDoublesEveryRecord() {
   QCOMPARE(s.form().measuring().cycle.MinutesText, column(records.back().minutes));
   QCOMPARE(s.form().measuring().cycle.NextMinutes, 0.5);
   QCOMPARE(s.dialogs().messages.size(), std::size_t{1}); // the export's confirmation only
-  QCOMPARE(s.form().DataSource1->rowCount(), 8);
+  QCOMPARE(s.form().TABULKA->DataSource1->rowCount(), 8);
   QVERIFY(!s.table().controlsDisabled());
   QCOMPARE(s.table().recNo(), 0);
   s.restart();
@@ -537,12 +537,12 @@ void TableCommandsTest::cancelledFileDialogs() {
   const QStringList filesBefore = QDir(s.dir.path()).entryList(QDir::Files);
 
   s.dialogs().fileAnswers = {QString()};
-  s.form().ExportASCII1Click();
+  s.form().TABULKA->ExportASCII1Click();
   QVERIFY(s.dialogs().messages.empty());
   QCOMPARE(QDir(s.dir.path()).entryList(QDir::Files), filesBefore);
 
   s.dialogs().fileAnswers = {QString()};
-  s.form().Import_ASCIIClick();
+  s.form().TABULKA->Import_ASCIIClick();
   QCOMPARE(s.messageTexts(),
            QStringList{QStringLiteral("CHYBA - Nebyl vybrán soubor\ns naměřenými daty !!!")});
   QCOMPARE(s.table().recordCount(), 2);
@@ -643,7 +643,7 @@ void TableCommandsTest::importStoppedByAFullDiskKeepsTheTable() {
   QCOMPARE(s.dialogs().messages.size(), std::size_t{1});
   QCOMPARE(s.dialogs().messages[0].icon, Icon::Error);
   QCOMPARE(rowTexts(s.table()), rowTexts(records));
-  QCOMPARE(s.form().DataSource1->rowCount(), 3);
+  QCOMPARE(s.form().TABULKA->DataSource1->rowCount(), 3);
   QCOMPARE(s.form().measuring().cycle.MinutesText, std::string("   0.3"));
   QVERIFY(!s.table().controlsDisabled());
   s.restart();
@@ -667,7 +667,7 @@ void TableCommandsTest::selectionKeepsTheInterval() {
   QVERIFY(s.dialogs().messages.empty());
   const QStringList expected = rowTexts(measuredRecords(20, 31));
   QCOMPARE(rowTexts(s.table()), expected);
-  QCOMPARE(s.form().DataSource1->rowCount(), 31);
+  QCOMPARE(s.form().TABULKA->DataSource1->rowCount(), 31);
   QVERIFY(!s.table().controlsDisabled());
   s.restart();
   QCOMPARE(rowTexts(s.table()), expected);
@@ -680,7 +680,7 @@ void TableCommandsTest::emptyBoundsKeepOnlyZeroMinutes() {
   QCOMPARE(s.program->form7->ZacatekEdit->text(), QStringLiteral("   . "));
   QCOMPARE(s.program->form7->KonecEdit->text(), QStringLiteral("   . "));
   s.dialogs().yesNoAnswers = {true};
-  s.form().SelectButtonClick();
+  s.form().TABULKA->SelectButtonClick();
   QCOMPARE(rowTexts(s.table()), rowTexts({records[0], records[2], records[5]}));
 }
 
@@ -689,10 +689,10 @@ void TableCommandsTest::lowerBoundAboveUpperEmptiesTheTable() {
   appendRecords(s.table(), tenthsUpToTen());
   setBounds(*s.program, QStringLiteral("  5. "), QStringLiteral("  2.0"));
   s.dialogs().yesNoAnswers = {true};
-  s.form().SelectButtonClick();
+  s.form().TABULKA->SelectButtonClick();
   QVERIFY(s.dialogs().messages.empty());
   QCOMPARE(s.table().recordCount(), 0);
-  QCOMPARE(s.form().DataSource1->rowCount(), 0);
+  QCOMPARE(s.form().TABULKA->DataSource1->rowCount(), 0);
 }
 
 void TableCommandsTest::answeringNoToSelectionKeepsEveryRecord() {
@@ -701,7 +701,7 @@ void TableCommandsTest::answeringNoToSelectionKeepsEveryRecord() {
   appendRecords(s.table(), records);
   setBounds(*s.program, QStringLiteral("  2.0"), QStringLiteral("  5.0"));
   s.dialogs().yesNoAnswers = {false};
-  s.form().SelectButtonClick();
+  s.form().TABULKA->SelectButtonClick();
   QCOMPARE(s.dialogs().questions.size(), std::size_t{1});
   QCOMPARE(rowTexts(s.table()), rowTexts(records));
 }
@@ -713,7 +713,7 @@ void TableCommandsTest::invalidUpperBoundDeletesNothing() {
   setBounds(*s.program, QStringLiteral("  2.0"), QStringLiteral("1 2.0"));
   QCOMPARE(s.program->form7->KonecEdit->text(), QStringLiteral("1 2.0"));
   s.dialogs().yesNoAnswers = {true};
-  s.form().SelectButtonClick();
+  s.form().TABULKA->SelectButtonClick();
   QCOMPARE(s.messageTexts(),
            QStringList{QStringLiteral("'1 2.0' is not a valid floating point value")});
   QCOMPARE(s.dialogs().messages[0].icon, Icon::Error);
@@ -727,13 +727,13 @@ void TableCommandsTest::invalidLowerBoundKeepsTheUpperDeletions() {
   appendRecords(s.table(), records);
   setBounds(*s.program, QStringLiteral("1 1.0"), QStringLiteral("  5.0"));
   s.dialogs().yesNoAnswers = {true};
-  s.form().SelectButtonClick();
+  s.form().TABULKA->SelectButtonClick();
   QCOMPARE(s.messageTexts(),
            QStringList{QStringLiteral("'1 1.0' is not a valid floating point value")});
   const QStringList expected = rowTexts(keptBetween(records, 0.0, 5.0));
   QCOMPARE(expected.size(), 50);
   QCOMPARE(rowTexts(s.table()), expected);
-  QCOMPARE(s.form().DataSource1->rowCount(), 50);
+  QCOMPARE(s.form().TABULKA->DataSource1->rowCount(), 50);
   s.restart();
   QCOMPARE(rowTexts(s.table()), expected);
 }
@@ -745,7 +745,7 @@ void TableCommandsTest::unorderedMinutesAreEachTested() {
   appendRecords(s.table(), records);
   setBounds(*s.program, QStringLiteral("  2.0"), QStringLiteral("  5.0"));
   s.dialogs().yesNoAnswers = {true};
-  s.form().SelectButtonClick();
+  s.form().TABULKA->SelectButtonClick();
   const auto kept = keptBetween(records, 2.0, 5.0);
   QCOMPARE(kept.size(), std::size_t{5});
   QCOMPARE(rowTexts(s.table()), rowTexts(kept));

@@ -106,7 +106,7 @@ void import(Program& program, const QString& file) {
   report(QLatin1String(kImporting));
   QElapsedTimer clock;
   clock.start();
-  program.form->Import_ASCIIClick();
+  program.form->TABULKA->Import_ASCIIClick();
   report(QLatin1String(kDone) + QString::number(program.form->Table1.recordCount()) +
          QLatin1Char(' ') + QString::number(clock.elapsed()));
 }
@@ -124,7 +124,7 @@ void select(Program& program, const QString& zacatek, const QString& konec) {
   clock.start();
   window.FormDeactivate();
   report(QLatin1String(kSelecting) + QLatin1Char(' ') + QString::number(clock.elapsed()));
-  program.form->SelectButtonClick();
+  program.form->TABULKA->SelectButtonClick();
   report(QLatin1String(kDone) + QString::number(program.form->Table1.recordCount()) +
          QLatin1Char(' ') + QString::number(clock.elapsed()));
 }

@@ -97,10 +97,11 @@ struct Rig {
     return form->METERS->VoltageLabel->palette().color(QPalette::Window);
   }
   bool ledsShow(bool on) const {
-    return form->Graf_Measure_Led->Value() == on && form->Tabulka_Measure_Led->Value() == on &&
+    return form->GRAF->Graf_Measure_Led->Value() == on &&
+           form->TABULKA->Tabulka_Measure_Led->Value() == on &&
            form->SERVIS->Servis_Measure_Led->Value() == on;
   }
-  std::size_t chartPoints() const { return form->chartReport.chart().series().count(); }
+  std::size_t chartPoints() const { return form->GRAF->chartReport.chart().series().count(); }
 
   // Switches measuring on, then stops its timers so the test hands out every tick itself.
   void switchOnTickingByHand() const {

@@ -66,21 +66,21 @@ struct ScriptedProgram {
 
   void importFrom(const QString& file) {
     dialogs->fileAnswers = {file};
-    form->Import_ASCIIClick();
+    form->TABULKA->Import_ASCIIClick();
   }
   void exportTo(const QString& file) {
     dialogs->fileAnswers = {file};
-    form->ExportASCII1Click();
+    form->TABULKA->ExportASCII1Click();
   }
   void clearTable() {
     dialogs->yesNoAnswers = {true};
-    form->Vymazat_dataClick();
+    form->TABULKA->Vymazat_dataClick();
   }
   void selectInterval(const QString& from, const QString& to) {
     form7->ZacatekEdit->setText(from);
     form7->KonecEdit->setText(to);
     dialogs->yesNoAnswers = {true};
-    form->SelectButtonClick();
+    form->TABULKA->SelectButtonClick();
   }
 
   ScriptedDialogs* dialogs = nullptr;
@@ -312,7 +312,7 @@ void TestHostileFiles::zeroBytesReachTheOperatorWhole() {
   program.importFrom(file);
   QVERIFY(program.dialogs->messages.empty());
   QCOMPARE(program.table().record(0).voltage, std::string(12, '\0'));
-  program.form->chartReread();
+  program.form->GRAF->chartReread();
   QCOMPARE(program.messageTexts(),
            QStringList{"'" + zeros + QStringLiteral("' is not a valid floating point value")});
 

@@ -338,9 +338,9 @@ void TestHostileSettings::enormousTextsAreShownCut() {
   const Program program(FileLocations::forExecutableDir(dir.path()), keptDialogs(dialogs));
   TForm1& form = program.form();
   const QString cut = QString::fromUtf8(repeated("Ž", ProfileFile::kValueBufferSize - 2));
-  QCOMPARE(form.Titulek, cut);
-  QCOMPARE(form.HlavickaTab, cut);
-  QCOMPARE(form.chartReport.chart().firstTitleLine(), cut);
+  QCOMPARE(form.GRAF->Titulek, cut);
+  QCOMPARE(form.TABULKA->HlavickaTab, cut);
+  QCOMPARE(form.GRAF->chartReport.chart().firstTitleLine(), cut);
   form.show();
   QVERIFY(QTest::qWaitForWindowExposed(&form));
   QCOMPARE(form.PageControl1->currentWidget(), form.GRAF);

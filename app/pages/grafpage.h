@@ -1,0 +1,98 @@
+#pragma once
+
+#include "data/chartreport.h"
+
+#include <QString>
+#include <QWidget>
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+class QAction;
+class QActionGroup;
+class QToolButton;
+
+namespace kelvor {
+
+struct ChartPicture;
+class MeasuringCycle;
+struct SaveDialogOptions;
+class ChartView;
+class MeasurementTable;
+class PageHost;
+class TLed;
+
+// The GRAF page: the voltage chart over the measurement table, its scales, colour and title,
+// and its print and export commands. The scale items stay in the frame's menu; the page marks
+// them and reads them back.
+class GrafPage : public QWidget {
+  Q_OBJECT
+
+public:
+  // `cycle` gives the storage interval that turns the time scale into records.
+  GrafPage(PageHost& host, MeasurementTable& table, const MeasuringCycle& cycle,
+           QWidget* parent = nullptr);
+  ~GrafPage() override;
+
+  // Settings values.
+  int ScaleX = 0;
+  int ScaleY = 0;
+  QString Titulek;
+  QString Barva;
+
+  ChartReport chartReport;
+
+  // The menu's time-axis and voltage-axis items, in the order of their scale lists.
+  void setScaleItems(QActionGroup* timeAxis, QActionGroup* voltageAxis);
+  // Checks the items that stand for ScaleX and ScaleY.
+  void markScaleItems();
+  // Takes the checked scales and the curve's colour into the settings values.
+  void takeShutdownValues();
+  // Scales the chart's drawing along with the page's controls.
+  void scaleChart(double factor);
+  void setMeasuringLed(bool on);
+
+  void bindChartToTable();
+  void RedrawScreen();
+  void chartReread();
+  void Sca_X_060Click();
+  void Sca_X_120Click();
+  void Sca_X_300Click();
+  void Sca_X_600Click();
+  void Sca_Y_15Click();
+  void Sca_Y_03Click();
+  void Barva_KrivkyClick();
+  void Titulek_GrafuClick();
+  void Tisk_GrafuClick();
+  void Export_BMPClick();
+  void Export_WMFClick();
+
+  ChartView* Report1 = nullptr;
+  TLed* Led1 = nullptr;
+  TLed* Graf_Measure_Led = nullptr;
+  QToolButton* SpeedButton3 = nullptr;
+
+private:
+  struct ScaleItem {
+    QAction* item;
+    int* value;
+    int setting;
+  };
+  // Each scale item with the setting it changes and the value it stands for.
+  std::vector<ScaleItem> scaleItems();
+  void selectScale(int& value, int setting, QAction* item);
+  void selectTimeScale(std::size_t index);
+  void selectVoltageScale(std::size_t index);
+  using ChartFileWriter = int (*)(const ChartEngine&, const ChartPicture&, const std::string&);
+  void exportChart(const SaveDialogOptions& options, ChartFileWriter write);
+
+  PageHost& m_host;
+  MeasurementTable& m_table;
+  const MeasuringCycle& m_cycle;
+  QActionGroup* m_timeAxisGroup = nullptr;
+  QActionGroup* m_voltageAxisGroup = nullptr;
+  bool m_rereading = false;
+};
+
+} // namespace kelvor

@@ -1,0 +1,201 @@
+#include "app/pages/tabulkapage.h"
+
+#include "app/applicationtitle.h"
+#include "app/pages/exportmessage.h"
+#include "app/pages/grafpage.h"
+#include "app/pages/pagebuilder.h"
+#include "app/pages/pagehost.h"
+#include "app/tablereportsource.h"
+#include "data/core/asciiformat.h"
+#include "data/core/fileerror.h"
+#include "data/core/measurementtable.h"
+#include "data/core/numbertext.h"
+#include "data/core/tablecommands.h"
+#include "data/dbgrid.h"
+#include "data/dbnavigator.h"
+#include "data/form3.h"
+#include "data/form7.h"
+#include "data/tablemodel.h"
+#include "data/timeformat.h"
+#include "data/timeofdaytexts.h"
+#include "instrument/core/measuringcycle.h"
+#include "widgets/controlhint.h"
+#include "widgets/led.h"
+#include "widgets/maskedit.h"
+
+#include <QApplication>
+#include <QToolButton>
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+namespace kelvor {
+namespace {
+
+// A bound read afresh from its edit for every record; the text is shaped and converted
+// again only when the edit shows another text than at the last record. The shown text is the
+// edit's own, shared and not copied.
+class BoundReader {
+public:
+  explicit BoundReader(const MaskEdit& edit) : m_edit(edit) {}
+
+  double value() {
+    const QString shown = m_edit.QLineEdit::text();
+    if (!m_value || shown != m_shown) {
+      m_value = strToFloat(m_edit.text().toStdString());
+      m_shown = shown;
+    }
+    return *m_value;
+  }
+
+private:
+  const MaskEdit& m_edit;
+  QString m_shown;
+  std::optional<double> m_value;
+};
+
+TimeTextFormat timeTextFormat(const TimeFormat& format) {
+  TimeTextFormat text;
+  text.timeSeparator = format.separator().toStdString();
+  text.decimalSeparator = format.locale().decimalPoint().toStdString();
+  text.amText = format.amText().toStdString();
+  text.pmText = format.pmText().toStdString();
+  return text;
+}
+
+} // namespace
+
+TabulkaPage::TabulkaPage(PageHost& host, MeasurementTable& table, MeasuringCycle& cycle,
+                         GrafPage& graf, QWidget* parent)
+    : QWidget(parent), m_host(host), m_table(table), m_cycle(cycle), m_graf(graf),
+      m_dataSource(std::make_unique<TableModel>(table)) {
+  setUpPage(this, "TABULKA");
+  placeLabel(this, "Label6", QStringLiteral("TABULKA  NAMĚŘENÝCH  HODNOT:"), {160, 16, 443, 29},
+             kHeading);
+  DataSource1 = m_dataSource.get();
+  DataSource1->setObjectName(QStringLiteral("DataSource1"));
+  DBGrid1 = new DBGrid(this);
+  place(DBGrid1, "DBGrid1", {88, 64, 593, 321});
+  DBGrid1->setDataSource(DataSource1);
+  setHint(DBGrid1,
+          QStringLiteral(
+              "V  této  tabulce  můžete  pozorovat  závislost  naměřených  hodnot  na  čase"));
+  DBNavigator1 = new DBNavigator(this);
+  place(DBNavigator1, "DBNavigator1", {88, 410, 490, 25});
+  DBNavigator1->setDataSource(DataSource1);
+  Tabulka_Measure_Led = placeLed(this, "Tabulka_Measure_Led", {608, 408}, TLEDStyle::LEDLarge);
+  setHint(Tabulka_Measure_Led, QString::fromUtf8(kMeasuringLedHint));
+  SpeedButton1 =
+      placePrintButton(this, "SpeedButton1", {656, 408, 25, 25},
+                       "Tímto  tlačítkem  můžete  zobrazit  náhled  a  vytisknout  tabulku");
+  connect(SpeedButton1, &QToolButton::clicked, this, &TabulkaPage::Tisk_tabulkyClick);
+  connect(DataSource1, &TableModel::errorOccurred, this,
+          [this](const QString& message) { m_host.showError(message); });
+}
+
+TabulkaPage::~TabulkaPage() = default;
+
+void TabulkaPage::attachForms(TForm3* form3, TForm7* form7) {
+  Form3 = form3;
+  Form7 = form7;
+  connect(Form7, &TForm7::selectRequested, this, &TabulkaPage::SelectButtonClick);
+}
+
+void TabulkaPage::scaleGrid(double factor) {
+  DBGrid1->setScale(factor);
+}
+
+void TabulkaPage::Vymazat_dataClick() {
+  const QString question = QStringLiteral("Opravdu  chcete vymazat") + QLatin1Char('\n') +
+                           QStringLiteral("všechna Vaše pracně  naměřená data ???");
+  if (!m_host.dialogs().askYesNo(kApplicationTitle, question, OperatorDialogs::Icon::Question))
+    return;
+  const bool cleared = m_host.runCommand([this] { clearTable(m_table); });
+  if (!cleared)
+    return;
+  m_cycle.tableCleared();
+  m_graf.chartReread();
+}
+
+void TabulkaPage::Hlavicka_TabulkyClick() {
+  const std::optional<QString> header = m_host.dialogs().inputText(
+      QStringLiteral("HLAVIČKA  TABULKY  NAHOŘE:"),
+      QStringLiteral("Zadejte  hlavičku [ Max. 30 znaků ]:"), HlavickaTab, 255);
+  if (!header)
+    return;
+  HlavickaTab = *header;
+  Form3->setHeaderCaption(HlavickaTab);
+}
+
+void TabulkaPage::Tisk_tabulkyClick() {
+  QApplication::processEvents();
+  m_host.runCommand([this] {
+    m_table.first();
+    Form3->preview(TableReportSource(m_table), window());
+  });
+}
+
+void TabulkaPage::Vyber_IntervaluClick() {
+  Form7->exec();
+}
+
+// Keeps the records whose minutes lie within the window's bounds, both included; the bounds
+// are read afresh for every record.
+void TabulkaPage::SelectButtonClick() {
+  const QString question = QStringLiteral("Opravdu  chcete vymazat") + QLatin1Char('\n') +
+                           QStringLiteral("všechna Vaše naměřená data") + QLatin1Char('\n') +
+                           QStringLiteral("kromě vybraného intervalu ???");
+  if (!m_host.dialogs().askYesNo(kApplicationTitle, question, OperatorDialogs::Icon::Question))
+    return;
+  m_host.runCommand([this] {
+    BoundReader lower(*Form7->ZacatekEdit);
+    BoundReader upper(*Form7->KonecEdit);
+    keepMinutesWithin(
+        m_table, [&lower] { return lower.value(); }, [&upper] { return upper.value(); });
+  });
+  m_graf.chartReread();
+}
+
+void TabulkaPage::ExportASCII1Click() {
+  SaveDialogOptions options;
+  options.filters = {QStringLiteral("Data  Files  (  *.DAT  ) (*.dat)"), kAllFilesFilter};
+  const std::optional<QString> chosen = m_host.dialogs().saveFileName(options);
+  if (!chosen)
+    return;
+  const bool written = m_host.runCommand([this, &chosen] {
+    exportAsciiFile(m_table, chosen->toStdString(), [texts = TimeOfDayTexts()](int secondsOfDay) {
+      return texts.of(secondsOfDay);
+    });
+  });
+  if (written)
+    showExportedTo(m_host.dialogs(), *chosen);
+}
+
+// A bad line stops the import and keeps the lines before it; a failure outside the file's
+// content (a read error, the table) leaves the table and the minutes text as they were.
+void TabulkaPage::Import_ASCIIClick() {
+  const std::optional<QString> chosen = m_host.dialogs().openFileName();
+  if (!chosen) {
+    m_host.dialogs().showMessage(kApplicationTitle,
+                                 QStringLiteral("CHYBA - Nebyl vybrán soubor") + QLatin1Char('\n') +
+                                     QStringLiteral("s naměřenými daty !!!"),
+                                 OperatorDialogs::Icon::None);
+    return;
+  }
+  m_host.runCommand([this, &chosen] {
+    AsciiFileReader file;
+    checkFileOperation(file.open(chosen->toStdString()));
+    const ImportedLines imported = importAsciiLines(m_table, file, timeTextFormat(TimeFormat()));
+    if (imported.lastMinutes)
+      m_cycle.MinutesText = *imported.lastMinutes;
+    if (imported.stop)
+      throw ConversionError(*imported.stop);
+  });
+}
+
+void TabulkaPage::setMeasuringLed(bool on) {
+  Tabulka_Measure_Led->setValue(on);
+}
+
+} // namespace kelvor

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+#include <memory>
+
+class QToolButton;
+
+namespace kelvor {
+
+class DBGrid;
+class DBNavigator;
+class GrafPage;
+class MeasurementTable;
+class MeasuringCycle;
+class PageHost;
+class TForm3;
+class TForm7;
+class TLed;
+class TableModel;
+
+// The TABULKA page: the grid and navigator over the measurement table, and the table's
+// commands (clear, header, print, interval selection, ASCII export and import). A command
+// that changes the records has the GRAF page's chart read them again.
+class TabulkaPage : public QWidget {
+  Q_OBJECT
+
+public:
+  // `cycle` restarts with a cleared table and takes an import's last minutes.
+  TabulkaPage(PageHost& host, MeasurementTable& table, MeasuringCycle& cycle, GrafPage& graf,
+              QWidget* parent = nullptr);
+  ~TabulkaPage() override;
+
+  // The table report form and the interval selection window, created after the main window.
+  void attachForms(TForm3* form3, TForm7* form7);
+  // Scales the grid's rows and fonts along with the page's controls.
+  void scaleGrid(double factor);
+  void setMeasuringLed(bool on);
+
+  // Settings value.
+  QString HlavickaTab;
+
+  void Vymazat_dataClick();
+  void Hlavicka_TabulkyClick();
+  void Tisk_tabulkyClick();
+  void Vyber_IntervaluClick();
+  void SelectButtonClick();
+  void ExportASCII1Click();
+  void Import_ASCIIClick();
+
+  TableModel* DataSource1 = nullptr;
+  DBGrid* DBGrid1 = nullptr;
+  DBNavigator* DBNavigator1 = nullptr;
+  TLed* Tabulka_Measure_Led = nullptr;
+  QToolButton* SpeedButton1 = nullptr;
+
+  TForm3* Form3 = nullptr;
+  TForm7* Form7 = nullptr;
+
+private:
+  PageHost& m_host;
+  MeasurementTable& m_table;
+  MeasuringCycle& m_cycle;
+  GrafPage& m_graf;
+  std::unique_ptr<TableModel> m_dataSource;
+};
+
+} // namespace kelvor
