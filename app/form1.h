@@ -3,10 +3,7 @@
 #include "app/core/profilefile.h"
 #include "app/filelocations.h"
 #include "app/operatordialogs.h"
-#include "app/pages/autorpage.h"
-#include "app/pages/grafpage.h"
 #include "app/pages/pagehost.h"
-#include "app/pages/tabulkapage.h"
 #include "data/core/measurementtable.h"
 #include "data/form7.h"
 #include "instrument/measuringcontroller.h"
@@ -26,12 +23,15 @@ class QTabWidget;
 
 namespace kelvor {
 
+class AutorPage;
 class EventHandoff;
+class GrafPage;
 class HelpViewer;
 class HintTracker;
 class MetersPage;
 class ParametryPage;
 class ServisPage;
+class TabulkaPage;
 class TForm3;
 class TForm7;
 

@@ -1,6 +1,7 @@
 #include "app/core/valuelists.h"
 #include "app/form1.h"
 #include "app/hints.h"
+#include "app/pages/grafpage.h"
 
 #include <QAction>
 #include <QActionGroup>

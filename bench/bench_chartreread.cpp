@@ -1,5 +1,6 @@
 #include "app/filelocations.h"
 #include "app/form1.h"
+#include "app/pages/grafpage.h"
 #include "app/program.h"
 #include "data/core/measurementtable.h"
 #include "data/core/numbertext.h"

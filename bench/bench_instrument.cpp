@@ -1,4 +1,5 @@
 #include "app/form1.h"
+#include "app/pages/grafpage.h"
 #include "app/pages/meterspage.h"
 #include "bench/benchprogram.h"
 #include "data/chartview.h"

@@ -1,6 +1,8 @@
 #include "app/core/profilefile.h"
 #include "app/filelocations.h"
 #include "app/form1.h"
+#include "app/pages/grafpage.h"
+#include "app/pages/tabulkapage.h"
 #include "app/settingskeys.h"
 #include "bench/benchprogram.h"
 #include "data/chartview.h"

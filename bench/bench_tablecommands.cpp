@@ -1,4 +1,5 @@
 #include "app/form1.h"
+#include "app/pages/tabulkapage.h"
 #include "app/settingskeys.h"
 #include "bench/benchprogram.h"
 #include "bench/benchrows.h"

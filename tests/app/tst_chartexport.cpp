@@ -1,4 +1,5 @@
 #include "app/form1.h"
+#include "app/pages/grafpage.h"
 #include "app/program.h"
 #include "core/textencoding.h"
 #include "data/chartexport.h"

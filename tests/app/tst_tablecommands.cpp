@@ -1,4 +1,5 @@
 #include "app/form1.h"
+#include "app/pages/tabulkapage.h"
 #include "app/program.h"
 #include "data/core/asciiformat.h"
 #include "data/core/numbertext.h"

@@ -2,6 +2,7 @@
 
 #include "app/form1.h"
 #include "app/pages/servispage.h"
+#include "app/pages/tabulkapage.h"
 #include "app/program.h"
 #include "data/form7.h"
 #include "serial/serialline.h"

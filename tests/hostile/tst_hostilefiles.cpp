@@ -1,4 +1,6 @@
 #include "app/form1.h"
+#include "app/pages/grafpage.h"
+#include "app/pages/tabulkapage.h"
 #include "app/program.h"
 #include "data/core/asciiformat.h"
 #include "data/core/measurementtable.h"
