@@ -1,5 +1,4 @@
 #include "app/pages/meterspage.h"
-#include "app/pages/pagehost.h"
 #include "app/pages/parametrypage.h"
 #include "app/pages/radiogroup.h"
 #include "app/pages/servispage.h"
@@ -9,7 +8,7 @@
 #include "serial/queuedeventhandoff.h"
 #include "serial/serialline.h"
 #include "serial/testing/fakeserialdevice.h"
-#include "tests/support/scripteddialogs.h"
+#include "tests/support/recordinghost.h"
 #include "widgets/levelmeter.h"
 #include "widgets/maskedit.h"
 #include "widgets/needlemeter.h"
@@ -32,25 +31,6 @@ using namespace kelvor;
 using namespace std::chrono_literals;
 
 namespace {
-
-// The frame's part for pages built on their own: scripted dialogs, errors collected.
-class TestHost : public PageHost {
-public:
-  OperatorDialogs& dialogs() override { return scripted; }
-  bool runCommand(const std::function<void()>& command) override {
-    try {
-      command();
-      return true;
-    } catch (const std::exception& error) {
-      showError(QString::fromStdString(error.what()));
-      return false;
-    }
-  }
-  void showError(const QString& message) override { errors << message; }
-
-  ScriptedDialogs scripted;
-  QStringList errors;
-};
 
 // The measuring pages without a main window: the controller on the fake device shows what
 // happens on the pages, as the frame has it do.
@@ -86,7 +66,7 @@ struct MeasuringPagesRig : MeasuringView {
 
   QTemporaryDir folder;
   MeasurementTable table;
-  TestHost host;
+  RecordingHost host;
   std::shared_ptr<FakeClock> clock;
   std::shared_ptr<QueuedEventHandoff> handoff;
   FakeSerialDevice* device = nullptr;

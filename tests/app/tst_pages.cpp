@@ -1,13 +1,12 @@
 #include "app/core/valuelists.h"
 #include "app/pages/grafpage.h"
-#include "app/pages/pagehost.h"
 #include "app/pages/tabulkapage.h"
 #include "data/core/measurementtable.h"
 #include "data/dbgrid.h"
 #include "data/form7.h"
 #include "data/tablemodel.h"
 #include "instrument/core/measuringcycle.h"
-#include "tests/support/scripteddialogs.h"
+#include "tests/support/recordinghost.h"
 #include "tests/support/tablerows.h"
 #include "widgets/maskedit.h"
 
@@ -24,25 +23,6 @@
 using namespace kelvor;
 
 namespace {
-
-// The frame as the pages see it: scripted dialogs, and every error kept for the test.
-class RecordingHost : public PageHost {
-public:
-  ScriptedDialogs scripted;
-  QStringList errors;
-
-  OperatorDialogs& dialogs() override { return scripted; }
-  bool runCommand(const std::function<void()>& command) override {
-    try {
-      command();
-      return true;
-    } catch (const std::exception& error) {
-      showError(QString::fromStdString(error.what()));
-      return false;
-    }
-  }
-  void showError(const QString& message) override { errors << message; }
-};
 
 // The scale items of the frame's menu, in the order of their scale lists.
 QActionGroup* scaleGroup(QObject* owner, std::size_t items) {
