@@ -6,6 +6,7 @@
 #include "data/core/measurementtable.h"
 #include "data/core/numbertext.h"
 #include "serial/serialline.h"
+#include "tests/support/pagecontrols.h"
 #include "widgets/levelmeter.h"
 #include "widgets/needlemeter.h"
 
@@ -145,8 +146,10 @@ void BM_ReplyToDisplay(benchmark::State& state) {
   WiredWindow window(3600, 0);
   window.form->PageControl1->setCurrentWidget(window.form->METERS);
   const std::vector<QWidget*> display{
-      window.form->METERS->NeedleMeter1, window.form->METERS->LevelMeter1,
-      window.form->METERS->VoltageLabel, window.form->METERS->TimeLabel};
+      controlOf<kelvor::TNeedleMeter>(window.form->METERS, "NeedleMeter1"),
+      controlOf<kelvor::TLevelMeter>(window.form->METERS, "LevelMeter1"),
+      controlOf<QLabel>(window.form->METERS, "VoltageLabel"),
+      controlOf<QLabel>(window.form->METERS, "TimeLabel")};
   std::vector<double> handling;
   std::vector<double> withoutPaint;
   std::vector<double> endToEnd;
@@ -161,7 +164,7 @@ void BM_ReplyToDisplay(benchmark::State& state) {
     withoutPaint.push_back(window.handlerOnly() * 1000.0);
     endToEnd.push_back(total * 1000.0);
   }
-  if (window.form->METERS->VoltageLabel->text().isEmpty() ||
+  if (controlOf<QLabel>(window.form->METERS, "VoltageLabel")->text().isEmpty() ||
       window.form->measuring().cycle.LastVoltage < 11.0)
     state.SkipWithError("the replies did not reach the display");
   reportMedian(state, handling, "median_ms");
@@ -182,7 +185,8 @@ void BM_StoreWithReread(benchmark::State& state) {
   for (auto _ : state) {
     double total = 0.0;
     const double seconds =
-        window.reply(n++ % 2 ? 12.5 : 11.75, {window.form->GRAF->Report1}, total);
+        window.reply(n++ % 2 ? 12.5 : 11.75,
+                     {controlOf<kelvor::ChartView>(window.form->GRAF, "Report1")}, total);
     state.SetIterationTime(seconds);
     handling.push_back(seconds * 1000.0);
     withoutPaint.push_back(window.handlerOnly() * 1000.0);

@@ -13,6 +13,7 @@
 #include "data/form7.h"
 #include "instrument/core/loggerprotocol.h"
 #include "serial/serialline.h"
+#include "tests/support/pagecontrols.h"
 
 #include <QEvent>
 #include <QEventLoop>
@@ -149,7 +150,8 @@ struct StartedProgram {
     if (cpu != nullptr)
       cpu->start();
     program = std::make_unique<ScriptedProgram>(folder);
-    FirstPaintWatch watch(program->form, program->form->GRAF->Report1);
+    FirstPaintWatch watch(program->form,
+                          controlOf<kelvor::ChartView>(program->form->GRAF, "Report1"));
     program->form->show();
     const bool painted = watch.wait();
     if (cpu != nullptr)
@@ -216,7 +218,8 @@ BENCHMARK(BM_StartupToFirstPaint)
 class MeasuringWindow {
 public:
   explicit MeasuringWindow(int records)
-      : m_program(programFolder(measuredTable(records), m_logger.path())) {
+      : m_program(programFolder(measuredTable(records), m_logger.path())),
+        m_chart(controlOf<kelvor::ChartView>(form().GRAF, "Report1")) {
     m_timeout.setSingleShot(true);
     m_timeout.setInterval(kPaintTimeoutMs);
     QObject::connect(&m_timeout, &QTimer::timeout, &m_loop, &QEventLoop::quit);
@@ -226,7 +229,7 @@ public:
   }
 
   bool showAndWaitForPaint() {
-    FirstPaintWatch watch(&form(), form().GRAF->Report1);
+    FirstPaintWatch watch(&form(), m_chart);
     form().show();
     return watch.wait();
   }
@@ -256,7 +259,7 @@ private:
     m_cpu.start();
     form().measuring().SerialLine1RxClusterEvent();
     m_unpainted = secondsBetween(start, Clock::now());
-    form().GRAF->Report1->repaint();
+    m_chart->repaint();
     m_cpu.stop();
     m_seconds = secondsBetween(start, Clock::now());
     m_loop.quit();
@@ -264,6 +267,7 @@ private:
 
   LoggerEnd m_logger;
   ScriptedProgram m_program;
+  kelvor::ChartView* m_chart = nullptr;
   QEventLoop m_loop;
   QTimer m_timeout;
   std::optional<double> m_seconds;

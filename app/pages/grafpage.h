@@ -68,12 +68,12 @@ public:
   void Export_BMPClick();
   void Export_WMFClick();
 
+private:
   ChartView* Report1 = nullptr;
   TLed* Led1 = nullptr;
   TLed* Graf_Measure_Led = nullptr;
   QToolButton* SpeedButton3 = nullptr;
 
-private:
   struct ScaleItem {
     QAction* item;
     int* value;

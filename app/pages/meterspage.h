@@ -27,16 +27,16 @@ public:
   // The needle meter's scale, shown once start-up has placed everything.
   void showScale();
 
+private:
+  QLabel* VoltageLabel = nullptr;
+  QLabel* TimeLabel = nullptr;
+  TNeedleMeter* NeedleMeter1 = nullptr;
+  TLevelMeter* LevelMeter1 = nullptr;
   TCustomMultiBevel* MultiBevel1 = nullptr;
   TCustomMultiBevel* MultiBevel2 = nullptr;
   TCustomMultiBevel* MultiBevel3 = nullptr;
   TCustomMultiBevel* MultiBevel4 = nullptr;
-  TNeedleMeter* NeedleMeter1 = nullptr;
-  TLevelMeter* LevelMeter1 = nullptr;
-  QLabel* VoltageLabel = nullptr;
-  QLabel* TimeLabel = nullptr;
 
-private:
   void createCaptions();
   void createFrames();
   void createNeedleMeter();

@@ -50,6 +50,7 @@ public:
   void advanceWriteProgress();
   void clearWriteProgress();
 
+private:
   RadioGroup* RychlostBaud = nullptr;
   QLabel* RychlostLabel = nullptr;
   RadioGroup* SeriovyPort = nullptr;
@@ -64,7 +65,6 @@ public:
   TProgressGauge* Gauge2 = nullptr;
   QLabel* Vysledek_Zapisu_Label = nullptr;
 
-private:
   void createChoiceGroups();
   void createCalibration();
   void createWriteControls();

@@ -37,6 +37,11 @@ public:
   void appendTerminalLine(const std::string& bytes);
   void setMeasuringLed(bool on);
 
+signals:
+  // CLEAR wiped the terminal; the EEPROM write's progress is cleared with it.
+  void terminalCleared();
+
+private:
   QLineEdit* PrikazEdit = nullptr;
   QPlainTextEdit* TerminalMemo = nullptr;
   TLed* Servis_Measure_Led = nullptr;
@@ -45,11 +50,6 @@ public:
   QPushButton* Val_Mul_Button = nullptr;
   QPushButton* Zer_Mem_Button = nullptr;
 
-signals:
-  // CLEAR wiped the terminal; the EEPROM write's progress is cleared with it.
-  void terminalCleared();
-
-private:
   void createTerminal();
   void createCommandButtons();
   QPushButton* placeButton(const char* name, const QString& caption, int row, int column);

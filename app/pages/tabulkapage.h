@@ -50,15 +50,16 @@ public:
   void Import_ASCIIClick();
 
   TableModel* DataSource1 = nullptr;
-  DBGrid* DBGrid1 = nullptr;
-  DBNavigator* DBNavigator1 = nullptr;
-  TLed* Tabulka_Measure_Led = nullptr;
-  QToolButton* SpeedButton1 = nullptr;
 
   TForm3* Form3 = nullptr;
   TForm7* Form7 = nullptr;
 
 private:
+  DBGrid* DBGrid1 = nullptr;
+  DBNavigator* DBNavigator1 = nullptr;
+  TLed* Tabulka_Measure_Led = nullptr;
+  QToolButton* SpeedButton1 = nullptr;
+
   PageHost& m_host;
   MeasurementTable& m_table;
   MeasuringCycle& m_cycle;

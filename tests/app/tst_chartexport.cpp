@@ -6,6 +6,7 @@
 #include "data/chartview.h"
 #include "data/core/asciiformat.h"
 #include "data/core/numbertext.h"
+#include "tests/support/pagecontrols.h"
 #include "tests/support/scripteddialogs.h"
 #include "tests/support/wmfreader.h"
 
@@ -113,7 +114,9 @@ struct Program {
   Program& operator=(const Program&) = delete;
 
   const ChartEngine& chart() const { return form->GRAF->chartReport.chart(); }
-  ChartPicture picture() const { return form->GRAF->Report1->chartPicture(); }
+  ChartPicture picture() const {
+    return controlOf<kelvor::ChartView>(form->GRAF, "Report1")->chartPicture();
+  }
 
   void exportTo(bool bitmap, const QString& file) {
     dialogs->fileAnswers = {file};
@@ -134,8 +137,8 @@ struct Program {
 // The size the chart has on the screen, in device pixels: the report's chart object at the
 // page's zoom, times the screen's scale.
 QSize expectedPictureSize(const TForm1& form) {
-  const double zoom = form.GRAF->Report1->zoom();
-  const double ratio = form.GRAF->Report1->devicePixelRatioF();
+  const double zoom = controlOf<kelvor::ChartView>(form.GRAF, "Report1")->zoom();
+  const double ratio = controlOf<kelvor::ChartView>(form.GRAF, "Report1")->devicePixelRatioF();
   const QSizeF mm(272.1, 183.9);
   return (mm * zoom * 96.0 / 25.4 * ratio).toSize();
 }
@@ -186,7 +189,8 @@ void TestChartExport::theScreenScaleIsTheOneAskedFor() {
   Program program;
   const QByteArray asked = qgetenv("QT_SCALE_FACTOR");
   const double expected = asked.isEmpty() ? 1.0 : asked.toDouble();
-  QCOMPARE(program.form->GRAF->Report1->devicePixelRatioF(), expected);
+  QCOMPARE(controlOf<kelvor::ChartView>(program.form->GRAF, "Report1")->devicePixelRatioF(),
+           expected);
   QCOMPARE(program.picture().devicePixelRatio, expected);
 }
 

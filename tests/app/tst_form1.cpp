@@ -15,6 +15,7 @@
 #include "data/dbnavigator.h"
 #include "data/tablemodel.h"
 #include "serial/serialline.h"
+#include "tests/support/pagecontrols.h"
 #include "tests/support/scripteddialogs.h"
 #include "widgets/maskedit.h"
 
@@ -152,36 +153,38 @@ private slots:
                              "BaudRate=19200", "PocetRadku=100", "Stranka=METERS"})
       QVERIFY2(lines.contains(QString::fromLatin1(line)), line);
     QCOMPARE(f.form->PageControl1->currentWidget(), f.form->METERS);
-    QCOMPARE(f.form->PARAMETRY->DobaUkladani->itemIndex(), 3);
-    QCOMPARE(f.form->PARAMETRY->RychlostBaud->itemIndex(), 4);
+    QCOMPARE(controlOf<kelvor::RadioGroup>(f.form->PARAMETRY, "DobaUkladani")->itemIndex(), 3);
+    QCOMPARE(controlOf<kelvor::RadioGroup>(f.form->PARAMETRY, "RychlostBaud")->itemIndex(), 4);
     QVERIFY(f.form->Sca_X_060->isChecked());
     QVERIFY(f.form->Sca_Y_15->isChecked());
   }
 
   void storedIntervalSelectsItsItem() {
     Fixture f("[Ukladani]\nDoba=600\n");
-    QCOMPARE(f.form->PARAMETRY->DobaUkladani->itemIndex(), 6);
+    QCOMPARE(controlOf<kelvor::RadioGroup>(f.form->PARAMETRY, "DobaUkladani")->itemIndex(), 6);
     QCOMPARE(int(f.form->measuring().cycle.Doba), 600);
-    QCOMPARE(f.form->PARAMETRY->DobaUkladaniLabel->text(), QStringLiteral("600"));
+    QCOMPARE(controlOf<QLabel>(f.form->PARAMETRY, "DobaUkladaniLabel")->text(),
+             QStringLiteral("600"));
   }
 
   void valuesThatMatchNoItemSelectNothing() {
     Fixture f(
         "[Ukladani]\nDoba=7\n[Serial]\nBaudRate=300\nSerialPort=com1\n[Transfer]\nPocetRadku=99\n");
-    QCOMPARE(f.form->PARAMETRY->DobaUkladani->itemIndex(), -1);
-    QCOMPARE(f.form->PARAMETRY->RychlostBaud->itemIndex(), -1);
-    QCOMPARE(f.form->PARAMETRY->SeriovyPort->itemIndex(), -1);
-    QCOMPARE(f.form->PARAMETRY->PocetRadkuGroup->itemIndex(), -1);
-    QCOMPARE(f.form->PARAMETRY->RychlostLabel->text(), QStringLiteral("300"));
-    QCOMPARE(f.form->PARAMETRY->SerialPortLabel->text(), QStringLiteral("com1"));
-    QCOMPARE(f.form->PARAMETRY->PocetRadkuLabel->text(), QStringLiteral("99"));
+    QCOMPARE(controlOf<kelvor::RadioGroup>(f.form->PARAMETRY, "DobaUkladani")->itemIndex(), -1);
+    QCOMPARE(controlOf<kelvor::RadioGroup>(f.form->PARAMETRY, "RychlostBaud")->itemIndex(), -1);
+    QCOMPARE(controlOf<kelvor::RadioGroup>(f.form->PARAMETRY, "SeriovyPort")->itemIndex(), -1);
+    QCOMPARE(controlOf<kelvor::RadioGroup>(f.form->PARAMETRY, "PocetRadkuGroup")->itemIndex(), -1);
+    QCOMPARE(controlOf<QLabel>(f.form->PARAMETRY, "RychlostLabel")->text(), QStringLiteral("300"));
+    QCOMPARE(controlOf<QLabel>(f.form->PARAMETRY, "SerialPortLabel")->text(),
+             QStringLiteral("com1"));
+    QCOMPARE(controlOf<QLabel>(f.form->PARAMETRY, "PocetRadkuLabel")->text(), QStringLiteral("99"));
     QCOMPARE(int(f.form->measuring().cycle.Doba), 7);
   }
 
   void aZeroIntervalBecomesSixSeconds() {
     Fixture f("[Ukladani]\nDoba=0\n");
     QCOMPARE(int(f.form->measuring().cycle.Doba), 6);
-    QCOMPARE(f.form->PARAMETRY->DobaUkladani->itemIndex(), 0);
+    QCOMPARE(controlOf<kelvor::RadioGroup>(f.form->PARAMETRY, "DobaUkladani")->itemIndex(), 0);
   }
 
   void theSecondReadOfTheIntervalWins() {
@@ -218,11 +221,13 @@ private slots:
 
   void selectingTheSelectedItemRunsNoHandler() {
     Fixture f("[Transfer]\nPocetRadku=180\n");
-    f.form->PARAMETRY->PocetRadkuLabel->setText(QStringLiteral("untouched"));
-    f.form->PARAMETRY->PocetRadkuGroup->setItemIndex(1);
-    QCOMPARE(f.form->PARAMETRY->PocetRadkuLabel->text(), QStringLiteral("untouched"));
-    f.form->PARAMETRY->PocetRadkuGroup->setItemIndex(6);
-    QCOMPARE(f.form->PARAMETRY->PocetRadkuLabel->text(), QStringLiteral("3600"));
+    controlOf<QLabel>(f.form->PARAMETRY, "PocetRadkuLabel")->setText(QStringLiteral("untouched"));
+    controlOf<kelvor::RadioGroup>(f.form->PARAMETRY, "PocetRadkuGroup")->setItemIndex(1);
+    QCOMPARE(controlOf<QLabel>(f.form->PARAMETRY, "PocetRadkuLabel")->text(),
+             QStringLiteral("untouched"));
+    controlOf<kelvor::RadioGroup>(f.form->PARAMETRY, "PocetRadkuGroup")->setItemIndex(6);
+    QCOMPARE(controlOf<QLabel>(f.form->PARAMETRY, "PocetRadkuLabel")->text(),
+             QStringLiteral("3600"));
     QCOMPARE(int(f.form->PARAMETRY->PocetRadku), 3600);
   }
 
@@ -308,38 +313,45 @@ private slots:
 
   void theParameterGroupsShowTheirListsInOrder() {
     Fixture f("");
-    QCOMPARE(itemTexts(f.form->PARAMETRY->RychlostBaud), captionsOf(kelvor::kBaudRateItems));
-    QCOMPARE(itemTexts(f.form->PARAMETRY->SeriovyPort), captionsOf(kelvor::kSerialPortItems));
-    QCOMPARE(itemTexts(f.form->PARAMETRY->DobaUkladani), captionsOf(kelvor::kStorageIntervalItems));
-    QCOMPARE(itemTexts(f.form->PARAMETRY->PocetRadkuGroup), captionsOf(kelvor::kRowCountItems));
-    QCOMPARE(itemTexts(f.form->PARAMETRY->RychlostBaud).front(), QStringLiteral("  1200   Bd"));
-    QCOMPARE(itemTexts(f.form->PARAMETRY->PocetRadkuGroup).back(), QStringLiteral("3600   ŘÁDKŮ"));
+    QCOMPARE(itemTexts(controlOf<kelvor::RadioGroup>(f.form->PARAMETRY, "RychlostBaud")),
+             captionsOf(kelvor::kBaudRateItems));
+    QCOMPARE(itemTexts(controlOf<kelvor::RadioGroup>(f.form->PARAMETRY, "SeriovyPort")),
+             captionsOf(kelvor::kSerialPortItems));
+    QCOMPARE(itemTexts(controlOf<kelvor::RadioGroup>(f.form->PARAMETRY, "DobaUkladani")),
+             captionsOf(kelvor::kStorageIntervalItems));
+    QCOMPARE(itemTexts(controlOf<kelvor::RadioGroup>(f.form->PARAMETRY, "PocetRadkuGroup")),
+             captionsOf(kelvor::kRowCountItems));
+    QCOMPARE(itemTexts(controlOf<kelvor::RadioGroup>(f.form->PARAMETRY, "RychlostBaud")).front(),
+             QStringLiteral("  1200   Bd"));
+    QCOMPARE(itemTexts(controlOf<kelvor::RadioGroup>(f.form->PARAMETRY, "PocetRadkuGroup")).back(),
+             QStringLiteral("3600   ŘÁDKŮ"));
   }
 
   void choosingAnItemAppliesItsValue() {
     Fixture f("");
     TForm1& w = *f.form;
-    clickEachItem(w.PARAMETRY->RychlostBaud, [&w](int i) {
+    clickEachItem(controlOf<kelvor::RadioGroup>(w.PARAMETRY, "RychlostBaud"), [&w](int i) {
       const int rate = kelvor::kBaudRateItems[std::size_t(i)].value;
       QCOMPARE(w.PARAMETRY->BaudRate, rate);
       QCOMPARE(w.measuring().serialLine().BaudRate(), std::uint32_t(rate));
-      QCOMPARE(w.PARAMETRY->RychlostLabel->text(), QString::number(rate));
+      QCOMPARE(controlOf<QLabel>(w.PARAMETRY, "RychlostLabel")->text(), QString::number(rate));
     });
-    clickEachItem(w.PARAMETRY->SeriovyPort, [&w](int i) {
+    clickEachItem(controlOf<kelvor::RadioGroup>(w.PARAMETRY, "SeriovyPort"), [&w](int i) {
       const QString name = QString::fromUtf8(kelvor::kSerialPortItems[std::size_t(i)].value);
       QCOMPARE(w.PARAMETRY->SerialPort, name);
       QCOMPARE(QString::fromStdString(w.measuring().serialLine().CommPort()), name);
-      QCOMPARE(w.PARAMETRY->SerialPortLabel->text(), name);
+      QCOMPARE(controlOf<QLabel>(w.PARAMETRY, "SerialPortLabel")->text(), name);
     });
-    clickEachItem(w.PARAMETRY->DobaUkladani, [&w](int i) {
+    clickEachItem(controlOf<kelvor::RadioGroup>(w.PARAMETRY, "DobaUkladani"), [&w](int i) {
       const int seconds = kelvor::kStorageIntervalItems[std::size_t(i)].value;
       QCOMPARE(int(w.measuring().cycle.Doba), seconds);
-      QCOMPARE(w.PARAMETRY->DobaUkladaniLabel->text(), QString::number(seconds));
+      QCOMPARE(controlOf<QLabel>(w.PARAMETRY, "DobaUkladaniLabel")->text(),
+               QString::number(seconds));
     });
-    clickEachItem(w.PARAMETRY->PocetRadkuGroup, [&w](int i) {
+    clickEachItem(controlOf<kelvor::RadioGroup>(w.PARAMETRY, "PocetRadkuGroup"), [&w](int i) {
       const int rows = kelvor::kRowCountItems[std::size_t(i)].value;
       QCOMPARE(int(w.PARAMETRY->PocetRadku), rows);
-      QCOMPARE(w.PARAMETRY->PocetRadkuLabel->text(), QString::number(rows));
+      QCOMPARE(controlOf<QLabel>(w.PARAMETRY, "PocetRadkuLabel")->text(), QString::number(rows));
     });
     QCOMPARE(w.PARAMETRY->SerialPort, QStringLiteral("COM1"));
     QCOMPARE(w.PARAMETRY->BaudRate, 1200);
@@ -358,10 +370,13 @@ private slots:
           "\n[Transfer]\nPocetRadku=" + QByteArray::number(valueAt(kelvor::kRowCountItems)) + "\n";
       Fixture f(ini);
       const int last = int(i);
-      QCOMPARE(f.form->PARAMETRY->RychlostBaud->itemIndex(), std::min(last, 7));
-      QCOMPARE(f.form->PARAMETRY->SeriovyPort->itemIndex(), std::min(last, 7));
-      QCOMPARE(f.form->PARAMETRY->DobaUkladani->itemIndex(), last);
-      QCOMPARE(f.form->PARAMETRY->PocetRadkuGroup->itemIndex(), std::min(last, 6));
+      QCOMPARE(controlOf<kelvor::RadioGroup>(f.form->PARAMETRY, "RychlostBaud")->itemIndex(),
+               std::min(last, 7));
+      QCOMPARE(controlOf<kelvor::RadioGroup>(f.form->PARAMETRY, "SeriovyPort")->itemIndex(),
+               std::min(last, 7));
+      QCOMPARE(controlOf<kelvor::RadioGroup>(f.form->PARAMETRY, "DobaUkladani")->itemIndex(), last);
+      QCOMPARE(controlOf<kelvor::RadioGroup>(f.form->PARAMETRY, "PocetRadkuGroup")->itemIndex(),
+               std::min(last, 6));
       f.form->FormDestroy();
       for (const QByteArray& line : ini.split('\n'))
         if (line.contains('='))
@@ -379,10 +394,12 @@ private slots:
 
   void hintsReachTheStatusLine() {
     Fixture f("");
-    f.form->ShowHint(kelvor::longHint(kelvor::hintOf(f.form->PARAMETRY->RychlostLabel)));
+    f.form->ShowHint(
+        kelvor::longHint(kelvor::hintOf(controlOf<QLabel>(f.form->PARAMETRY, "RychlostLabel"))));
     QCOMPARE(f.form->Panel1->text(),
              QStringLiteral("Zde  uvidíte  zvolenou  přenosovou  rychlost"));
-    QCOMPARE(f.form->PARAMETRY->RychlostLabel->toolTip(), QStringLiteral("Baud"));
+    QCOMPARE(controlOf<QLabel>(f.form->PARAMETRY, "RychlostLabel")->toolTip(),
+             QStringLiteral("Baud"));
     QCOMPARE(
         kelvor::longHint(kelvor::hintOf(f.form->Vyber_Intervalu)),
         QStringLiteral(
@@ -465,7 +482,8 @@ private slots:
   void settingsFilesOfEarlierVersionsGiveAUsableConstant() {
     // Earlier versions wrote the value without quotes; reading trims its blanks.
     Fixture f("[Convertor]\nKonstStr=  1.000000000\n[Transfer]\nPocetRadku=100\n");
-    QCOMPARE(f.form->PARAMETRY->KonstantaEdit->text(), QStringLiteral("  1.000000000"));
+    QCOMPARE(controlOf<kelvor::MaskEdit>(f.form->PARAMETRY, "KonstantaEdit")->text(),
+             QStringLiteral("  1.000000000"));
     f.form->PARAMETRY->Button3Click();
     QVERIFY(f.dialogs->messages.empty());
     QCOMPARE(f.form->measuring().eeprom.EepromCommands[1], std::string("@W300000"));
@@ -475,9 +493,11 @@ private slots:
     QVERIFY(f.iniLines().contains(QStringLiteral("KonstStr=\"  1.000000000\"")));
 
     Fixture shortValue("[Convertor]\nKonstStr=12.5\n");
-    QCOMPARE(shortValue.form->PARAMETRY->KonstantaEdit->text(), QStringLiteral(" 12.5        "));
+    QCOMPARE(controlOf<kelvor::MaskEdit>(shortValue.form->PARAMETRY, "KonstantaEdit")->text(),
+             QStringLiteral(" 12.5        "));
     Fixture text("[Convertor]\nKonstStr=1,5\n");
-    QCOMPARE(text.form->PARAMETRY->KonstantaEdit->text(), QStringLiteral("1 5.         "));
+    QCOMPARE(controlOf<kelvor::MaskEdit>(text.form->PARAMETRY, "KonstantaEdit")->text(),
+             QStringLiteral("1 5.         "));
   }
 
   void arrowKeysSelectTheNextRadioItem() {
@@ -487,32 +507,36 @@ private slots:
     f.form->PageControl1->setCurrentWidget(f.form->PARAMETRY);
     QVERIFY(QTest::qWaitForWindowExposed(f.form));
     const QList<QRadioButton*> items =
-        f.form->PARAMETRY->DobaUkladani->findChildren<QRadioButton*>();
+        controlOf<kelvor::RadioGroup>(f.form->PARAMETRY, "DobaUkladani")
+            ->findChildren<QRadioButton*>();
     QCOMPARE(items.size(), 9);
     items[3]->setFocus();
     QTRY_VERIFY(items[3]->hasFocus());
     QTest::keyClick(items[3], Qt::Key_Down);
-    QCOMPARE(f.form->PARAMETRY->DobaUkladani->itemIndex(), 4);
+    QCOMPARE(controlOf<kelvor::RadioGroup>(f.form->PARAMETRY, "DobaUkladani")->itemIndex(), 4);
     QCOMPARE(int(f.form->measuring().cycle.Doba), 180);
-    QCOMPARE(f.form->PARAMETRY->DobaUkladaniLabel->text(), QStringLiteral("180"));
+    QCOMPARE(controlOf<QLabel>(f.form->PARAMETRY, "DobaUkladaniLabel")->text(),
+             QStringLiteral("180"));
     QVERIFY(items[4]->hasFocus() && items[4]->isChecked() && !items[3]->isChecked());
     QTest::keyClick(items[4], Qt::Key_Left);
     QTest::keyClick(items[3], Qt::Key_Up);
-    QCOMPARE(f.form->PARAMETRY->DobaUkladani->itemIndex(), 2);
+    QCOMPARE(controlOf<kelvor::RadioGroup>(f.form->PARAMETRY, "DobaUkladani")->itemIndex(), 2);
     QCOMPARE(int(f.form->measuring().cycle.Doba), 36);
     // Past the last item the selection wraps round to the first.
     items[8]->setFocus();
     QTest::keyClick(items[8], Qt::Key_Right);
-    QCOMPARE(f.form->PARAMETRY->DobaUkladani->itemIndex(), 0);
+    QCOMPARE(controlOf<kelvor::RadioGroup>(f.form->PARAMETRY, "DobaUkladani")->itemIndex(), 0);
     QCOMPARE(int(f.form->measuring().cycle.Doba), 6);
 
     // Clicking the selected item again runs no handler.
-    f.form->PARAMETRY->DobaUkladaniLabel->setText(QStringLiteral("untouched"));
+    controlOf<QLabel>(f.form->PARAMETRY, "DobaUkladaniLabel")->setText(QStringLiteral("untouched"));
     QTest::mouseClick(items[0], Qt::LeftButton);
-    QCOMPARE(f.form->PARAMETRY->DobaUkladaniLabel->text(), QStringLiteral("untouched"));
+    QCOMPARE(controlOf<QLabel>(f.form->PARAMETRY, "DobaUkladaniLabel")->text(),
+             QStringLiteral("untouched"));
     QVERIFY(items[0]->isChecked());
     QTest::keyClick(items[0], Qt::Key_Space);
-    QCOMPARE(f.form->PARAMETRY->DobaUkladaniLabel->text(), QStringLiteral("untouched"));
+    QCOMPARE(controlOf<QLabel>(f.form->PARAMETRY, "DobaUkladaniLabel")->text(),
+             QStringLiteral("untouched"));
     QVERIFY(items[0]->isChecked());
   }
 
@@ -523,13 +547,14 @@ private slots:
     QVERIFY(QTest::qWaitForWindowExposed(f.form));
     using Button = kelvor::DBNavigator::Button;
     for (const Button which : {Button::First, Button::Delete, Button::Refresh}) {
-      QToolButton* button = f.form->TABULKA->DBNavigator1->button(which);
+      QToolButton* button =
+          controlOf<kelvor::DBNavigator>(f.form->TABULKA, "DBNavigator1")->button(which);
       QTest::mouseMove(button);
       QTRY_COMPARE(f.form->Panel1->text(), kelvor::DBNavigator::hint(which));
       QVERIFY(button->toolTip().isEmpty());
     }
     // The grid's cells have no hint of their own: the grid's hint shows.
-    QTest::mouseMove(f.form->TABULKA->DBGrid1->viewport());
+    QTest::mouseMove(controlOf<kelvor::DBGrid>(f.form->TABULKA, "DBGrid1")->viewport());
     QTRY_COMPARE(
         f.form->Panel1->text(),
         QStringLiteral(
@@ -541,11 +566,12 @@ private slots:
                  QStringLiteral("Databázová  tabulka  s  naměřenými  hodnotami"));
 
     f.form->PageControl1->setCurrentWidget(f.form->PARAMETRY);
-    QTest::mouseMove(f.form->PARAMETRY->RychlostLabel);
+    QTest::mouseMove(controlOf<QLabel>(f.form->PARAMETRY, "RychlostLabel"));
     QTRY_COMPARE(f.form->Panel1->text(),
                  QStringLiteral("Zde  uvidíte  zvolenou  přenosovou  rychlost"));
-    QCOMPARE(f.form->PARAMETRY->RychlostLabel->toolTip(), QStringLiteral("Baud"));
-    QTest::mouseMove(f.form->PARAMETRY->PocetRadkuLabel);
+    QCOMPARE(controlOf<QLabel>(f.form->PARAMETRY, "RychlostLabel")->toolTip(),
+             QStringLiteral("Baud"));
+    QTest::mouseMove(controlOf<QLabel>(f.form->PARAMETRY, "PocetRadkuLabel"));
     QTRY_COMPARE(f.form->Panel1->text(),
                  QStringLiteral("Nastavovací  panel  pro  volbu  proměnných  parametrů  programu"));
 
@@ -601,7 +627,7 @@ private slots:
     const int panelHeight = w.Panel1->height();
     const QFont panelFont = w.Panel1->font();
     const QFont tabFont = w.PageControl1->tabBar()->font();
-    const double zoom = w.GRAF->Report1->zoom();
+    const double zoom = controlOf<kelvor::ChartView>(w.GRAF, "Report1")->zoom();
 
     w.scaleTo(QSize(width, width * 3 / 4));
     const double factor = width / 800.0;
@@ -625,13 +651,17 @@ private slots:
     QCOMPARE(w.Panel1->height(), scaled(panelHeight));
     QCOMPARE(fontSize(w.Panel1->font()), scaledFontSize(panelFont));
     QCOMPARE(fontSize(w.PageControl1->tabBar()->font()), scaledFontSize(tabFont));
-    QCOMPARE(w.GRAF->Report1->zoom(), zoom * factor);
+    QCOMPARE(controlOf<kelvor::ChartView>(w.GRAF, "Report1")->zoom(), zoom * factor);
     QCOMPARE(w.size(), QSize(width, width * 3 / 4));
     // Parts follow their control: the radio items its font, the navigator's buttons its width.
-    const auto radioItems = w.PARAMETRY->RychlostBaud->findChildren<QRadioButton*>();
-    QCOMPARE(fontSize(radioItems.front()->font()), fontSize(w.PARAMETRY->RychlostBaud->font()));
-    auto* last = w.TABULKA->DBNavigator1->button(kelvor::DBNavigator::Button::Refresh);
-    QTRY_COMPARE(last->geometry().right() + 1, w.TABULKA->DBNavigator1->width());
+    const auto radioItems =
+        controlOf<kelvor::RadioGroup>(w.PARAMETRY, "RychlostBaud")->findChildren<QRadioButton*>();
+    QCOMPARE(fontSize(radioItems.front()->font()),
+             fontSize(controlOf<kelvor::RadioGroup>(w.PARAMETRY, "RychlostBaud")->font()));
+    auto* last = controlOf<kelvor::DBNavigator>(w.TABULKA, "DBNavigator1")
+                     ->button(kelvor::DBNavigator::Button::Refresh);
+    QTRY_COMPARE(last->geometry().right() + 1,
+                 controlOf<kelvor::DBNavigator>(w.TABULKA, "DBNavigator1")->width());
   }
 
   void theGridShowsImportedRecordsAndNavigatorEdits() {
@@ -647,16 +677,22 @@ private slots:
     f.form->TABULKA->Import_ASCIIClick();
     QVERIFY(f.dialogs->messages.empty());
     QCOMPARE(f.form->TABULKA->DataSource1->rowCount(), 3);
-    QCOMPARE(f.form->TABULKA->DBGrid1->model()->index(2, 2).data().toString(),
+    QCOMPARE(controlOf<kelvor::DBGrid>(f.form->TABULKA, "DBGrid1")
+                 ->model()
+                 ->index(2, 2)
+                 .data()
+                 .toString(),
              QStringLiteral("      11.980"));
-    QCOMPARE(f.form->TABULKA->DBGrid1->currentIndex().row(), 0);
+    QCOMPARE(controlOf<kelvor::DBGrid>(f.form->TABULKA, "DBGrid1")->currentIndex().row(), 0);
 
     // An edit in the grid waits for post; the navigator's cancel drops it.
     using Button = kelvor::DBNavigator::Button;
     QVERIFY(f.form->TABULKA->DataSource1->setData(f.form->TABULKA->DataSource1->index(1, 2),
                                                   QStringLiteral("1")));
     QCOMPARE(f.form->Table1.state(), kelvor::TableState::Edit);
-    f.form->TABULKA->DBNavigator1->button(Button::Cancel)->click();
+    controlOf<kelvor::DBNavigator>(f.form->TABULKA, "DBNavigator1")
+        ->button(Button::Cancel)
+        ->click();
     QCOMPARE(f.form->TABULKA->DataSource1->index(1, 2).data().toString(),
              QStringLiteral("      11.990"));
     QCOMPARE(f.form->Table1.state(), kelvor::TableState::Browse);

@@ -7,6 +7,7 @@
 #include "app/program.h"
 #include "data/core/numbertext.h"
 #include "data/form3.h"
+#include "tests/support/pagecontrols.h"
 #include "tests/support/scripteddialogs.h"
 
 #include <QAction>
@@ -271,7 +272,7 @@ private slots:
   void aNewStorageIntervalWaitsForTheNextRedraw() {
     Fixture f("[Graph]\nScaleX=120\nScaleY=15\nTitulek=T\n[Ukladani]\nDoba=36\n");
     QCOMPARE(f.chart().bottomAxis().maximum, 200.0);
-    f.form().PARAMETRY->DobaUkladani->setItemIndex(0);
+    controlOf<kelvor::RadioGroup>(f.form().PARAMETRY, "DobaUkladani")->setItemIndex(0);
     QCOMPARE(int(f.form().measuring().cycle.Doba), 6);
     QCOMPARE(f.chart().bottomAxis().maximum, 200.0);
     f.dialogs().textAnswers = {QStringLiteral("T")};
@@ -537,11 +538,11 @@ private slots:
     const PreviewSeen table = closePreviewOpenedBy([&f] { f.form().Tisk_tabulky->trigger(); });
     QCOMPARE(table.title, QString::fromUtf8(kelvor::kTableReportTitle));
     QVERIFY(table.pages > 1);
-    const PreviewSeen chartByButton =
-        closePreviewOpenedBy([&f] { f.form().GRAF->SpeedButton3->click(); });
+    const PreviewSeen chartByButton = closePreviewOpenedBy(
+        [&f] { controlOf<QToolButton>(f.form().GRAF, "SpeedButton3")->click(); });
     QCOMPARE(chartByButton.title, chart.title);
-    const PreviewSeen tableByButton =
-        closePreviewOpenedBy([&f] { f.form().TABULKA->SpeedButton1->click(); });
+    const PreviewSeen tableByButton = closePreviewOpenedBy(
+        [&f] { controlOf<QToolButton>(f.form().TABULKA, "SpeedButton1")->click(); });
     QCOMPARE(tableByButton.title, table.title);
     QCOMPARE(tableByButton.pages, table.pages);
     QVERIFY(f.dialogs().messages.empty());

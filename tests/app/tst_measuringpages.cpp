@@ -8,6 +8,7 @@
 #include "serial/queuedeventhandoff.h"
 #include "serial/serialline.h"
 #include "serial/testing/fakeserialdevice.h"
+#include "tests/support/pagecontrols.h"
 #include "tests/support/recordinghost.h"
 #include "widgets/levelmeter.h"
 #include "widgets/maskedit.h"
@@ -94,20 +95,20 @@ private slots:
 void TestMeasuringPages::parametryChoicesReachTheLineAndTheCycle() {
   MeasuringPagesRig rig;
   ParametryPage& page = *rig.parametry;
-  page.RychlostBaud->setItemIndex(2);
+  controlOf<kelvor::RadioGroup>(&page, "RychlostBaud")->setItemIndex(2);
   QCOMPARE(page.BaudRate, 4800);
   QCOMPARE(rig.measuring->serialLine().BaudRate(), 4800u);
-  QCOMPARE(page.RychlostLabel->text(), QStringLiteral("4800"));
+  QCOMPARE(controlOf<QLabel>(&page, "RychlostLabel")->text(), QStringLiteral("4800"));
   QVERIFY(rig.measuring->serialLine().Active());
-  page.SeriovyPort->setItemIndex(0);
+  controlOf<kelvor::RadioGroup>(&page, "SeriovyPort")->setItemIndex(0);
   QCOMPARE(page.SerialPort, QStringLiteral("COM1"));
   QCOMPARE(rig.device->openedPath(), std::string("/dev/ttyS0"));
-  page.DobaUkladani->setItemIndex(3);
+  controlOf<kelvor::RadioGroup>(&page, "DobaUkladani")->setItemIndex(3);
   QCOMPARE(int(rig.measuring->cycle.Doba), 60);
-  QCOMPARE(page.DobaUkladaniLabel->text(), QStringLiteral("60"));
-  page.PocetRadkuGroup->setItemIndex(2);
+  QCOMPARE(controlOf<QLabel>(&page, "DobaUkladaniLabel")->text(), QStringLiteral("60"));
+  controlOf<kelvor::RadioGroup>(&page, "PocetRadkuGroup")->setItemIndex(2);
   QCOMPARE(int(page.PocetRadku), 360);
-  QCOMPARE(page.PocetRadkuLabel->text(), QStringLiteral("360"));
+  QCOMPARE(controlOf<QLabel>(&page, "PocetRadkuLabel")->text(), QStringLiteral("360"));
 }
 
 void TestMeasuringPages::parametryWritesTheEepromWithItsProgress() {
@@ -116,10 +117,11 @@ void TestMeasuringPages::parametryWritesTheEepromWithItsProgress() {
   rig.measuring->serialLine().setActive(true);
   rig.measuring->cycle.Doba = 60;
   page.PocetRadku = 100;
-  page.KonstantaEdit->setValueText(QStringLiteral("  1.000000000"));
-  page.Gauge2->setProgress(5);
-  page.Button3->click();
-  QCOMPARE(page.Gauge2->Progress(), 0);
+  controlOf<kelvor::MaskEdit>(&page, "KonstantaEdit")
+      ->setValueText(QStringLiteral("  1.000000000"));
+  controlOf<kelvor::TProgressGauge>(&page, "Gauge2")->setProgress(5);
+  controlOf<QPushButton>(&page, "Button3")->click();
+  QCOMPARE(controlOf<kelvor::TProgressGauge>(&page, "Gauge2")->Progress(), 0);
   QVERIFY(rig.measuring->Timer4->isActive());
   std::string sent;
   while (rig.measuring->Timer4->isActive()) {
@@ -127,14 +129,15 @@ void TestMeasuringPages::parametryWritesTheEepromWithItsProgress() {
     rig.measuring->Timer4Timer();
   }
   QVERIFY(rig.sentReaches(sent));
-  QCOMPARE(page.Gauge2->Progress(), 7);
+  QCOMPARE(controlOf<kelvor::TProgressGauge>(&page, "Gauge2")->Progress(), 7);
   QVERIFY(rig.host.errors.isEmpty());
 }
 
 void TestMeasuringPages::parametryReportsACalibrationThatIsNoNumber() {
   MeasuringPagesRig rig;
   ParametryPage& page = *rig.parametry;
-  page.KonstantaEdit->setValueText(QStringLiteral("1 2.500000000"));
+  controlOf<kelvor::MaskEdit>(&page, "KonstantaEdit")
+      ->setValueText(QStringLiteral("1 2.500000000"));
   page.Button3Click();
   QCOMPARE(rig.host.errors.size(), 1);
   QVERIFY(rig.host.errors.front().contains(QStringLiteral("is not a valid floating point value")));
@@ -148,11 +151,12 @@ void TestMeasuringPages::servisButtonsSendTheirCommands() {
   QVERIFY(button != nullptr);
   button->click();
   QVERIFY(rig.sentReaches("@AKT-ADR\r"));
-  QCOMPARE(rig.servis->PrikazEdit->text(), QStringLiteral("@AKT-ADR"));
+  QCOMPARE(controlOf<QLineEdit>(rig.servis.get(), "PrikazEdit")->text(),
+           QStringLiteral("@AKT-ADR"));
   QCOMPARE(rig.measuring->LastCommand, QStringLiteral("@AKT-ADR"));
   // SEND repeats what the command line holds, typed over or not.
-  rig.servis->PrikazEdit->setText(QStringLiteral("@VER-PRG"));
-  rig.servis->SendButton->click();
+  controlOf<QLineEdit>(rig.servis.get(), "PrikazEdit")->setText(QStringLiteral("@VER-PRG"));
+  controlOf<QPushButton>(rig.servis.get(), "SendButton")->click();
   QVERIFY(rig.sentReaches("@AKT-ADR\r@VER-PRG\r"));
   QCOMPARE(rig.measuring->LastCommand, QStringLiteral("@VER-PRG"));
 }
@@ -161,10 +165,10 @@ void TestMeasuringPages::servisAsksBeforeErasingTheLoggerMemory() {
   MeasuringPagesRig rig;
   rig.measuring->serialLine().setActive(true);
   rig.host.scripted.yesNoAnswers = {false, true};
-  rig.servis->Zer_Mem_Button->click();
+  controlOf<QPushButton>(rig.servis.get(), "Zer_Mem_Button")->click();
   QCOMPARE(rig.host.scripted.questions.size(), std::size_t(1));
   QVERIFY(rig.measuring->LastCommand.isEmpty());
-  rig.servis->Zer_Mem_Button->click();
+  controlOf<QPushButton>(rig.servis.get(), "Zer_Mem_Button")->click();
   QVERIFY(rig.sentReaches("@ZER-MEM\r"));
 }
 
@@ -173,35 +177,38 @@ void TestMeasuringPages::servisClearEmptiesTheTerminalAndTheProgress() {
   QObject::connect(rig.servis.get(), &ServisPage::terminalCleared, rig.parametry.get(),
                    &ParametryPage::clearWriteProgress);
   rig.servis->appendTerminalLine("U[V]:\x01 12\r");
-  QCOMPARE(rig.servis->TerminalMemo->toPlainText(), QStringLiteral("U[V]:\u2401 12\u240D"));
+  QCOMPARE(controlOf<QPlainTextEdit>(rig.servis.get(), "TerminalMemo")->toPlainText(),
+           QStringLiteral("U[V]:\u2401 12\u240D"));
   rig.measuring->LastCommand = QStringLiteral("#VAL-DIR");
-  rig.parametry->Gauge2->setProgress(3);
+  controlOf<kelvor::TProgressGauge>(rig.parametry.get(), "Gauge2")->setProgress(3);
   QSignalSpy cleared(rig.servis.get(), &ServisPage::terminalCleared);
-  rig.servis->Button2->click();
+  controlOf<QPushButton>(rig.servis.get(), "Button2")->click();
   QCOMPARE(cleared.count(), 1);
-  QVERIFY(rig.servis->TerminalMemo->toPlainText().isEmpty());
-  QVERIFY(rig.servis->PrikazEdit->text().isEmpty());
+  QVERIFY(controlOf<QPlainTextEdit>(rig.servis.get(), "TerminalMemo")->toPlainText().isEmpty());
+  QVERIFY(controlOf<QLineEdit>(rig.servis.get(), "PrikazEdit")->text().isEmpty());
   QVERIFY(rig.measuring->LastCommand.isEmpty());
-  QCOMPARE(rig.parametry->Gauge2->Progress(), 0);
+  QCOMPARE(controlOf<kelvor::TProgressGauge>(rig.parametry.get(), "Gauge2")->Progress(), 0);
 }
 
 void TestMeasuringPages::metersShowReadingsAndTheRestingLooks() {
   MeasuringPagesRig rig;
   MetersPage& page = rig.meters;
   page.showReadingLook(12.5, "12.500", 3600 + 2 * 60 + 3);
-  QCOMPARE(page.VoltageLabel->text(), QStringLiteral("12.500"));
-  QCOMPARE(page.NeedleMeter1->value(), 12.5f);
-  QCOMPARE(page.LevelMeter1->position(), 25);
-  QVERIFY(page.TimeLabel->text().contains(QStringLiteral("02:03")));
+  QCOMPARE(controlOf<QLabel>(&page, "VoltageLabel")->text(), QStringLiteral("12.500"));
+  QCOMPARE(controlOf<kelvor::TNeedleMeter>(&page, "NeedleMeter1")->value(), 12.5f);
+  QCOMPARE(controlOf<kelvor::TLevelMeter>(&page, "LevelMeter1")->position(), 25);
+  QVERIFY(controlOf<QLabel>(&page, "TimeLabel")->text().contains(QStringLiteral("02:03")));
   page.showNoReplyLook();
-  QCOMPARE(page.VoltageLabel->text(), QStringLiteral("CHYBA"));
-  QCOMPARE(page.VoltageLabel->palette().color(QPalette::Window), QColor(255, 0, 0));
-  QCOMPARE(page.NeedleMeter1->value(), 10.0f);
-  QCOMPARE(page.LevelMeter1->position(), 0);
-  QVERIFY(page.TimeLabel->text().isEmpty());
+  QCOMPARE(controlOf<QLabel>(&page, "VoltageLabel")->text(), QStringLiteral("CHYBA"));
+  QCOMPARE(controlOf<QLabel>(&page, "VoltageLabel")->palette().color(QPalette::Window),
+           QColor(255, 0, 0));
+  QCOMPARE(controlOf<kelvor::TNeedleMeter>(&page, "NeedleMeter1")->value(), 10.0f);
+  QCOMPARE(controlOf<kelvor::TLevelMeter>(&page, "LevelMeter1")->position(), 0);
+  QVERIFY(controlOf<QLabel>(&page, "TimeLabel")->text().isEmpty());
   page.showSwitchedOffLook();
-  QCOMPARE(page.VoltageLabel->text(), QStringLiteral("VYPNUTO"));
-  QCOMPARE(page.VoltageLabel->palette().color(QPalette::Window), QColor(0, 128, 0));
+  QCOMPARE(controlOf<QLabel>(&page, "VoltageLabel")->text(), QStringLiteral("VYPNUTO"));
+  QCOMPARE(controlOf<QLabel>(&page, "VoltageLabel")->palette().color(QPalette::Window),
+           QColor(0, 128, 0));
 }
 
 QTEST_MAIN(TestMeasuringPages)

@@ -6,6 +6,7 @@
 #include "data/form7.h"
 #include "data/tablemodel.h"
 #include "instrument/core/measuringcycle.h"
+#include "tests/support/pagecontrols.h"
 #include "tests/support/recordinghost.h"
 #include "tests/support/tablerows.h"
 #include "widgets/maskedit.h"
@@ -77,7 +78,8 @@ private slots:
     Pages p;
     QCOMPARE(p.graf->objectName(), QStringLiteral("GRAF"));
     QCOMPARE(p.tabulka->objectName(), QStringLiteral("TABULKA"));
-    QCOMPARE(p.tabulka->DBGrid1->parentWidget(), p.tabulka.get());
+    QCOMPARE(controlOf<kelvor::DBGrid>(p.tabulka.get(), "DBGrid1")->parentWidget(),
+             p.tabulka.get());
   }
 
   void clearThroughTheTableEmptiesTableGridAndChart() {

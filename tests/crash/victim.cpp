@@ -7,6 +7,7 @@
 #include "data/form7.h"
 #include "serial/serialline.h"
 #include "tests/crash/victimprotocol.h"
+#include "tests/support/pagecontrols.h"
 #include "tests/support/scripteddialogs.h"
 #include "widgets/maskedit.h"
 
@@ -85,8 +86,8 @@ QString storedLine(const kelvor::MeasurementTable& table) {
   form.measuring().Timer1->stop();
   form.measuring().Timer2->stop();
   // The pane shows a reply before the reply is stored, so the parent can aim at the store.
-  QObject::connect(form.SERVIS->TerminalMemo, &QPlainTextEdit::textChanged,
-                   [] { report(QLatin1String(kReply)); });
+  QObject::connect(controlOf<QPlainTextEdit>(form.SERVIS, "TerminalMemo"),
+                   &QPlainTextEdit::textChanged, [] { report(QLatin1String(kReply)); });
   report(QLatin1String(kMeasuring));
   for (;;) {
     const int before = form.Table1.recordCount();

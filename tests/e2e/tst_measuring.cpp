@@ -8,6 +8,7 @@
 #include "data/timeformat.h"
 #include "serial/serialline.h"
 #include "tests/support/loggerprocess.h"
+#include "tests/support/pagecontrols.h"
 #include "tests/support/ptypeer.h"
 #include "tests/support/scripteddialogs.h"
 #include "widgets/led.h"
@@ -64,7 +65,7 @@ struct Rig {
   }
 
   QStringList terminalLines() const {
-    const QString text = form->SERVIS->TerminalMemo->toPlainText();
+    const QString text = controlOf<QPlainTextEdit>(form->SERVIS, "TerminalMemo")->toPlainText();
     return text.isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));
   }
   // Waits until the terminal pane shows `count` replies, the last one up to its terminator.
@@ -96,12 +97,12 @@ struct Rig {
   kelvor::MeasurementRecord record(int index) const { return form->Table1.record(index); }
 
   QColor labelColour() const {
-    return form->METERS->VoltageLabel->palette().color(QPalette::Window);
+    return controlOf<QLabel>(form->METERS, "VoltageLabel")->palette().color(QPalette::Window);
   }
   bool ledsShow(bool on) const {
-    return form->GRAF->Graf_Measure_Led->Value() == on &&
-           form->TABULKA->Tabulka_Measure_Led->Value() == on &&
-           form->SERVIS->Servis_Measure_Led->Value() == on;
+    return controlOf<kelvor::TLed>(form->GRAF, "Graf_Measure_Led")->Value() == on &&
+           controlOf<kelvor::TLed>(form->TABULKA, "Tabulka_Measure_Led")->Value() == on &&
+           controlOf<kelvor::TLed>(form->SERVIS, "Servis_Measure_Led")->Value() == on;
   }
   std::size_t chartPoints() const { return form->GRAF->chartReport.chart().series().count(); }
 
@@ -131,19 +132,19 @@ bool showsTimeNearNow(const QLabel* label) {
 }
 
 void checkSwitchedOffLook(const Rig& rig) {
-  QCOMPARE(rig.form->METERS->VoltageLabel->text(), QStringLiteral("VYPNUTO"));
+  QCOMPARE(controlOf<QLabel>(rig.form->METERS, "VoltageLabel")->text(), QStringLiteral("VYPNUTO"));
   QCOMPARE(rig.labelColour(), kSwitchedOffGreen);
-  QCOMPARE(rig.form->METERS->NeedleMeter1->value(), 10.0f);
-  QCOMPARE(rig.form->METERS->LevelMeter1->position(), 0);
-  QVERIFY(rig.form->METERS->TimeLabel->text().isEmpty());
+  QCOMPARE(controlOf<kelvor::TNeedleMeter>(rig.form->METERS, "NeedleMeter1")->value(), 10.0f);
+  QCOMPARE(controlOf<kelvor::TLevelMeter>(rig.form->METERS, "LevelMeter1")->position(), 0);
+  QVERIFY(controlOf<QLabel>(rig.form->METERS, "TimeLabel")->text().isEmpty());
 }
 
 void checkNoReplyLook(const Rig& rig) {
-  QCOMPARE(rig.form->METERS->VoltageLabel->text(), QStringLiteral("CHYBA"));
+  QCOMPARE(controlOf<QLabel>(rig.form->METERS, "VoltageLabel")->text(), QStringLiteral("CHYBA"));
   QCOMPARE(rig.labelColour(), kNoReplyRed);
-  QCOMPARE(rig.form->METERS->NeedleMeter1->value(), 10.0f);
-  QCOMPARE(rig.form->METERS->LevelMeter1->position(), 0);
-  QVERIFY(rig.form->METERS->TimeLabel->text().isEmpty());
+  QCOMPARE(controlOf<kelvor::TNeedleMeter>(rig.form->METERS, "NeedleMeter1")->value(), 10.0f);
+  QCOMPARE(controlOf<kelvor::TLevelMeter>(rig.form->METERS, "LevelMeter1")->position(), 0);
+  QVERIFY(controlOf<QLabel>(rig.form->METERS, "TimeLabel")->text().isEmpty());
 }
 
 // The bytes of one command on the line.
@@ -166,13 +167,15 @@ bool startReadout(const Rig& rig) {
   for (const QString& command : expected) {
     const int before = static_cast<int>(rig.terminalLines().size());
     rig.form->measuring().Timer3Timer();
-    if (rig.form->SERVIS->PrikazEdit->text() != command || !rig.waitForReplies(before + 1))
+    if (controlOf<QLineEdit>(rig.form->SERVIS, "PrikazEdit")->text() != command ||
+        !rig.waitForReplies(before + 1))
       return false;
   }
   // The third tick stops the timer that delivers it.
   rig.form->measuring().Timer3->start();
   rig.form->measuring().Timer3Timer();
-  return rig.form->SERVIS->PrikazEdit->text() == QStringLiteral("#VAL-MUL") &&
+  return controlOf<QLineEdit>(rig.form->SERVIS, "PrikazEdit")->text() ==
+             QStringLiteral("#VAL-MUL") &&
          rig.form->measuring().LastCommand == QStringLiteral("#VAL-MUL") &&
          !rig.form->measuring().Timer3->isActive();
 }
@@ -203,9 +206,10 @@ private slots:
 
     QVERIFY(rig.timedReading());
     QCOMPARE(rig.form->measuring().LastCommand, QStringLiteral("#VAL-DIR"));
-    QCOMPARE(rig.form->SERVIS->PrikazEdit->text(), QStringLiteral("#VAL-DIR"));
+    QCOMPARE(controlOf<QLineEdit>(rig.form->SERVIS, "PrikazEdit")->text(),
+             QStringLiteral("#VAL-DIR"));
     QCOMPARE(rig.terminalLines().last(), QStringLiteral("U[V]:    12.5000 ") + kShownReturn);
-    QCOMPARE(rig.form->METERS->VoltageLabel->text(), QStringLiteral("12.500"));
+    QCOMPARE(controlOf<QLabel>(rig.form->METERS, "VoltageLabel")->text(), QStringLiteral("12.500"));
 
     rig.form->Mereni_ZapnutoClick();
     rig.form->Mereni_VypnutoClick();
@@ -237,12 +241,12 @@ private slots:
     Rig rig(settingsFor(sim.path()));
     rig.switchOnTickingByHand();
     QVERIFY(rig.timedReading());
-    QCOMPARE(rig.form->METERS->VoltageLabel->text(), caption);
+    QCOMPARE(controlOf<QLabel>(rig.form->METERS, "VoltageLabel")->text(), caption);
     QCOMPARE(rig.labelColour(), kReadingBlue);
-    QCOMPARE(rig.form->METERS->NeedleMeter1->value(), needle);
-    QCOMPARE(rig.form->METERS->LevelMeter1->position(), level);
-    QVERIFY2(showsTimeNearNow(rig.form->METERS->TimeLabel),
-             qPrintable(rig.form->METERS->TimeLabel->text()));
+    QCOMPARE(controlOf<kelvor::TNeedleMeter>(rig.form->METERS, "NeedleMeter1")->value(), needle);
+    QCOMPARE(controlOf<kelvor::TLevelMeter>(rig.form->METERS, "LevelMeter1")->position(), level);
+    QVERIFY2(showsTimeNearNow(controlOf<QLabel>(rig.form->METERS, "TimeLabel")),
+             qPrintable(controlOf<QLabel>(rig.form->METERS, "TimeLabel")->text()));
   }
 
   void everyReplyStoresAtSixSeconds() {
@@ -296,7 +300,7 @@ private slots:
     QVERIFY(rig.sendSettled());
     for (int second = 1; second <= 20; ++second)
       rig.form->measuring().Timer2Timer();
-    QCOMPARE(rig.form->METERS->VoltageLabel->text(), QStringLiteral("12.500"));
+    QCOMPARE(controlOf<QLabel>(rig.form->METERS, "VoltageLabel")->text(), QStringLiteral("12.500"));
     QCOMPARE(rig.labelColour(), kReadingBlue);
     rig.form->measuring().Timer2Timer();
     checkNoReplyLook(rig);
@@ -314,13 +318,13 @@ private slots:
 
     QVERIFY(sim.control("silent off"));
     QVERIFY(rig.timedReading());
-    QCOMPARE(rig.form->METERS->VoltageLabel->text(), QStringLiteral("12.500"));
+    QCOMPARE(controlOf<QLabel>(rig.form->METERS, "VoltageLabel")->text(), QStringLiteral("12.500"));
     QCOMPARE(rig.labelColour(), kReadingBlue);
-    QCOMPARE(rig.form->METERS->NeedleMeter1->value(), 12.5f);
+    QCOMPARE(controlOf<kelvor::TNeedleMeter>(rig.form->METERS, "NeedleMeter1")->value(), 12.5f);
     QCOMPARE(rig.records(), 2);
     for (int second = 1; second <= 20; ++second)
       rig.form->measuring().Timer2Timer();
-    QCOMPARE(rig.form->METERS->VoltageLabel->text(), QStringLiteral("12.500"));
+    QCOMPARE(controlOf<QLabel>(rig.form->METERS, "VoltageLabel")->text(), QStringLiteral("12.500"));
   }
 
   void readoutRowsAreStoredAtMidnightWithTwelveWideMinutes() {
@@ -346,7 +350,8 @@ private slots:
     }
     // A read-out leaves the display alone. The chart follows the table as the grid does, and
     // the last row waits in the append state until the table next moves, so it is not drawn yet.
-    QCOMPARE(rig.form->METERS->VoltageLabel->text(), QStringLiteral("VYPNUTO"));
+    QCOMPARE(controlOf<QLabel>(rig.form->METERS, "VoltageLabel")->text(),
+             QStringLiteral("VYPNUTO"));
     QCOMPARE(rig.chartPoints(), pointsBefore + 2);
   }
 
@@ -377,7 +382,7 @@ private slots:
     const kelvor::MeasurementRecord stored = rig.record(recordsAtTick);
     QCOMPARE(stored.minutes.size(), std::size_t(6));
     QCOMPARE(QString::fromStdString(stored.voltage), QStringLiteral("12.500"));
-    QCOMPARE(rig.form->METERS->VoltageLabel->text(), QStringLiteral("12.500"));
+    QCOMPARE(controlOf<QLabel>(rig.form->METERS, "VoltageLabel")->text(), QStringLiteral("12.500"));
   }
 
   void eepromWriteOfSixtySecondsAnd180RowsAndTheConstantOne() {
@@ -385,7 +390,8 @@ private slots:
     // Saved in quotes, as the program saves a value with blanks at its ends.
     Rig rig(settingsFor(sim.path(), "[Ukladani]\nDoba=60\n[Convertor]\nKonstStr=\"  1.000000000\"\n"
                                     "[Transfer]\nPocetRadku=180\n"));
-    QCOMPARE(rig.form->PARAMETRY->KonstantaEdit->text(), QStringLiteral("  1.000000000"));
+    QCOMPARE(controlOf<kelvor::MaskEdit>(rig.form->PARAMETRY, "KonstantaEdit")->text(),
+             QStringLiteral("  1.000000000"));
     rig.form->PARAMETRY->Button3Click();
     QVERIFY(rig.form->measuring().Timer4->isActive());
     rig.form->measuring().Timer4->stop();
@@ -396,8 +402,9 @@ private slots:
       if (step == expected.size() - 1)
         rig.form->measuring().Timer4->start();
       rig.form->measuring().Timer4Timer();
-      sent << rig.form->SERVIS->PrikazEdit->text();
-      QCOMPARE(rig.form->PARAMETRY->Gauge2->Progress(), step + 1);
+      sent << controlOf<QLineEdit>(rig.form->SERVIS, "PrikazEdit")->text();
+      QCOMPARE(controlOf<kelvor::TProgressGauge>(rig.form->PARAMETRY, "Gauge2")->Progress(),
+               step + 1);
       QVERIFY(rig.waitForReplies(step + 1));
     }
     QCOMPARE(sent, expected);
@@ -408,13 +415,15 @@ private slots:
       acknowledged << QStringLiteral("W %1=%2 OK").arg(command.mid(2, 4), command.mid(6, 2)) +
                           kShownReturn;
     QCOMPARE(rig.terminalLines(), acknowledged);
-    QCOMPARE(rig.form->PARAMETRY->Vysledek_Zapisu_Label->text(), QStringLiteral("XXXXXX"));
+    QCOMPARE(controlOf<QLabel>(rig.form->PARAMETRY, "Vysledek_Zapisu_Label")->text(),
+             QStringLiteral("XXXXXX"));
   }
 
   void eepromWriteOfAnEmptyConstant() {
     PtyPeer peer;
     Rig rig(settingsFor(peer.path(), "[Ukladani]\nDoba=60\n[Transfer]\nPocetRadku=180\n"));
-    rig.form->PARAMETRY->KonstantaEdit->setText(QStringLiteral("   .         "));
+    controlOf<kelvor::MaskEdit>(rig.form->PARAMETRY, "KonstantaEdit")
+        ->setText(QStringLiteral("   .         "));
     rig.form->PARAMETRY->Button3Click();
     rig.form->measuring().Timer4->stop();
     for (std::size_t step = 0; step < kelvor::EepromWrite::kCommandCount; ++step) {
@@ -424,17 +433,17 @@ private slots:
     QVERIFY(peer.waitForBytes(7 * 9));
     QCOMPARE(peer.take(),
              QByteArray("@W03EA36\r@W300000\r@W300100\r@W300200\r@W300300\r@W03F0B4\r@W03F100\r"));
-    QCOMPARE(rig.form->PARAMETRY->Gauge2->Progress(), 7);
+    QCOMPARE(controlOf<kelvor::TProgressGauge>(rig.form->PARAMETRY, "Gauge2")->Progress(), 7);
   }
 
   void typedPresentValueCommandCountsAsATimedReading() {
     LoggerProcess sim(simArguments({}));
     Rig rig(settingsFor(sim.path(), "[Ukladani]\nDoba=6\n"));
-    rig.form->SERVIS->PrikazEdit->setText(QStringLiteral("#VAL-DIR"));
+    controlOf<QLineEdit>(rig.form->SERVIS, "PrikazEdit")->setText(QStringLiteral("#VAL-DIR"));
     rig.form->SERVIS->SendButtonClick();
     QCOMPARE(rig.form->measuring().LastCommand, QStringLiteral("#VAL-DIR"));
     QVERIFY(rig.waitForReplies(1));
-    QCOMPARE(rig.form->METERS->VoltageLabel->text(), QStringLiteral("12.500"));
+    QCOMPARE(controlOf<QLabel>(rig.form->METERS, "VoltageLabel")->text(), QStringLiteral("12.500"));
     QCOMPARE(rig.records(), 1);
     QCOMPARE(QString::fromStdString(rig.record(0).voltage), QStringLiteral("12.500"));
   }
@@ -443,14 +452,15 @@ private slots:
   void typedLowerCaseCommandIsOnlyShown() {
     PtyPeer peer;
     Rig rig(settingsFor(peer.path(), "[Ukladani]\nDoba=6\n"));
-    rig.form->SERVIS->PrikazEdit->setText(QStringLiteral("#val-dir"));
+    controlOf<QLineEdit>(rig.form->SERVIS, "PrikazEdit")->setText(QStringLiteral("#val-dir"));
     rig.form->SERVIS->SendButtonClick();
     QVERIFY(peer.waitForBytes(9));
     QCOMPARE(peer.take(), onTheLine("#val-dir"));
     QVERIFY(peer.reply("U[V]:    12.5000 \r"));
     QVERIFY(rig.waitForReplies(1));
     QCOMPARE(rig.terminalLines(), QStringList{QStringLiteral("U[V]:    12.5000 ") + kShownReturn});
-    QCOMPARE(rig.form->METERS->VoltageLabel->text(), QStringLiteral("VYPNUTO"));
+    QCOMPARE(controlOf<QLabel>(rig.form->METERS, "VoltageLabel")->text(),
+             QStringLiteral("VYPNUTO"));
     QCOMPARE(rig.records(), 0);
     QCOMPARE(int(rig.form->measuring().cycle.StoreSeconds), 0);
   }
@@ -466,7 +476,8 @@ private slots:
     QCOMPARE(peer.take(), onTheLine("#VAL-DIR") + onTheLine("@VER-PRG"));
     QVERIFY(peer.reply("U[V]:    12.5000 \r"));
     QVERIFY(rig.waitForReplies(1));
-    QCOMPARE(rig.form->METERS->VoltageLabel->text(), QStringLiteral("VYPNUTO"));
+    QCOMPARE(controlOf<QLabel>(rig.form->METERS, "VoltageLabel")->text(),
+             QStringLiteral("VYPNUTO"));
     QCOMPARE(rig.records(), 0);
 
     serviceButton(rig, "Ver_Prg_Button")->click();
@@ -476,7 +487,7 @@ private slots:
     QCOMPARE(peer.take(), onTheLine("@VER-PRG") + onTheLine("#VAL-DIR"));
     QVERIFY(peer.reply("V1.0 U=    11.2500 \r"));
     QVERIFY(rig.waitForReplies(2));
-    QCOMPARE(rig.form->METERS->VoltageLabel->text(), QStringLiteral("11.250"));
+    QCOMPARE(controlOf<QLabel>(rig.form->METERS, "VoltageLabel")->text(), QStringLiteral("11.250"));
     QCOMPARE(rig.records(), 1);
   }
 
@@ -484,14 +495,14 @@ private slots:
     LoggerProcess sim({QStringLiteral("--rows"), QStringLiteral("4"), QStringLiteral("--row-gap"),
                        QStringLiteral("400")});
     Rig rig(settingsFor(sim.path(), "[Ukladani]\nDoba=60\n"));
-    rig.form->PARAMETRY->Gauge2->setProgress(3);
+    controlOf<kelvor::TProgressGauge>(rig.form->PARAMETRY, "Gauge2")->setProgress(3);
     QVERIFY(startReadout(rig));
     QVERIFY(rig.waitForRecords(1));
     rig.form->SERVIS->Button2Click();
     QVERIFY(rig.form->measuring().LastCommand.isEmpty());
-    QVERIFY(rig.form->SERVIS->PrikazEdit->text().isEmpty());
+    QVERIFY(controlOf<QLineEdit>(rig.form->SERVIS, "PrikazEdit")->text().isEmpty());
     QVERIFY(rig.terminalLines().isEmpty());
-    QCOMPARE(rig.form->PARAMETRY->Gauge2->Progress(), 0);
+    QCOMPARE(controlOf<kelvor::TProgressGauge>(rig.form->PARAMETRY, "Gauge2")->Progress(), 0);
     QCOMPARE(rig.form->Table1.recNo(), 0);
     const int stored = rig.records();
     // The rows still coming are only shown; the last of the four has come with its line.
@@ -514,7 +525,7 @@ private slots:
     QVERIFY(rig.timedReading());
     QCOMPARE(rig.form->measuring().LastCommand, QStringLiteral("#VAL-DIR"));
     QCOMPARE(rig.records(), 2);
-    QCOMPARE(rig.form->METERS->VoltageLabel->text(), QStringLiteral("12.500"));
+    QCOMPARE(controlOf<QLabel>(rig.form->METERS, "VoltageLabel")->text(), QStringLiteral("12.500"));
   }
 
   void zerMemAnsweredNoSendsNothing() {
@@ -526,13 +537,14 @@ private slots:
     QVERIFY(rig.sendSettled());
 
     rig.dialogs->yesNoAnswers = {false};
-    rig.form->SERVIS->Zer_Mem_Button->click();
+    controlOf<QPushButton>(rig.form->SERVIS, "Zer_Mem_Button")->click();
     QCOMPARE(rig.dialogs->questions.size(), std::size_t(1));
     QCOMPARE(
         rig.dialogs->questions[0].text,
         QStringLiteral(
             "Opravdu  chcete  vymazat  z  paměti  EEprom  \nvšechna  Vaše  pracně  naměřená  DATA ???"));
-    QCOMPARE(rig.form->SERVIS->PrikazEdit->text(), QStringLiteral("@KAL-KON"));
+    QCOMPARE(controlOf<QLineEdit>(rig.form->SERVIS, "PrikazEdit")->text(),
+             QStringLiteral("@KAL-KON"));
     QCOMPARE(rig.form->measuring().LastCommand, QStringLiteral("@KAL-KON"));
     // The next command sent is the first thing on the line: "No" sent nothing before it.
     serviceButton(rig, "Ver_Prg_Button")->click();
@@ -541,7 +553,7 @@ private slots:
     QVERIFY(rig.sendSettled());
 
     rig.dialogs->yesNoAnswers = {true};
-    rig.form->SERVIS->Zer_Mem_Button->click();
+    controlOf<QPushButton>(rig.form->SERVIS, "Zer_Mem_Button")->click();
     QVERIFY(peer.waitForBytes(9));
     QCOMPARE(peer.take(), onTheLine("@ZER-MEM"));
   }
@@ -553,7 +565,7 @@ private slots:
     QVERIFY(peer.waitForBytes(9));
     const QByteArray fromButton = peer.take();
     QVERIFY(rig.sendSettled());
-    rig.form->SERVIS->PrikazEdit->setText(QStringLiteral("@VER-PRG"));
+    controlOf<QLineEdit>(rig.form->SERVIS, "PrikazEdit")->setText(QStringLiteral("@VER-PRG"));
     rig.form->SERVIS->SendButtonClick();
     QVERIFY(peer.waitForBytes(9));
     QCOMPARE(peer.take(), fromButton);

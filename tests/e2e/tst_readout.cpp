@@ -6,6 +6,7 @@
 #include "data/core/numbertext.h"
 #include "serial/serialline.h"
 #include "tests/support/loggerprocess.h"
+#include "tests/support/pagecontrols.h"
 #include "tests/support/ptypeer.h"
 #include "tests/support/scripteddialogs.h"
 
@@ -44,7 +45,7 @@ struct Rig {
   }
 
   QStringList terminalLines() const {
-    const QString text = form->SERVIS->TerminalMemo->toPlainText();
+    const QString text = controlOf<QPlainTextEdit>(form->SERVIS, "TerminalMemo")->toPlainText();
     return text.isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));
   }
   bool waitForReplies(int count, int timeoutMs) const {
@@ -155,7 +156,7 @@ void TestReadout::repliesThatAreNoReadingAreOnlyShown() {
   QVERIFY(answer("U[V]:   7%&/(ab)\r"));
   rig.form->measuring().Timer1Timer();
   QVERIFY(answer("U[V]:    12.50V \r"));
-  QCOMPARE(rig.form->METERS->VoltageLabel->text(), QStringLiteral("VYPNUTO"));
+  QCOMPARE(controlOf<QLabel>(rig.form->METERS, "VoltageLabel")->text(), QStringLiteral("VYPNUTO"));
   QCOMPARE(rig.form->measuring().cycle.StoreSeconds, std::uint16_t{0});
   QCOMPARE(rig.terminalLines().last(), QStringLiteral("U[V]:    12.50V \x240D"));
 
@@ -169,7 +170,7 @@ void TestReadout::repliesThatAreNoReadingAreOnlyShown() {
   // A clean reply after them is a reading as ever.
   rig.form->measuring().Timer1Timer();
   QVERIFY(answer("U[V]:    12.5000 \r"));
-  QCOMPARE(rig.form->METERS->VoltageLabel->text(), QStringLiteral("12.500"));
+  QCOMPARE(controlOf<QLabel>(rig.form->METERS, "VoltageLabel")->text(), QStringLiteral("12.500"));
   QCOMPARE(rig.form->measuring().cycle.StoreSeconds, std::uint16_t{6});
 }
 

@@ -10,6 +10,7 @@
 #include "app/settingskeys.h"
 #include "core/textencoding.h"
 #include "tests/support/filebytes.h"
+#include "tests/support/pagecontrols.h"
 #include "tests/support/scripteddialogs.h"
 #include "widgets/tcolor.h"
 
@@ -317,7 +318,7 @@ void TestHostileSettings::aFolderInPlaceOfTheSettingsFile() {
   TForm1& form = program.form();
   QVERIFY(dialogs->messages.empty());
   QCOMPARE(int(form.measuring().cycle.Doba), 6);
-  QCOMPARE(form.PARAMETRY->DobaUkladani->itemIndex(), 0);
+  QCOMPARE(controlOf<kelvor::RadioGroup>(form.PARAMETRY, "DobaUkladani")->itemIndex(), 0);
   QCOMPARE(form.PageControl1->currentWidget(), form.SERVIS);
   form.show();
   QVERIFY(QTest::qWaitForWindowExposed(&form));

@@ -5,6 +5,7 @@
 #include "app/pages/servispage.h"
 #include "app/program.h"
 #include "tests/support/loopprobe.h"
+#include "tests/support/pagecontrols.h"
 #include "tests/support/scripteddialogs.h"
 
 #include <QFile>
@@ -62,12 +63,12 @@ struct FaultRig {
   static int tickMs() { return 6000 / kTimeLapse; }
 
   QStringList terminalLines() const {
-    const QString text = form->SERVIS->TerminalMemo->toPlainText();
+    const QString text = controlOf<QPlainTextEdit>(form->SERVIS, "TerminalMemo")->toPlainText();
     return text.isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));
   }
   int records() const { return form->Table1.viewRecordCount(); }
   kelvor::MeasurementRecord record(int index) const { return form->Table1.record(index); }
-  QString caption() const { return form->METERS->VoltageLabel->text(); }
+  QString caption() const { return controlOf<QLabel>(form->METERS, "VoltageLabel")->text(); }
 
   bool waitForRecords(int count, int timeoutMs) const {
     return waitUntil([this, count] { return records() >= count; }, timeoutMs);

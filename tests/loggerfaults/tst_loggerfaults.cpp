@@ -11,6 +11,7 @@
 #include "tests/support/faultruns.h"
 #include "tests/support/loggerprocess.h"
 #include "tests/support/loopprobe.h"
+#include "tests/support/pagecontrols.h"
 #include "tests/support/processfigures.h"
 #include "tests/support/ptypeer.h"
 #include "widgets/levelmeter.h"
@@ -80,22 +81,22 @@ bool arePiecesOfHeldReplies(const QStringList& pieces) {
 }
 
 QColor labelColour(const FaultRig& rig) {
-  return rig.form->METERS->VoltageLabel->palette().color(QPalette::Window);
+  return controlOf<QLabel>(rig.form->METERS, "VoltageLabel")->palette().color(QPalette::Window);
 }
 
 void checkNoReplyLook(const FaultRig& rig) {
   QCOMPARE(rig.caption(), QStringLiteral("CHYBA"));
   QCOMPARE(labelColour(rig), kNoReplyRed);
-  QCOMPARE(rig.form->METERS->NeedleMeter1->value(), 10.0f);
-  QCOMPARE(rig.form->METERS->LevelMeter1->position(), 0);
-  QVERIFY(rig.form->METERS->TimeLabel->text().isEmpty());
+  QCOMPARE(controlOf<kelvor::TNeedleMeter>(rig.form->METERS, "NeedleMeter1")->value(), 10.0f);
+  QCOMPARE(controlOf<kelvor::TLevelMeter>(rig.form->METERS, "LevelMeter1")->position(), 0);
+  QVERIFY(controlOf<QLabel>(rig.form->METERS, "TimeLabel")->text().isEmpty());
 }
 
 void checkReadingLook(const FaultRig& rig) {
   QCOMPARE(rig.caption(), kHeldCaption);
   QCOMPARE(labelColour(rig), kReadingBlue);
-  QCOMPARE(rig.form->METERS->NeedleMeter1->value(), 12.5f);
-  QVERIFY(!rig.form->METERS->TimeLabel->text().isEmpty());
+  QCOMPARE(controlOf<kelvor::TNeedleMeter>(rig.form->METERS, "NeedleMeter1")->value(), 12.5f);
+  QVERIFY(!controlOf<QLabel>(rig.form->METERS, "TimeLabel")->text().isEmpty());
 }
 
 // Every record is one the simulated battery gave: 12.5 V, stamped with a time, and the
@@ -482,8 +483,8 @@ private slots:
     sim.reset();
     sim.emplace(heldLogger({QStringLiteral("--link"), device}));
     QVERIFY(!sim->path().isEmpty());
-    rig.form->PARAMETRY->SeriovyPort->setItemIndex(2);
-    rig.form->PARAMETRY->SeriovyPort->setItemIndex(1);
+    controlOf<kelvor::RadioGroup>(rig.form->PARAMETRY, "SeriovyPort")->setItemIndex(2);
+    controlOf<kelvor::RadioGroup>(rig.form->PARAMETRY, "SeriovyPort")->setItemIndex(1);
     probe.resume();
     QCOMPARE(rig.form->PARAMETRY->SerialPort, QStringLiteral("COM2"));
     QVERIFY(rig.form->measuring().serialLine().Active());
