@@ -82,7 +82,8 @@ public:
   void Mereni_ZapnutoClick();
   void Mereni_VypnutoClick();
 
-  // Controls that start-up, shutdown and the tests reach.
+  // The tabs, each a page that owns its controls, and the status line; the screenshot tool
+  // and the tests reach them.
   QTabWidget* PageControl1 = nullptr;
   MetersPage* METERS = nullptr;
   GrafPage* GRAF = nullptr;
@@ -92,6 +93,30 @@ public:
   AutorPage* AUTOR = nullptr;
   QLabel* Panel1 = nullptr;
 
+  HelpViewer* helpViewer() const { return m_helpViewer; }
+  HintTracker* hintTracker() const { return m_hintTracker; }
+  OperatorDialogs& dialogs() override { return *m_dialogs; }
+  bool runCommand(const std::function<void()>& command) override;
+  void showError(const QString& message) override;
+  ProfileFile& settingsFile() { return m_settings; }
+  MeasuringController& measuring() const { return *m_measuring; }
+
+  // What the measuring controller shows.
+  void showMeasuring(bool on) override;
+  void showSwitchedOff() override;
+  void showNoReply() override;
+  void showReading(double voltage, const std::string& voltageText, int secondsOfDay) override;
+  QString showCommand(const QString& command) override;
+  void showReceived(const std::string& bytes) override;
+  void advanceWriteProgress() override;
+  void readingStored() override;
+
+protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+  // The menu's items, named as designed; the tests find them by these names.
   QAction* Soubor1 = nullptr;
   QAction* ExportASCII1 = nullptr;
   QAction* Import_ASCII = nullptr;
@@ -123,29 +148,6 @@ public:
   QAction* N4 = nullptr;
   QAction* N5 = nullptr;
 
-  HelpViewer* helpViewer() const { return m_helpViewer; }
-  HintTracker* hintTracker() const { return m_hintTracker; }
-  OperatorDialogs& dialogs() override { return *m_dialogs; }
-  bool runCommand(const std::function<void()>& command) override;
-  void showError(const QString& message) override;
-  ProfileFile& settingsFile() { return m_settings; }
-  MeasuringController& measuring() const { return *m_measuring; }
-
-  // What the measuring controller shows.
-  void showMeasuring(bool on) override;
-  void showSwitchedOff() override;
-  void showNoReply() override;
-  void showReading(double voltage, const std::string& voltageText, int secondsOfDay) override;
-  QString showCommand(const QString& command) override;
-  void showReceived(const std::string& bytes) override;
-  void advanceWriteProgress() override;
-  void readingStored() override;
-
-protected:
-  void closeEvent(QCloseEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
   bool FormCloseQuery();
   void openTable();
   void createMeasuring();

@@ -122,9 +122,9 @@ struct Program {
     dialogs->fileAnswers = {file};
     dialogs->messages.clear();
     if (bitmap)
-      form->Export_BMP->trigger();
+      controlOf<QAction>(form, "Export_BMP")->trigger();
     else
-      form->Export_WMF->trigger();
+      controlOf<QAction>(form, "Export_WMF")->trigger();
   }
   QStringList messageTexts() const {
     QStringList texts;

@@ -155,8 +155,8 @@ private slots:
     QCOMPARE(f.form->PageControl1->currentWidget(), f.form->METERS);
     QCOMPARE(controlOf<kelvor::RadioGroup>(f.form->PARAMETRY, "DobaUkladani")->itemIndex(), 3);
     QCOMPARE(controlOf<kelvor::RadioGroup>(f.form->PARAMETRY, "RychlostBaud")->itemIndex(), 4);
-    QVERIFY(f.form->Sca_X_060->isChecked());
-    QVERIFY(f.form->Sca_Y_15->isChecked());
+    QVERIFY(controlOf<QAction>(f.form, "Sca_X_060")->isChecked());
+    QVERIFY(controlOf<QAction>(f.form, "Sca_Y_15")->isChecked());
   }
 
   void storedIntervalSelectsItsItem() {
@@ -265,7 +265,7 @@ private slots:
 
   void unmarkedScaleItemsWriteTheReadValuesBack() {
     Fixture f("[Graph]\nScaleX=45\nScaleY=7\n");
-    QVERIFY(!f.form->Sca_X_060->isChecked());
+    QVERIFY(!controlOf<QAction>(f.form, "Sca_X_060")->isChecked());
     f.form->FormDestroy();
     QVERIFY(f.iniLines().contains(QStringLiteral("ScaleX=45")));
     QVERIFY(f.iniLines().contains(QStringLiteral("ScaleY=7")));
@@ -273,9 +273,9 @@ private slots:
 
   void markedScaleItemsAndShownPageAreWritten() {
     Fixture f("[Graph]\nScaleX=120\nScaleY=3\n");
-    QVERIFY(f.form->Sca_X_120->isChecked());
-    QVERIFY(f.form->Sca_Y_03->isChecked());
-    f.form->Sca_X_600->setChecked(true);
+    QVERIFY(controlOf<QAction>(f.form, "Sca_X_120")->isChecked());
+    QVERIFY(controlOf<QAction>(f.form, "Sca_Y_03")->isChecked());
+    controlOf<QAction>(f.form, "Sca_X_600")->setChecked(true);
     f.form->PageControl1->setCurrentWidget(f.form->AUTOR);
     f.form->FormDestroy();
     const QStringList lines = f.iniLines();
@@ -298,17 +298,18 @@ private slots:
     Fixture f("");
     QWidget* pageBefore = f.form->PageControl1->currentWidget();
     f.dialogs->fileAnswers = {QString(), QString()};
-    f.form->Export_BMP->trigger();
-    f.form->Export_WMF->trigger();
+    controlOf<QAction>(f.form, "Export_BMP")->trigger();
+    controlOf<QAction>(f.form, "Export_WMF")->trigger();
     QCOMPARE(f.dialogs->saveDialogs.size(), std::size_t(2));
     QVERIFY(f.dialogs->fileAnswers.empty());
     QVERIFY(f.dialogs->questions.empty());
     QVERIFY(f.dialogs->messages.empty());
     QCOMPARE(QDir(f.dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("Kelvor.ini")});
     QCOMPARE(f.form->PageControl1->currentWidget(), pageBefore);
-    QVERIFY(f.form->Export_BMP->isEnabled() && f.form->Export_WMF->isEnabled());
-    QCOMPARE(f.form->Export_BMP->property("helpContext").toInt(), 42);
-    QCOMPARE(f.form->Export_WMF->property("helpContext").toInt(), 43);
+    QVERIFY(controlOf<QAction>(f.form, "Export_BMP")->isEnabled() &&
+            controlOf<QAction>(f.form, "Export_WMF")->isEnabled());
+    QCOMPARE(controlOf<QAction>(f.form, "Export_BMP")->property("helpContext").toInt(), 42);
+    QCOMPARE(controlOf<QAction>(f.form, "Export_WMF")->property("helpContext").toInt(), 43);
   }
 
   void theParameterGroupsShowTheirListsInOrder() {
@@ -386,10 +387,11 @@ private slots:
 
   void scaleItemsFormTwoRadioGroups() {
     Fixture f("[Graph]\nScaleX=60\n");
-    f.form->Sca_X_300->setChecked(true);
-    QVERIFY(!f.form->Sca_X_060->isChecked());
-    QVERIFY(f.form->Sca_X_060->actionGroup()->isExclusive());
-    QVERIFY(f.form->Sca_Y_15->actionGroup() != f.form->Sca_X_060->actionGroup());
+    controlOf<QAction>(f.form, "Sca_X_300")->setChecked(true);
+    QVERIFY(!controlOf<QAction>(f.form, "Sca_X_060")->isChecked());
+    QVERIFY(controlOf<QAction>(f.form, "Sca_X_060")->actionGroup()->isExclusive());
+    QVERIFY(controlOf<QAction>(f.form, "Sca_Y_15")->actionGroup() !=
+            controlOf<QAction>(f.form, "Sca_X_060")->actionGroup());
   }
 
   void hintsReachTheStatusLine() {
@@ -401,7 +403,7 @@ private slots:
     QCOMPARE(controlOf<QLabel>(f.form->PARAMETRY, "RychlostLabel")->toolTip(),
              QStringLiteral("Baud"));
     QCOMPARE(
-        kelvor::longHint(kelvor::hintOf(f.form->Vyber_Intervalu)),
+        kelvor::longHint(kelvor::hintOf(controlOf<QAction>(f.form, "Vyber_Intervalu"))),
         QStringLiteral(
             "Tato  část  programu  je  určena  pro  výběr  zajímavého  intervalu  z  tabulky"));
   }
@@ -420,36 +422,36 @@ private slots:
     QVERIFY(QTest::qWaitForWindowExposed(f.form));
     TForm1& w = *f.form;
     const std::pair<QAction*, int> expected[] = {
-        {w.Soubor1, 10},
-        {w.ExportASCII1, 11},
-        {w.Import_ASCII, 12},
-        {w.Konec_Programu, 13},
-        {w.M1, 10},
-        {w.Mereni_Vypnuto, 21},
-        {w.Mereni_Zapnuto, 22},
-        {w.Tabulka1, 10},
-        {w.Vymazat_data, 31},
-        {w.Vyber_Intervalu, 32},
-        {w.Hlavicka_Tabulky, 33},
-        {w.Tisk_tabulky, 34},
-        {w.Graf1, 10},
-        {w.Parametry_grafu, 41},
-        {w.Meritka_Grafu, 41},
-        {w.Osa_Casu, 41},
-        {w.Sca_X_060, 41},
-        {w.Sca_X_120, 41},
-        {w.Sca_X_300, 41},
-        {w.Sca_X_600, 41},
-        {w.Osa_Napeti, 41},
-        {w.Sca_Y_15, 41},
-        {w.Sca_Y_03, 41},
-        {w.Barva_Krivky, 41},
-        {w.Titulek_Grafu, 41},
-        {w.Export_BMP, 42},
-        {w.Export_WMF, 43},
-        {w.Tisk_Grafu, 44},
-        {w.N4, 10},
-        {w.N5, 51},
+        {controlOf<QAction>(&w, "Soubor1"), 10},
+        {controlOf<QAction>(&w, "ExportASCII1"), 11},
+        {controlOf<QAction>(&w, "Import_ASCII"), 12},
+        {controlOf<QAction>(&w, "Konec_Programu"), 13},
+        {controlOf<QAction>(&w, "M1"), 10},
+        {controlOf<QAction>(&w, "Mereni_Vypnuto"), 21},
+        {controlOf<QAction>(&w, "Mereni_Zapnuto"), 22},
+        {controlOf<QAction>(&w, "Tabulka1"), 10},
+        {controlOf<QAction>(&w, "Vymazat_data"), 31},
+        {controlOf<QAction>(&w, "Vyber_Intervalu"), 32},
+        {controlOf<QAction>(&w, "Hlavicka_Tabulky"), 33},
+        {controlOf<QAction>(&w, "Tisk_tabulky"), 34},
+        {controlOf<QAction>(&w, "Graf1"), 10},
+        {controlOf<QAction>(&w, "Parametry_grafu"), 41},
+        {controlOf<QAction>(&w, "Meritka_Grafu"), 41},
+        {controlOf<QAction>(&w, "Osa_Casu"), 41},
+        {controlOf<QAction>(&w, "Sca_X_060"), 41},
+        {controlOf<QAction>(&w, "Sca_X_120"), 41},
+        {controlOf<QAction>(&w, "Sca_X_300"), 41},
+        {controlOf<QAction>(&w, "Sca_X_600"), 41},
+        {controlOf<QAction>(&w, "Osa_Napeti"), 41},
+        {controlOf<QAction>(&w, "Sca_Y_15"), 41},
+        {controlOf<QAction>(&w, "Sca_Y_03"), 41},
+        {controlOf<QAction>(&w, "Barva_Krivky"), 41},
+        {controlOf<QAction>(&w, "Titulek_Grafu"), 41},
+        {controlOf<QAction>(&w, "Export_BMP"), 42},
+        {controlOf<QAction>(&w, "Export_WMF"), 43},
+        {controlOf<QAction>(&w, "Tisk_Grafu"), 44},
+        {controlOf<QAction>(&w, "N4"), 10},
+        {controlOf<QAction>(&w, "N5"), 51},
     };
     for (const auto& [item, context] : expected) {
       const QString name = item->objectName();
@@ -467,7 +469,9 @@ private slots:
     f.form->show();
     QVERIFY(QTest::qWaitForWindowExposed(f.form));
     TForm1& w = *f.form;
-    for (QAction* submenu : {w.Meritka_Grafu, w.Osa_Casu, w.Osa_Napeti}) {
+    for (QAction* submenu :
+         {controlOf<QAction>(&w, "Meritka_Grafu"), controlOf<QAction>(&w, "Osa_Casu"),
+          controlOf<QAction>(&w, "Osa_Napeti")}) {
       w.helpViewer()->showContents();
       QVERIFY(openMenusTo(w.menuBar(), submenu));
       openPopup()->setActiveAction(submenu);
@@ -576,10 +580,11 @@ private slots:
                  QStringLiteral("Nastavovací  panel  pro  volbu  proměnných  parametrů  programu"));
 
     // A menu item highlighted by the pointer, then one highlighted by the keyboard.
-    f.form->menuBar()->setActiveAction(f.form->Tabulka1);
+    f.form->menuBar()->setActiveAction(controlOf<QAction>(f.form, "Tabulka1"));
     QTRY_VERIFY(openPopup() != nullptr);
     QMenu* popup = openPopup();
-    QTest::mouseMove(popup, popup->actionGeometry(f.form->Vymazat_data).center());
+    QTest::mouseMove(popup,
+                     popup->actionGeometry(controlOf<QAction>(f.form, "Vymazat_data")).center());
     QTRY_COMPARE(f.form->Panel1->text(),
                  QStringLiteral(
                      "Vymazání  naměřených  dat  z  tabulky  -  Vaše  data  budou  zničena  !!!"));
@@ -589,7 +594,7 @@ private slots:
                                 "intervalu  z  tabulky"));
     // An item without a hint empties the status line.
     QTest::keyClick(popup, Qt::Key_Down);
-    QCOMPARE(popup->activeAction(), f.form->Hlavicka_Tabulky);
+    QCOMPARE(popup->activeAction(), controlOf<QAction>(f.form, "Hlavicka_Tabulky"));
     QTRY_COMPARE(f.form->Panel1->text(), QString());
     closeMenus();
   }

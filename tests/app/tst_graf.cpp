@@ -187,28 +187,33 @@ private slots:
     Fixture f("[Graph]\nScaleX=120\nScaleY=15\n[Ukladani]\nDoba=36\n");
     QCOMPARE(f.chart().bottomAxis().minimum, 0.0);
     QCOMPARE(f.chart().bottomAxis().maximum, 200.0);
-    f.form().Sca_X_600->trigger();
+    controlOf<QAction>(&f.form(), "Sca_X_600")->trigger();
     QCOMPARE(f.form().GRAF->ScaleX, 600);
-    QVERIFY(f.form().Sca_X_600->isChecked());
-    QVERIFY(!f.form().Sca_X_120->isChecked());
+    QVERIFY(controlOf<QAction>(&f.form(), "Sca_X_600")->isChecked());
+    QVERIFY(!controlOf<QAction>(&f.form(), "Sca_X_120")->isChecked());
     QCOMPARE(f.chart().bottomAxis().maximum, 1000.0);
     QCOMPARE(f.chart().bottomAxis().minimum, 0.0);
-    f.form().Sca_X_060->trigger();
+    controlOf<QAction>(&f.form(), "Sca_X_060")->trigger();
     QCOMPARE(f.chart().bottomAxis().maximum, 100.0);
     f.form().GRAF->Sca_X_300Click();
     QCOMPARE(f.chart().bottomAxis().maximum, 500.0);
-    QVERIFY(f.form().Sca_X_300->isChecked() && !f.form().Sca_X_060->isChecked());
+    QVERIFY(controlOf<QAction>(&f.form(), "Sca_X_300")->isChecked() &&
+            !controlOf<QAction>(&f.form(), "Sca_X_060")->isChecked());
   }
 
   void theScaleMenusShowTheirListsAndSetTheirValues() {
     Fixture f("[Graph]\nScaleX=60\nScaleY=15\n[Ukladani]\nDoba=18\n");
     TForm1& w = f.form();
-    const std::array<QAction*, 4> timeAxis{w.Sca_X_060, w.Sca_X_120, w.Sca_X_300, w.Sca_X_600};
-    const std::array<QAction*, 2> voltageAxis{w.Sca_Y_15, w.Sca_Y_03};
+    const std::array<QAction*, 4> timeAxis{
+        controlOf<QAction>(&w, "Sca_X_060"), controlOf<QAction>(&w, "Sca_X_120"),
+        controlOf<QAction>(&w, "Sca_X_300"), controlOf<QAction>(&w, "Sca_X_600")};
+    const std::array<QAction*, 2> voltageAxis{controlOf<QAction>(&w, "Sca_Y_15"),
+                                              controlOf<QAction>(&w, "Sca_Y_03")};
     QCOMPARE(timeAxis.size(), kelvor::kTimeAxisScales.size());
     QCOMPARE(voltageAxis.size(), kelvor::kVoltageAxisScales.size());
-    QCOMPARE(w.Osa_Casu->menu()->actions(), QList<QAction*>(timeAxis.begin(), timeAxis.end()));
-    QCOMPARE(w.Osa_Napeti->menu()->actions(),
+    QCOMPARE(controlOf<QAction>(&w, "Osa_Casu")->menu()->actions(),
+             QList<QAction*>(timeAxis.begin(), timeAxis.end()));
+    QCOMPARE(controlOf<QAction>(&w, "Osa_Napeti")->menu()->actions(),
              QList<QAction*>(voltageAxis.begin(), voltageAxis.end()));
     // From the last item to the first, so every choice changes the setting.
     for (std::size_t i = timeAxis.size(); i-- > 0;) {
@@ -232,24 +237,27 @@ private slots:
       QCOMPARE(f.chart().leftAxis().increment, scale.increment);
     }
     // Shutdown stores the checked items' values, which start-up checks again.
-    w.Sca_X_120->trigger();
-    w.Sca_Y_03->trigger();
+    controlOf<QAction>(&w, "Sca_X_120")->trigger();
+    controlOf<QAction>(&w, "Sca_Y_03")->trigger();
     f.restart();
-    QVERIFY(f.form().Sca_X_120->isChecked() && !f.form().Sca_X_060->isChecked());
-    QVERIFY(f.form().Sca_Y_03->isChecked() && !f.form().Sca_Y_15->isChecked());
+    QVERIFY(controlOf<QAction>(&f.form(), "Sca_X_120")->isChecked() &&
+            !controlOf<QAction>(&f.form(), "Sca_X_060")->isChecked());
+    QVERIFY(controlOf<QAction>(&f.form(), "Sca_Y_03")->isChecked() &&
+            !controlOf<QAction>(&f.form(), "Sca_Y_15")->isChecked());
     QCOMPARE(f.form().GRAF->ScaleX, 120);
     QCOMPARE(f.form().GRAF->ScaleY, 3);
   }
 
   void voltageAxisFollowsScaleY() {
     Fixture f("[Graph]\nScaleX=60\nScaleY=15\n[Ukladani]\nDoba=6\n");
-    f.form().Sca_Y_03->trigger();
+    controlOf<QAction>(&f.form(), "Sca_Y_03")->trigger();
     QCOMPARE(f.form().GRAF->ScaleY, 3);
-    QVERIFY(f.form().Sca_Y_03->isChecked() && !f.form().Sca_Y_15->isChecked());
+    QVERIFY(controlOf<QAction>(&f.form(), "Sca_Y_03")->isChecked() &&
+            !controlOf<QAction>(&f.form(), "Sca_Y_15")->isChecked());
     QCOMPARE(f.chart().leftAxis().minimum, 10.0);
     QCOMPARE(f.chart().leftAxis().maximum, 13.0);
     QCOMPARE(f.chart().leftAxis().increment, 0.5);
-    f.form().Sca_Y_15->trigger();
+    controlOf<QAction>(&f.form(), "Sca_Y_15")->trigger();
     QCOMPARE(f.form().GRAF->ScaleY, 15);
     QCOMPARE(f.chart().leftAxis().minimum, 0.0);
     QCOMPARE(f.chart().leftAxis().maximum, 15.0);
@@ -266,7 +274,8 @@ private slots:
   void anUnknownScaleYKeepsTheDesignedAxis() {
     Fixture f("[Graph]\nScaleX=60\nScaleY=7\n[Ukladani]\nDoba=6\n");
     QVERIFY(sameAxis(f.chart().leftAxis(), ChartEngine().leftAxis()));
-    QVERIFY(!f.form().Sca_Y_03->isChecked() && !f.form().Sca_Y_15->isChecked());
+    QVERIFY(!controlOf<QAction>(&f.form(), "Sca_Y_03")->isChecked() &&
+            !controlOf<QAction>(&f.form(), "Sca_Y_15")->isChecked());
   }
 
   void aNewStorageIntervalWaitsForTheNextRedraw() {
@@ -403,7 +412,7 @@ private slots:
     QFETCH(QString, stored);
     Fixture f("[Graph]\nScaleX=60\nScaleY=15\nBarva=clBlue\n[Ukladani]\nDoba=6\n");
     f.dialogs().colorAnswers = {color};
-    f.form().Barva_Krivky->trigger();
+    controlOf<QAction>(&f.form(), "Barva_Krivky")->trigger();
     QCOMPARE(f.chart().series().color(), color);
     f.form().FormDestroy();
     QVERIFY2(f.iniLines().contains(stored), qPrintable(f.iniLines().join(QLatin1Char(' '))));
@@ -413,16 +422,16 @@ private slots:
 
   void chartChoicesSurviveARestart() {
     Fixture f("[Graph]\nScaleX=60\nScaleY=15\nTitulek=STARY\n[Ukladani]\nDoba=18\n");
-    f.form().Sca_X_300->trigger();
-    f.form().Sca_Y_03->trigger();
+    controlOf<QAction>(&f.form(), "Sca_X_300")->trigger();
+    controlOf<QAction>(&f.form(), "Sca_Y_03")->trigger();
     f.dialogs().textAnswers = {QStringLiteral("NOVY")};
     f.form().GRAF->Titulek_GrafuClick();
     const ChartAxis bottom = f.chart().bottomAxis();
     const ChartAxis left = f.chart().leftAxis();
     QCOMPARE(bottom.maximum, 1000.0);
     f.restart();
-    QVERIFY(f.form().Sca_X_300->isChecked());
-    QVERIFY(f.form().Sca_Y_03->isChecked());
+    QVERIFY(controlOf<QAction>(&f.form(), "Sca_X_300")->isChecked());
+    QVERIFY(controlOf<QAction>(&f.form(), "Sca_Y_03")->isChecked());
     QVERIFY(sameAxis(f.chart().bottomAxis(), bottom));
     QVERIFY(sameAxis(f.chart().leftAxis(), left));
     QCOMPARE(f.chart().firstTitleLine(), QStringLiteral("NOVY"));
@@ -440,7 +449,7 @@ private slots:
     QCOMPARE(f.chart().firstTitleLine(), QStringLiteral("PUVODNI"));
     f.chart().setFirstTitleLine(QStringLiteral("NA GRAFU"));
     f.dialogs().textAnswers = {QString()};
-    f.form().Titulek_Grafu->trigger();
+    controlOf<QAction>(&f.form(), "Titulek_Grafu")->trigger();
     QCOMPARE(f.dialogs().questions.size(), std::size_t(1));
     QCOMPARE(f.dialogs().questions[0].title, QStringLiteral("TITULEK  GRAFU:"));
     QCOMPARE(f.dialogs().questions[0].text,
@@ -505,7 +514,7 @@ private slots:
     QCOMPARE(f.window->form3->headerCaption(), designed);
 
     f.dialogs().textAnswers = {QString()};
-    f.form().Hlavicka_Tabulky->trigger();
+    controlOf<QAction>(&f.form(), "Hlavicka_Tabulky")->trigger();
     QCOMPARE(f.dialogs().questions.back().title, QStringLiteral("HLAVIČKA  TABULKY  NAHOŘE:"));
     QCOMPARE(f.dialogs().questions.back().text,
              QStringLiteral("Zadejte  hlavičku [ Max. 30 znaků ]:|ULOZENA"));
@@ -532,10 +541,12 @@ private slots:
     Fixture f("[Graph]\nScaleX=60\nScaleY=3\n[Ukladani]\nDoba=6\n");
     appendRecords(f.form().Table1, 60, 6);
     f.form().GRAF->chartReread();
-    const PreviewSeen chart = closePreviewOpenedBy([&f] { f.form().Tisk_Grafu->trigger(); });
+    const PreviewSeen chart =
+        closePreviewOpenedBy([&f] { controlOf<QAction>(&f.form(), "Tisk_Grafu")->trigger(); });
     QCOMPARE(chart.title, QString::fromUtf8(kelvor::kChartReportTitle));
     QCOMPARE(chart.pages, 1);
-    const PreviewSeen table = closePreviewOpenedBy([&f] { f.form().Tisk_tabulky->trigger(); });
+    const PreviewSeen table =
+        closePreviewOpenedBy([&f] { controlOf<QAction>(&f.form(), "Tisk_tabulky")->trigger(); });
     QCOMPARE(table.title, QString::fromUtf8(kelvor::kTableReportTitle));
     QVERIFY(table.pages > 1);
     const PreviewSeen chartByButton = closePreviewOpenedBy(
