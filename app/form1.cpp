@@ -16,7 +16,6 @@
 #include "data/form7.h"
 #include "serial/qt/qteventhandoff.h"
 #include "serial/serialline.h"
-#include "widgets/led.h"
 
 #include <QAction>
 #include <QApplication>

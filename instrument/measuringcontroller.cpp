@@ -153,8 +153,10 @@ void MeasuringController::handlePresentValue(const std::string& field) {
   if (!voltage)
     return;
   const bool storeDue = cycle.acceptPresentValue(*voltage);
-  m_view.showReading(cycle.LastVoltage, cycle.VoltageText, secondsOfDayNow());
-  if (!storeDue || !storeRecord(secondsOfDayNow(), cycle.MinutesText, cycle.VoltageText))
+  // The clock shows the time the record carries.
+  const int now = secondsOfDayNow();
+  m_view.showReading(cycle.LastVoltage, cycle.VoltageText, now);
+  if (!storeDue || !storeRecord(now, cycle.MinutesText, cycle.VoltageText))
     return;
   cycle.presentValueStored();
   m_view.readingStored();

@@ -5,9 +5,8 @@
 #include "data/core/measurementtable.h"
 #include "instrument/measuringcontroller.h"
 #include "instrument/measuringview.h"
-#include "serial/queuedeventhandoff.h"
 #include "serial/serialline.h"
-#include "serial/testing/fakeserialdevice.h"
+#include "tests/support/fakeline.h"
 #include "tests/support/pagecontrols.h"
 #include "tests/support/recordinghost.h"
 #include "widgets/levelmeter.h"
@@ -24,27 +23,19 @@
 #include <QTest>
 #include <QTimer>
 
-#include <chrono>
 #include <filesystem>
 #include <memory>
 
 using namespace kelvor;
-using namespace std::chrono_literals;
 
 namespace {
 
 // The measuring pages without a main window: the controller on the fake device shows what
 // happens on the pages, as the frame has it do.
-struct MeasuringPagesRig : MeasuringView {
-  MeasuringPagesRig()
-      : clock(std::make_shared<FakeClock>(1000)), handoff(std::make_shared<QueuedEventHandoff>()) {
+struct MeasuringPagesRig : FakeLine, MeasuringView {
+  MeasuringPagesRig() : FakeLine(1000, {"/dev/ttyS0", "/dev/ttyS1"}) {
     table.open(std::filesystem::path(folder.path().toStdString()) / "Kelvor.db");
-    auto fake = std::make_unique<FakeSerialDevice>(clock);
-    device = fake.get();
-    device->addPath("/dev/ttyS0");
-    device->addPath("/dev/ttyS1");
-    measuring = std::make_unique<MeasuringController>(
-        table, *this, std::make_unique<TSerialLine>(handoff, std::move(fake), clock));
+    measuring = std::make_unique<MeasuringController>(table, *this, std::move(port));
     parametry = std::make_unique<ParametryPage>(host, *measuring);
     servis = std::make_unique<ServisPage>(host, *measuring, table);
   }
@@ -61,16 +52,9 @@ struct MeasuringPagesRig : MeasuringView {
   void readingStored() override {}
   void showError(const QString& message) override { host.showError(message); }
 
-  bool sentReaches(const std::string& bytes) {
-    return handoff->serveUntil([&] { return device->sent() == bytes; }, 20s);
-  }
-
   QTemporaryDir folder;
   MeasurementTable table;
   RecordingHost host;
-  std::shared_ptr<FakeClock> clock;
-  std::shared_ptr<QueuedEventHandoff> handoff;
-  FakeSerialDevice* device = nullptr;
   std::unique_ptr<MeasuringController> measuring;
   MetersPage meters;
   std::unique_ptr<ParametryPage> parametry;

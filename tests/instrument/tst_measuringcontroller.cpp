@@ -3,22 +3,19 @@
 #include "instrument/core/loggerprotocol.h"
 #include "instrument/measuringcontroller.h"
 #include "instrument/measuringview.h"
-#include "serial/queuedeventhandoff.h"
 #include "serial/serialline.h"
-#include "serial/testing/fakeserialdevice.h"
+#include "tests/support/fakeline.h"
 
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
-#include <chrono>
 #include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 using namespace kelvor;
-using namespace std::chrono_literals;
 
 namespace {
 
@@ -58,37 +55,16 @@ public:
 
 // The controller on the fake device and clock, over a table in a fresh folder; the test
 // thread serves the line's events.
-struct ControllerRig {
-  static constexpr std::uint32_t kBaud = 19200;
-
-  ControllerRig()
-      : clock(std::make_shared<FakeClock>(1000)), handoff(std::make_shared<QueuedEventHandoff>()) {
+struct ControllerRig : FakeLine {
+  ControllerRig() {
     table.open(std::filesystem::path(folder.path().toStdString()) / "Kelvor.db");
-    auto fake = std::make_unique<FakeSerialDevice>(clock);
-    device = fake.get();
-    device->addPath("/dev/ttyS1");
-    controller = std::make_unique<MeasuringController>(
-        table, view, std::make_unique<TSerialLine>(handoff, std::move(fake), clock));
+    controller = std::make_unique<MeasuringController>(table, view, std::move(port));
     controller->serialLine().setActive(true);
-  }
-
-  bool serveUntil(const std::function<bool()>& done) { return handoff->serveUntil(done, 20s); }
-
-  bool sentReaches(const std::string& bytes) {
-    return serveUntil([&] { return device->sent() == bytes; });
-  }
-
-  // Bytes as the UART delivers them, a few milliseconds from now.
-  void arrive(const std::string& bytes, std::uint32_t burstMs = 0) {
-    device->scheduleAtLineSpeed(5, bytes, kBaud, burstMs);
   }
 
   QTemporaryDir folder;
   MeasurementTable table;
   RecordingView view;
-  std::shared_ptr<FakeClock> clock;
-  std::shared_ptr<QueuedEventHandoff> handoff;
-  FakeSerialDevice* device = nullptr;
   std::unique_ptr<MeasuringController> controller;
 };
 

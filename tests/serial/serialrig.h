@@ -1,8 +1,6 @@
 #pragma once
 
-#include "serial/queuedeventhandoff.h"
-#include "serial/serialline.h"
-#include "serial/testing/fakeserialdevice.h"
+#include "tests/support/fakeline.h"
 
 #include <chrono>
 #include <memory>
@@ -19,15 +17,9 @@ struct Report {
 };
 
 // A port on the fake device and clock; the test thread is its event-loop thread.
-struct SerialRig {
+struct SerialRig : FakeLine {
   explicit SerialRig(std::uint32_t startTick = 1000, std::int32_t platformFamily = 2)
-      : clock(std::make_shared<FakeClock>(startTick)),
-        handoff(std::make_shared<QueuedEventHandoff>()) {
-    auto fake = std::make_unique<FakeSerialDevice>(clock);
-    device = fake.get();
-    device->addPath("/dev/ttyS1");
-    device->setPlatformFamily(platformFamily);
-    port = std::make_unique<TSerialLine>(handoff, std::move(fake), clock);
+      : FakeLine(startTick, {"/dev/ttyS1"}, platformFamily) {
     port->setOnProcessError([this](TSerialLine*, std::uint32_t place, std::uint32_t code,
                                    const std::string& msg, std::uint8_t noise) {
       reports.push_back({place, code, msg, noise});
@@ -50,11 +42,6 @@ struct SerialRig {
     return port->Active() && serveUntil([this] { return device->isWaitPending(); });
   }
 
-  bool serveUntil(const std::function<bool()>& done,
-                  std::chrono::milliseconds limit = std::chrono::seconds(10)) {
-    return handoff->serveUntil(done, limit);
-  }
-
   // Lets the worker run the given number of further status polls.
   bool servePolls(std::size_t count) {
     const std::size_t target = device->polls().size() + count;
@@ -75,11 +62,7 @@ struct SerialRig {
     return nullptr;
   }
 
-  std::shared_ptr<FakeClock> clock;
-  std::shared_ptr<QueuedEventHandoff> handoff;
-  FakeSerialDevice* device = nullptr;
   std::vector<Report> reports;
-  std::unique_ptr<TSerialLine> port;
 };
 
 } // namespace kelvor::test
