@@ -1,6 +1,6 @@
 #include "app/filelocations.h"
 
-#include "app/settingskeys.h"
+#include "app/core/settingskeys.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,6 +1,7 @@
 #include "app/form1.h"
 
 #include "app/applicationtitle.h"
+#include "app/core/settingskeys.h"
 #include "app/core/valuelists.h"
 #include "app/helpviewer.h"
 #include "app/hints.h"
@@ -11,7 +12,6 @@
 #include "app/pages/servispage.h"
 #include "app/pages/tabulkapage.h"
 #include "app/resourceinit.h"
-#include "app/settingskeys.h"
 #include "core/designscale.h"
 #include "data/form7.h"
 #include "serial/qt/qteventhandoff.h"
@@ -112,7 +112,8 @@ void TForm1::createMeasuring() {
       devices[port] = device;
   }
   line->setDeviceMap(std::move(devices));
-  m_measuring = std::make_unique<MeasuringController>(Table1, *this, std::move(line));
+  m_measuring = std::make_unique<MeasuringController>(Table1, std::move(line));
+  connect(m_measuring.get(), &MeasuringController::storeFailed, this, &TForm1::showError);
 }
 
 void TForm1::Mereni_ZapnutoClick() {
@@ -121,40 +122,6 @@ void TForm1::Mereni_ZapnutoClick() {
 
 void TForm1::Mereni_VypnutoClick() {
   m_measuring->switchOff();
-}
-
-void TForm1::showMeasuring(bool on) {
-  GRAF->setMeasuringLed(on);
-  TABULKA->setMeasuringLed(on);
-  SERVIS->setMeasuringLed(on);
-}
-
-void TForm1::showSwitchedOff() {
-  METERS->showSwitchedOffLook();
-}
-
-void TForm1::showNoReply() {
-  METERS->showNoReplyLook();
-}
-
-void TForm1::showReading(double voltage, const std::string& voltageText, int secondsOfDay) {
-  METERS->showReadingLook(voltage, voltageText, secondsOfDay);
-}
-
-QString TForm1::showCommand(const QString& command) {
-  return SERVIS->showCommand(command);
-}
-
-void TForm1::showReceived(const std::string& bytes) {
-  SERVIS->appendTerminalLine(bytes);
-}
-
-void TForm1::advanceWriteProgress() {
-  PARAMETRY->advanceWriteProgress();
-}
-
-void TForm1::readingStored() {
-  GRAF->chartReread();
 }
 
 bool TForm1::runCommand(const std::function<void()>& command) {
@@ -185,11 +152,12 @@ void TForm1::createPages() {
 
   PageControl1 = new QTabWidget(central);
   PageControl1->setTabPosition(QTabWidget::South);
-  METERS = new MetersPage(this);
-  GRAF = new GrafPage(*this, Table1, m_measuring->cycle, this);
-  TABULKA = new TabulkaPage(*this, Table1, m_measuring->cycle, *GRAF, this);
+  METERS = new MetersPage(*m_measuring, this);
+  GRAF = new GrafPage(*this, Table1, *m_measuring, this);
+  TABULKA = new TabulkaPage(*this, Table1, *m_measuring, this);
   PARAMETRY = new ParametryPage(*this, *m_measuring, this);
   SERVIS = new ServisPage(*this, *m_measuring, Table1, this);
+  connect(TABULKA, &TabulkaPage::recordsChanged, GRAF, &GrafPage::chartReread);
   connect(SERVIS, &ServisPage::terminalCleared, PARAMETRY, &ParametryPage::clearWriteProgress);
   AUTOR = new AutorPage(this);
   const std::pair<QWidget*, const char*> pages[] = {

@@ -7,7 +7,6 @@
 #include "data/core/measurementtable.h"
 #include "data/form7.h"
 #include "instrument/measuringcontroller.h"
-#include "instrument/measuringview.h"
 
 #include <QMainWindow>
 
@@ -24,6 +23,7 @@ class QTabWidget;
 namespace kelvor {
 
 class AutorPage;
+struct SettingsValues;
 class EventHandoff;
 class GrafPage;
 class HelpViewer;
@@ -37,8 +37,8 @@ class TForm7;
 
 // The main window: the frame of menu, page tabs and status line around the pages, with the
 // help, the start-up and the shutdown. The pages own their controls and handlers; the
-// measuring controller owns the link to the logger and shows it through the pages.
-class TForm1 : public QMainWindow, public PageHost, public MeasuringView {
+// measuring controller owns the link to the logger, and the pages listen to it.
+class TForm1 : public QMainWindow, public PageHost {
   Q_OBJECT
 
 public:
@@ -101,16 +101,6 @@ public:
   ProfileFile& settingsFile() { return m_settings; }
   MeasuringController& measuring() const { return *m_measuring; }
 
-  // What the measuring controller shows.
-  void showMeasuring(bool on) override;
-  void showSwitchedOff() override;
-  void showNoReply() override;
-  void showReading(double voltage, const std::string& voltageText, int secondsOfDay) override;
-  QString showCommand(const QString& command) override;
-  void showReceived(const std::string& bytes) override;
-  void advanceWriteProgress() override;
-  void readingStored() override;
-
 protected:
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -155,11 +145,12 @@ private:
   void connectMenu();
   void createPages();
 
-  void writeFirstSettings();
-  void readSettings();
-  void writeSettings();
+  SettingsValues readSettings();
+  void takeSettings(const SettingsValues& values);
+  void resumeMinutes(const SettingsValues& values);
+  SettingsValues collectSettings();
+  void storePendingRecord();
   void showStoredPage();
-  void takeShutdownValues();
   void scaleToScreen();
   void showHelpForFocus();
   int helpContextOfOpenMenu() const;

@@ -1,12 +1,10 @@
-#include "app/core/valuelists.h"
+#include "app/core/settingsvalues.h"
 #include "app/form1.h"
 #include "app/hints.h"
 #include "app/pages/grafpage.h"
 #include "app/pages/meterspage.h"
 #include "app/pages/parametrypage.h"
 #include "app/pages/tabulkapage.h"
-#include "app/settingskeys.h"
-#include "core/textencoding.h"
 #include "data/core/numbertext.h"
 #include "serial/serialline.h"
 
@@ -14,75 +12,60 @@
 #include <QFileInfo>
 #include <QTabWidget>
 
+#include <exception>
+
 namespace kelvor {
-namespace {
 
-// Settings files written by Windows programs on a Czech system hold Windows-1250.
-QString text(const std::string& bytes) {
-  return QString::fromStdString(isValidUtf8(bytes) ? bytes : windows1250ToUtf8(bytes));
+// A first start finds no settings file: it gets one with the choices a new user wants. Where
+// it cannot be written, the same choices still hold for this run.
+SettingsValues TForm1::readSettings() {
+  SettingsValues present;
+  if (!QFileInfo::exists(m_locations.settingsFile())) {
+    present = firstStartSettings();
+    runCommand([this, &present] { writeSettingsValues(m_settings, present); });
+  }
+  return readSettingsValues(m_settings, present);
 }
-std::string bytes(const QString& text) {
-  return text.toUtf8().toStdString();
+
+void TForm1::takeSettings(const SettingsValues& values) {
+  TABULKA->takeSettings(values);
+  GRAF->takeSettings(values);
+  PARAMETRY->takeSettings(values);
+  Stranka = QString::fromStdString(values.Stranka);
+  m_measuring->cycle.Doba = values.Doba;
+  m_measuring->cycle.MinutesText = values.Minuty;
 }
 
-} // namespace
-
-void TForm1::readSettings() {
-  using namespace settings;
-  const ProfileFile& ini = m_settings;
+// `Minuty` is written only at an orderly end: after a crash or a power cut the table holds
+// records further on than it, and the next record carries the minutes after the last one
+// stored, not those after the run before.
+void TForm1::resumeMinutes(const SettingsValues& values) {
   MeasuringCycle& cycle = m_measuring->cycle;
-  ParametryPage& parametry = *PARAMETRY;
-  auto readText = [&ini](const char* section, const char* key, const QString& present) {
-    return text(ini.readString(section, key, bytes(present)));
-  };
-  TABULKA->HlavickaTab = readText(kTabulka, kHlavickaTab, TABULKA->HlavickaTab);
-  cycle.Doba = static_cast<std::uint16_t>(ini.readInteger(kUkladani, kDoba, cycle.Doba));
-  GRAF->ScaleX = static_cast<int>(ini.readInteger(kGraph, kScaleX, GRAF->ScaleX));
-  GRAF->ScaleY = static_cast<int>(ini.readInteger(kGraph, kScaleY, GRAF->ScaleY));
-  GRAF->Titulek = readText(kGraph, kTitulek, GRAF->Titulek);
-  GRAF->Barva = readText(kGraph, kBarva, GRAF->Barva);
-  Stranka = readText(kSheet, kStranka, Stranka);
-  parametry.SerialPort = readText(kSerial, kSerialPort, parametry.SerialPort);
-  parametry.BaudRate = static_cast<int>(ini.readInteger(kSerial, kBaudRate, parametry.BaudRate));
-  cycle.Doba = static_cast<std::uint16_t>(ini.readInteger(kUkladani, kDoba, cycle.Doba));
-  cycle.MinutesText = bytes(readText(kUkladani, kMinuty, text(cycle.MinutesText)));
-  parametry.KonstStr = readText(kConvertor, kKonstStr, parametry.KonstStr);
-  parametry.PocetRadku =
-      static_cast<std::uint16_t>(ini.readInteger(kTransfer, kPocetRadku, parametry.PocetRadku));
-  // The storage interval divides the chart's axis span; a hand-edited 0 would divide by zero.
-  if (cycle.Doba == 0)
-    cycle.Doba = 6;
-}
-
-// A first start finds no settings file: it gets one with the choices a new user wants, so
-// the chart has a colour and an interval to divide by, and the port a speed.
-void TForm1::writeFirstSettings() {
-  TABULKA->HlavickaTab = QStringLiteral("TABULKA  NAMĚŘENÝCH  HODNOT:");
-  GRAF->ScaleX = 60;
-  GRAF->ScaleY = 15;
-  GRAF->Titulek = QStringLiteral("VYBÍJENÍ  AKUMULÁTORU");
-  GRAF->Barva = QStringLiteral("clBlue");
-  Stranka = QStringLiteral("METERS");
-  PARAMETRY->SerialPort = QStringLiteral("COM2");
-  PARAMETRY->BaudRate = 19200;
-  m_measuring->cycle.Doba = 60;
-  m_measuring->cycle.MinutesText = "   0.0";
-  PARAMETRY->KonstStr = QStringLiteral("  1.000000000");
-  PARAMETRY->PocetRadku = 100;
-  writeSettings();
+  std::string minutesText = values.Minuty;
+  double minutes = parseLeadingNumber(minutesText).value_or(0.0);
+  if (Table1.isOpen() && Table1.recordCount() > 0) {
+    try {
+      const double stored = Table1.storedFieldAsFloat(Table1.recordCount() - 1, Field::Minutes);
+      if (stored > minutes) {
+        minutes = stored;
+        minutesText = formatFixed(stored, 6, 1);
+      }
+    } catch (const std::exception&) {
+      // A last record without a number in MINUTES says nothing about the run before.
+    }
+  }
+  cycle.resumeMinutes(minutesText, minutes);
 }
 
 void TForm1::FormCreate() {
-  if (!QFileInfo::exists(m_locations.settingsFile()))
-    runCommand([this] { writeFirstSettings(); });
-  readSettings();
+  const SettingsValues values = readSettings();
+  takeSettings(values);
   // Each selection runs the group's click handler as the operator's choice would.
   PARAMETRY->selectStoredBaudRate();
   PARAMETRY->selectStoredPort();
   PARAMETRY->selectStoredInterval();
   GRAF->markScaleItems();
-  MeasuringCycle& cycle = m_measuring->cycle;
-  cycle.resumeMinutes(cycle.MinutesText, parseLeadingNumber(cycle.MinutesText).value_or(0.0));
+  resumeMinutes(values);
   PARAMETRY->showStoredKonstanta();
   GRAF->bindChartToTable();
   GRAF->RedrawScreen();
@@ -95,7 +78,7 @@ void TForm1::FormCreate() {
   scaleToScreen();
   setWindowState(Qt::WindowMaximized);
   PARAMETRY->showNoWriteYet();
-  cycle.ReplyWatchdog = 0;
+  m_measuring->cycle.ReplyWatchdog = 0;
   m_measuring->serialLine().setActive(true);
 }
 
@@ -105,42 +88,39 @@ void TForm1::showStoredPage() {
       PageControl1->setCurrentIndex(i);
 }
 
-void TForm1::takeShutdownValues() {
-  GRAF->takeShutdownValues();
+SettingsValues TForm1::collectSettings() {
+  SettingsValues values;
+  TABULKA->collectSettings(values);
+  GRAF->collectSettings(values);
   Stranka = PageControl1->currentWidget()->objectName();
-  PARAMETRY->takeShownValues();
-  PARAMETRY->SerialPort = text(m_measuring->serialLine().CommPort());
+  values.Stranka = Stranka.toStdString();
+  PARAMETRY->collectSettings(values);
+  values.Doba = m_measuring->cycle.Doba;
+  values.Minuty = m_measuring->cycle.MinutesText;
+  return values;
 }
 
-void TForm1::writeSettings() {
-  using namespace settings;
-  ProfileFile& ini = m_settings;
-  const ParametryPage& parametry = *PARAMETRY;
-  ini.writeString(kTabulka, kHlavickaTab, bytes(TABULKA->HlavickaTab));
-  ini.writeInteger(kGraph, kScaleX, GRAF->ScaleX);
-  ini.writeInteger(kGraph, kScaleY, GRAF->ScaleY);
-  ini.writeString(kGraph, kTitulek, bytes(GRAF->Titulek));
-  ini.writeString(kGraph, kBarva, bytes(GRAF->Barva));
-  ini.writeString(kSheet, kStranka, bytes(Stranka));
-  ini.writeString(kSerial, kSerialPort, bytes(parametry.SerialPort));
-  ini.writeInteger(kSerial, kBaudRate, parametry.BaudRate);
-  ini.writeInteger(kUkladani, kDoba, m_measuring->cycle.Doba);
-  ini.writeString(kUkladani, kMinuty, m_measuring->cycle.MinutesText);
-  ini.writeString(kConvertor, kKonstStr, bytes(parametry.KonstStr));
-  ini.writeInteger(kTransfer, kPocetRadku, parametry.PocetRadku);
+// A record the operator left being edited in the grid is stored now, while a message box can
+// still say that it could not be; the table's close then has nothing left to fail on.
+void TForm1::storePendingRecord() {
+  if (!Table1.isOpen() || Table1.state() == TableState::Browse)
+    return;
+  if (!runCommand([this] { Table1.post(); }))
+    Table1.cancel();
 }
 
 void TForm1::FormDestroy() {
   if (m_destroyed)
     return;
   m_destroyed = true;
-  takeShutdownValues();
+  const SettingsValues values = collectSettings();
   try {
-    writeSettings();
+    writeSettingsValues(m_settings, values);
   } catch (const ProfileWriteError& error) {
     showError(QString::fromStdString(error.what()));
   }
   m_measuring->serialLine().setActive(false);
+  storePendingRecord();
 }
 
 } // namespace kelvor

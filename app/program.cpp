@@ -1,8 +1,8 @@
 #include "app/program.h"
 
 #include "app/applicationtitle.h"
+#include "app/core/settingskeys.h"
 #include "app/form1.h"
-#include "app/settingskeys.h"
 #include "app/shutdownsignals.h"
 #include "data/form3.h"
 #include "data/form7.h"

@@ -1,6 +1,6 @@
+#include "app/core/settingskeys.h"
 #include "app/form1.h"
 #include "app/pages/tabulkapage.h"
-#include "app/settingskeys.h"
 #include "bench/benchprogram.h"
 #include "bench/benchrows.h"
 #include "data/core/asciiformat.h"

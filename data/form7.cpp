@@ -1,6 +1,7 @@
 #include "data/form7.h"
 
 #include "core/designscale.h"
+#include "data/core/numbertext.h"
 #include "widgets/maskedit.h"
 #include "widgets/tcolor.h"
 
@@ -10,6 +11,7 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include <optional>
 #include <utility>
 
 namespace kelvor {
@@ -39,6 +41,28 @@ MaskEdit* boundEdit(QWidget* parent, const QRect& geometry) {
   setColors(edit, QPalette::Base, clBlue, QPalette::Text, clYellow);
   return edit;
 }
+
+// A bound read afresh from its edit for every record; the text is shaped and converted
+// again only when the edit shows another text than at the last record. The shown text is the
+// edit's own, shared and not copied.
+class BoundReader {
+public:
+  explicit BoundReader(const MaskEdit& edit) : m_edit(edit) {}
+
+  double operator()() {
+    const QString shown = m_edit.QLineEdit::text();
+    if (!m_value || shown != m_shown) {
+      m_value = strToFloat(m_edit.text().toStdString());
+      m_shown = shown;
+    }
+    return *m_value;
+  }
+
+private:
+  const MaskEdit& m_edit;
+  QString m_shown;
+  std::optional<double> m_value;
+};
 
 QRect scaled(const QRect& rect, double factor) {
   return {scaledDesignLength(rect.x(), factor), scaledDesignLength(rect.y(), factor),
@@ -72,6 +96,14 @@ void TForm7::buildControls() {
   SelectButton->setGeometry(264, 40, 137, 57);
   SelectButton->setFont(designFont(23, true));
   SelectButton->setAutoDefault(false);
+}
+
+std::function<double()> TForm7::zacatekReader() const {
+  return BoundReader(*ZacatekEdit);
+}
+
+std::function<double()> TForm7::konecReader() const {
+  return BoundReader(*KonecEdit);
 }
 
 void TForm7::FormActivate() {

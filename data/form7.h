@@ -42,6 +42,12 @@ public:
   // Takes both edits' texts and writes both keys.
   void FormDeactivate();
 
+  // The bounds as a selection reads them: afresh from the edits for every record, so a bound
+  // changed while the selection runs applies from the next record on. Throws ConversionError
+  // for a bound that is no number.
+  std::function<double()> zacatekReader() const;
+  std::function<double()> konecReader() const;
+
   // The window-wide values: the edits' texts as last read or written.
   std::string Zacatek;
   std::string Konec;

@@ -1,7 +1,7 @@
 // The settings file reader over whatever bytes the file holds, and writes into such a file.
 
 #include "app/core/profilefile.h"
-#include "app/settingskeys.h"
+#include "app/core/settingskeys.h"
 #include "fuzz/fuzzinput.h"
 
 #include <array>

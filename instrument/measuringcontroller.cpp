@@ -1,8 +1,8 @@
 #include "instrument/measuringcontroller.h"
 
+#include "core/textencoding.h"
 #include "data/core/measurementtable.h"
 #include "instrument/core/loggerprotocol.h"
-#include "instrument/measuringview.h"
 #include "serial/serialline.h"
 
 #include <QTime>
@@ -23,11 +23,21 @@ void enable(QTimer* timer) {
     timer->start();
 }
 
+// The logger speaks the Czech Windows code page: a typed "š" goes out as the one byte it has
+// for it.
+std::string loggerBytes(const QString& text) {
+  return utf8ToWindows1250(text.toStdString());
+}
+
+QByteArray byteArray(const std::string& bytes) {
+  return {bytes.data(), static_cast<qsizetype>(bytes.size())};
+}
+
 } // namespace
 
-MeasuringController::MeasuringController(MeasurementTable& table, MeasuringView& view,
-                                         std::unique_ptr<TSerialLine> line, QObject* parent)
-    : QObject(parent), m_table(table), m_view(view), m_line(std::move(line)) {
+MeasuringController::MeasuringController(MeasurementTable& table, std::unique_ptr<TSerialLine> line,
+                                         QObject* parent)
+    : QObject(parent), m_table(table), m_line(std::move(line)) {
   configureLine();
   createTimers();
 }
@@ -65,17 +75,20 @@ void MeasuringController::createTimers() {
   connect(Timer4, &QTimer::timeout, this, &MeasuringController::Timer4Timer);
 }
 
+bool MeasuringController::isMeasuring() const {
+  return Timer1->isActive();
+}
+
 void MeasuringController::switchOn() {
   enable(Timer1);
   enable(Timer2);
-  m_view.showMeasuring(true);
+  emit measuringSwitched(true);
 }
 
 void MeasuringController::switchOff() {
   Timer1->stop();
   Timer2->stop();
-  m_view.showSwitchedOff();
-  m_view.showMeasuring(false);
+  emit measuringSwitched(false);
 }
 
 void MeasuringController::startReadout() {
@@ -95,7 +108,7 @@ void MeasuringController::Timer1Timer() {
 
 void MeasuringController::Timer2Timer() {
   if (cycle.watchdogTick())
-    m_view.showNoReply();
+    emit replyOverdue();
 }
 
 void MeasuringController::Timer3Timer() {
@@ -109,7 +122,7 @@ void MeasuringController::Timer3Timer() {
 void MeasuringController::Timer4Timer() {
   const EepromWrite::Tick tick = eeprom.tick();
   sendServiceCommand(QString::fromStdString(tick.command));
-  m_view.advanceWriteProgress();
+  emit eepromProgressed();
   if (tick.finished)
     Timer4->stop();
 }
@@ -124,10 +137,12 @@ void MeasuringController::sendServiceCommand(const QString& command) {
 }
 
 void MeasuringController::Posli_Servisni_Prikaz(const QString& command) {
-  const QString shown = m_view.showCommand(command);
+  const QString shown = m_commandLine ? m_commandLine(command) : command;
   if (shown.isEmpty())
     return;
-  m_line->SendText(shown.toLatin1().toStdString() + kTerminator);
+  const std::string bytes = loggerBytes(shown) + kTerminator;
+  m_line->SendText(bytes);
+  emit commandSent(byteArray(bytes));
 }
 
 // One event takes exactly one cluster.
@@ -136,14 +151,14 @@ void MeasuringController::SerialLine1RxClusterEvent() {
     return;
   cycle.replyReceived();
   const std::string text = m_line->ReadClusterAsText();
-  m_view.showReceived(text);
+  emit replyReceived(byteArray(text));
   // Only a whole reply with a clean number in its field counts; anything else was shown
   // and changes nothing more.
-  const ReplyField reply = cutReplyField(LastCommand.toLatin1().toStdString(), text);
+  const ReplyField reply = cutReplyField(loggerBytes(LastCommand), text);
   if (presentValueOf(reply))
     handlePresentValue(reply.field);
-  else if (isStorableReadoutRow(reply))
-    handleReadoutRow(reply.field);
+  else if (reply.kind == ReplyKind::ReadoutRow && reply.terminated)
+    handleReadoutRow(reply);
 }
 
 // A field that is no clean number is no reading: storing it would put a false value into
@@ -155,33 +170,59 @@ void MeasuringController::handlePresentValue(const std::string& field) {
   const bool storeDue = cycle.acceptPresentValue(*voltage);
   // The clock shows the time the record carries.
   const int now = secondsOfDayNow();
-  m_view.showReading(cycle.LastVoltage, cycle.VoltageText, now);
+  emit readingTaken(cycle.LastVoltage, QString::fromStdString(cycle.VoltageText), now);
   if (!storeDue || !storeRecord(now, cycle.MinutesText, cycle.VoltageText))
     return;
   cycle.presentValueStored();
-  m_view.readingStored();
+  emit recordStored();
 }
 
-void MeasuringController::handleReadoutRow(const std::string& field) {
+// Every row the logger sends stands for one interval of its memory, so a row that is not
+// stored (line noise in its field, a failed store) still takes its minutes: the rows after
+// it keep their true ones.
+void MeasuringController::handleReadoutRow(const ReplyField& row) {
   const std::string minutes = cycle.prepareReadoutRow();
-  if (storeRecord(timeFromStorageText("00:00:00"), minutes, field))
-    cycle.readoutRowStored();
+  const bool stored =
+      isStorableReadoutRow(row) && storeRecord(timeFromStorageText("00:00:00"), minutes, row.field);
+  cycle.readoutRowStored();
+  if (stored)
+    emit readoutRowStored();
 }
 
-// A record that cannot be stored stays due: the counters wait for the next reply.
+// A record that cannot be stored is dropped at once, so no later move of the table tries it
+// again and reports the same failure twice; the present value stays due for the next reply.
 bool MeasuringController::storeRecord(std::optional<int> time, const std::string& minutes,
                                       const std::string& voltage) {
+  if (!tableIsOpen())
+    return false;
   try {
     MeasurementTable::ViewSuspension suspended(m_table);
     m_table.append();
     m_table.setTime(time);
     m_table.setMinutes(minutes);
     m_table.setVoltage(voltage);
+    m_table.post();
     return true;
   } catch (const std::exception& error) {
-    m_view.showError(QString::fromStdString(error.what()));
+    if (m_table.state() == TableState::Insert)
+      m_table.cancel();
+    emit storeFailed(QString::fromStdString(error.what()));
     return false;
   }
+}
+
+// Readings go on being shown while the table cannot take them; the operator hears of it once
+// per closed spell, not with every due record.
+bool MeasuringController::tableIsOpen() {
+  if (m_table.isOpen()) {
+    m_toldTableClosed = false;
+    return true;
+  }
+  if (!m_toldTableClosed) {
+    m_toldTableClosed = true;
+    emit storeFailed(QString::fromStdString(tableNotOpenMessage(m_table)));
+  }
+  return false;
 }
 
 } // namespace kelvor

@@ -1,5 +1,6 @@
 #include "app/pages/grafpage.h"
 
+#include "app/core/settingsvalues.h"
 #include "app/core/valuelists.h"
 #include "app/pages/exportmessage.h"
 #include "app/pages/pagebuilder.h"
@@ -12,6 +13,7 @@
 #include "data/core/measurementtable.h"
 #include "data/core/numbertext.h"
 #include "instrument/core/measuringcycle.h"
+#include "instrument/measuringcontroller.h"
 #include "widgets/controlhint.h"
 #include "widgets/led.h"
 
@@ -46,9 +48,9 @@ QAction* scaleItemAt(const QActionGroup* group, std::size_t index) {
 
 } // namespace
 
-GrafPage::GrafPage(PageHost& host, MeasurementTable& table, const MeasuringCycle& cycle,
+GrafPage::GrafPage(PageHost& host, MeasurementTable& table, const MeasuringController& measuring,
                    QWidget* parent)
-    : QWidget(parent), m_host(host), m_table(table), m_cycle(cycle) {
+    : QWidget(parent), m_host(host), m_table(table), m_cycle(measuring.cycle) {
   setUpPage(this, "GRAF");
   Report1 = new ChartView(chartReport, this);
   place(Report1, "Report1", {56, -24, 674, 476});
@@ -60,6 +62,8 @@ GrafPage::GrafPage(PageHost& host, MeasurementTable& table, const MeasuringCycle
       placePrintButton(this, "SpeedButton3", {752, 424, 25, 25},
                        "Tímto  tlačítkem  můžete  zobrazit  náhled  a  vytisknout  graf");
   connect(SpeedButton3, &QToolButton::clicked, this, &GrafPage::Tisk_GrafuClick);
+  connect(&measuring, &MeasuringController::measuringSwitched, this, &GrafPage::setMeasuringLed);
+  connect(&measuring, &MeasuringController::recordStored, this, &GrafPage::chartReread);
 }
 
 GrafPage::~GrafPage() = default;
@@ -87,11 +91,23 @@ void GrafPage::markScaleItems() {
       scale.item->setChecked(true);
 }
 
-void GrafPage::takeShutdownValues() {
+void GrafPage::takeSettings(const SettingsValues& values) {
+  ScaleX = values.ScaleX;
+  ScaleY = values.ScaleY;
+  Titulek = QString::fromStdString(values.Titulek);
+  Barva = QString::fromStdString(values.Barva);
+}
+
+// A scale whose group has no checked item stays as it was read.
+void GrafPage::collectSettings(SettingsValues& values) {
   for (const ScaleItem& scale : scaleItems())
     if (scale.item->isChecked())
       *scale.value = scale.setting;
   Barva = QString::fromStdString(colorToString(chartReport.chart().series().color()));
+  values.ScaleX = ScaleX;
+  values.ScaleY = ScaleY;
+  values.Titulek = Titulek.toStdString();
+  values.Barva = Barva.toStdString();
 }
 
 void GrafPage::scaleChart(double factor) {
@@ -209,7 +225,10 @@ void GrafPage::Titulek_GrafuClick() {
 
 void GrafPage::Tisk_GrafuClick() {
   QApplication::processEvents();
-  m_host.runCommand([this] { chartReport.preview(TableReportSource(m_table), window()); });
+  m_host.runCommand([this] {
+    m_table.requireOpen();
+    chartReport.preview(TableReportSource(m_table), window());
+  });
 }
 
 // The chart goes out as the page shows it. The file appears under the chosen name whole or
@@ -219,6 +238,7 @@ void GrafPage::exportChart(const SaveDialogOptions& options, ChartFileWriter wri
   if (!chosen)
     return;
   const bool written = m_host.runCommand([this, &chosen, write] {
+    m_table.requireOpen();
     const std::string path = QFile::encodeName(*chosen).toStdString();
     checkFileOperation(write(chartReport.chart(), Report1->chartPicture(), path));
   });

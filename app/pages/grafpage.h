@@ -16,11 +16,13 @@ class QToolButton;
 namespace kelvor {
 
 struct ChartPicture;
+class MeasuringController;
 class MeasuringCycle;
 struct SaveDialogOptions;
 class ChartView;
 class MeasurementTable;
 class PageHost;
+struct SettingsValues;
 class TLed;
 
 // The GRAF page: the voltage chart over the measurement table, its scales, colour and title,
@@ -30,8 +32,10 @@ class GrafPage : public QWidget {
   Q_OBJECT
 
 public:
-  // `cycle` gives the storage interval that turns the time scale into records.
-  GrafPage(PageHost& host, MeasurementTable& table, const MeasuringCycle& cycle,
+  // The session's cycle gives the storage interval that turns the time scale into records;
+  // every record it stores has the chart read the table again, and its lamp shows whether it
+  // measures.
+  GrafPage(PageHost& host, MeasurementTable& table, const MeasuringController& measuring,
            QWidget* parent = nullptr);
   ~GrafPage() override;
 
@@ -47,8 +51,10 @@ public:
   void setScaleItems(QActionGroup* timeAxis, QActionGroup* voltageAxis);
   // Checks the items that stand for ScaleX and ScaleY.
   void markScaleItems();
-  // Takes the checked scales and the curve's colour into the settings values.
-  void takeShutdownValues();
+  // Start-up: the chart's part of the settings. Shutdown: the checked scales and the curve's
+  // colour with the title.
+  void takeSettings(const SettingsValues& values);
+  void collectSettings(SettingsValues& values);
   // Scales the chart's drawing along with the page's controls.
   void scaleChart(double factor);
   void setMeasuringLed(bool on);

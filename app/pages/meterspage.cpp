@@ -4,6 +4,7 @@
 #include "app/pages/pagebuilder.h"
 #include "data/timeformat.h"
 #include "instrument/core/measuringcycle.h"
+#include "instrument/measuringcontroller.h"
 #include "widgets/levelmeter.h"
 #include "widgets/multibevel.h"
 #include "widgets/needlemeter.h"
@@ -36,7 +37,7 @@ void setLabelLook(QLabel* label, const QColor& background, const QString& captio
 
 } // namespace
 
-MetersPage::MetersPage(QWidget* parent) : QWidget(parent) {
+MetersPage::MetersPage(const MeasuringController& measuring, QWidget* parent) : QWidget(parent) {
   setUpPage(this, "METERS");
   createCaptions();
   // The frames come first so that the displays lie above them.
@@ -45,6 +46,12 @@ MetersPage::MetersPage(QWidget* parent) : QWidget(parent) {
   createVoltageLabel();
   createLevelMeter();
   createTimeLabel();
+  connect(&measuring, &MeasuringController::measuringSwitched, this, [this](bool on) {
+    if (!on)
+      showSwitchedOffLook();
+  });
+  connect(&measuring, &MeasuringController::replyOverdue, this, &MetersPage::showNoReplyLook);
+  connect(&measuring, &MeasuringController::readingTaken, this, &MetersPage::showReadingLook);
 }
 
 void MetersPage::createCaptions() {
@@ -153,8 +160,8 @@ void MetersPage::showNoReplyLook() {
   showRestingLook(QColor(255, 0, 0), QStringLiteral("CHYBA"));
 }
 
-void MetersPage::showReadingLook(double voltage, const std::string& voltageText, int secondsOfDay) {
-  setLabelLook(VoltageLabel, QColor(0, 0, 255), QString::fromStdString(voltageText));
+void MetersPage::showReadingLook(double voltage, const QString& voltageText, int secondsOfDay) {
+  setLabelLook(VoltageLabel, QColor(0, 0, 255), voltageText);
   NeedleMeter1->setValue(static_cast<float>(voltage));
   LevelMeter1->setPosition(MeasuringCycle::levelPosition(voltage));
   TimeLabel->setText(TimeFormat().format(secondsOfDay));

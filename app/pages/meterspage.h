@@ -2,28 +2,27 @@
 
 #include <QWidget>
 
-#include <string>
-
 class QLabel;
 
 namespace kelvor {
 
+class MeasuringController;
 class TCustomMultiBevel;
 class TLevelMeter;
 class TNeedleMeter;
 
 // The METERS page: the present voltage on a needle meter, a level meter and a digital label,
-// and the time of day it came at.
+// and the time of day it came at, as the measuring session announces them.
 class MetersPage : public QWidget {
   Q_OBJECT
 
 public:
-  explicit MetersPage(QWidget* parent = nullptr);
+  explicit MetersPage(const MeasuringController& measuring, QWidget* parent = nullptr);
 
   // The meters at rest: the cycle switched off, or no reply for too long.
   void showSwitchedOffLook();
   void showNoReplyLook();
-  void showReadingLook(double voltage, const std::string& voltageText, int secondsOfDay);
+  void showReadingLook(double voltage, const QString& voltageText, int secondsOfDay);
   // The needle meter's scale, shown once start-up has placed everything.
   void showScale();
 

@@ -1,5 +1,6 @@
 #include "app/pages/parametrypage.h"
 
+#include "app/core/settingsvalues.h"
 #include "app/core/valuelists.h"
 #include "app/hints.h"
 #include "app/pages/pagebuilder.h"
@@ -51,6 +52,8 @@ ParametryPage::ParametryPage(PageHost& host, MeasuringController& measuring, QWi
   createCalibration();
   createWriteControls();
   connectHandlers();
+  connect(&m_measuring, &MeasuringController::eepromProgressed, this,
+          &ParametryPage::advanceWriteProgress);
 }
 
 void ParametryPage::createChoiceGroups() {
@@ -199,10 +202,24 @@ void ParametryPage::showStoredKonstanta() {
   KonstantaEdit->setValueText(KonstStr);
 }
 
-void ParametryPage::takeShownValues() {
+void ParametryPage::takeSettings(const SettingsValues& values) {
+  SerialPort = QString::fromStdString(values.SerialPort);
+  BaudRate = values.BaudRate;
+  KonstStr = QString::fromStdString(values.KonstStr);
+  PocetRadku = values.PocetRadku;
+}
+
+// The rows the group shows, if it shows one; the port the line is on, whichever way it got
+// there; the constant as the edit shows it.
+void ParametryPage::collectSettings(SettingsValues& values) {
   if (PocetRadkuGroup->itemIndex() >= 0)
     PocetRadku = static_cast<std::uint16_t>(valueAt(kRowCountItems, PocetRadkuGroup->itemIndex()));
+  SerialPort = QString::fromStdString(m_measuring.serialLine().CommPort());
   KonstStr = KonstantaEdit->text();
+  values.SerialPort = SerialPort.toStdString();
+  values.BaudRate = BaudRate;
+  values.KonstStr = KonstStr.toStdString();
+  values.PocetRadku = PocetRadku;
 }
 
 void ParametryPage::advanceWriteProgress() {

@@ -14,6 +14,7 @@ class MaskEdit;
 class MeasuringController;
 class PageHost;
 class RadioGroup;
+struct SettingsValues;
 class TProgressGauge;
 
 // The PARAMETRY page: the port, its speed, the storage interval and the rows of a read-out,
@@ -44,8 +45,9 @@ public:
   void showStoredKonstanta();
   // Start-up: no EEPROM write has run yet.
   void showNoWriteYet();
-  // Shutdown: the rows the group shows, if it shows one, and the constant the edit shows.
-  void takeShownValues();
+  // Start-up: the page's part of the settings. Shutdown: the values the page shows.
+  void takeSettings(const SettingsValues& values);
+  void collectSettings(SettingsValues& values);
 
   void advanceWriteProgress();
   void clearWriteProgress();

@@ -12,6 +12,7 @@
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 
 #include <array>
@@ -19,14 +20,13 @@
 namespace kelvor {
 namespace {
 
-constexpr unsigned char kFirstHighLetter = 0xA0;
-
-// The letters a Czech logger sends above 0x9F, as Windows-1250 has them.
-const std::array<QChar, 0x100 - kFirstHighLetter>& windows1250Letters() {
+// The eight-bit bytes as Windows-1250 has them, the code page a Czech logger speaks; the five
+// positions it leaves undefined keep their C1 control value there.
+const std::array<QChar, 0x80>& windows1250High() {
   static const auto letters = [] {
-    std::array<QChar, 0x100 - kFirstHighLetter> table{};
+    std::array<QChar, 0x80> table{};
     for (std::size_t i = 0; i < table.size(); ++i) {
-      const char byte = static_cast<char>(kFirstHighLetter + i);
+      const char byte = static_cast<char>(0x80 + i);
       const QString letter = QString::fromStdString(windows1250ToUtf8(std::string_view(&byte, 1)));
       table[i] = letter.isEmpty() ? QChar(QChar::ReplacementCharacter) : letter.front();
     }
@@ -35,32 +35,32 @@ const std::array<QChar, 0x100 - kFirstHighLetter>& windows1250Letters() {
   return letters;
 }
 
-// The bytes 0x80 to 0x9F, the eight-bit control range that line noise hits as often as any
-// other: one enclosed letter each, Ⓐ for 0x80 to Ⓩ for 0x99, then ⓐ to ⓕ, so every byte
-// stays one visible character and none of them looks like a digit.
-QChar eightBitControlSymbol(unsigned char code) {
+// A byte the code page leaves undefined is most likely line noise: one enclosed letter each,
+// Ⓐ for 0x80 on, so every byte stays one visible character and none of them looks like a
+// digit.
+QChar undefinedByteSymbol(unsigned char code) {
   const int index = code - 0x80;
   return index < 26 ? QChar(0x24B6 + index) : QChar(0x24D0 + index - 26);
 }
 
 // The terminal shows every byte, one character each: control characters as their visible
-// symbols, so a reply's terminator and any noise on the line can be seen; the eight-bit
-// controls as above; the others as the Windows-1250 letters they stand for.
-QString terminalText(const std::string& bytes) {
+// symbols, so a reply's terminator and any noise on the line can be seen; the eight-bit bytes
+// as the Windows-1250 characters they stand for, or as a symbol where there is none.
+QString terminalText(QByteArrayView bytes) {
   QString text;
-  text.reserve(static_cast<qsizetype>(bytes.size()));
+  text.reserve(bytes.size());
   for (const char byte : bytes) {
     const auto code = static_cast<unsigned char>(byte);
-    if (code < 0x20)
+    if (code < 0x20) {
       text += QChar(0x2400 + code);
-    else if (code == 0x7F)
+    } else if (code == 0x7F) {
       text += QChar(0x2421);
-    else if (code < 0x80)
+    } else if (code < 0x80) {
       text += QChar::fromLatin1(byte);
-    else if (code < kFirstHighLetter)
-      text += eightBitControlSymbol(code);
-    else
-      text += windows1250Letters()[code - kFirstHighLetter];
+    } else {
+      const QChar character = windows1250High()[code - 0x80];
+      text += character.unicode() < 0xA0 ? undefinedByteSymbol(code) : character;
+    }
   }
   return text;
 }
@@ -77,6 +77,14 @@ ServisPage::ServisPage(PageHost& host, MeasuringController& measuring, Measureme
   setUpPage(this, "SERVIS");
   createTerminal();
   createCommandButtons();
+  // The page may go before the session or after it; a command sent after the page went goes
+  // out as given.
+  m_measuring.setCommandLine([page = QPointer<ServisPage>(this)](const QString& command) {
+    return page ? page->showCommand(command) : command;
+  });
+  connect(&m_measuring, &MeasuringController::replyReceived, this, &ServisPage::appendTerminalLine);
+  connect(&m_measuring, &MeasuringController::measuringSwitched, this,
+          &ServisPage::setMeasuringLed);
 }
 
 void ServisPage::createTerminal() {
@@ -177,7 +185,7 @@ QString ServisPage::showCommand(const QString& command) {
   return PrikazEdit->text();
 }
 
-void ServisPage::appendTerminalLine(const std::string& bytes) {
+void ServisPage::appendTerminalLine(const QByteArray& bytes) {
   TerminalMemo->appendPlainText(terminalText(bytes));
 }
 

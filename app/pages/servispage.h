@@ -2,8 +2,7 @@
 
 #include <QWidget>
 
-#include <string>
-
+class QByteArray;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -23,6 +22,7 @@ public:
   // The terminal pane keeps this many of the newest lines.
   static constexpr int kTerminalLineLimit = 100000;
 
+  // The page is the session's command line: every command is shown on it before it goes out.
   ServisPage(PageHost& host, MeasuringController& measuring, MeasurementTable& table,
              QWidget* parent = nullptr);
 
@@ -34,7 +34,7 @@ public:
   // Puts a command on the command line and gives what the line then holds.
   QString showCommand(const QString& command);
   // Every byte received, one visible character each.
-  void appendTerminalLine(const std::string& bytes);
+  void appendTerminalLine(const QByteArray& bytes);
   void setMeasuringLed(bool on);
 
 signals:

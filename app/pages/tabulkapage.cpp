@@ -1,8 +1,8 @@
 #include "app/pages/tabulkapage.h"
 
 #include "app/applicationtitle.h"
+#include "app/core/settingsvalues.h"
 #include "app/pages/exportmessage.h"
-#include "app/pages/grafpage.h"
 #include "app/pages/pagebuilder.h"
 #include "app/pages/pagehost.h"
 #include "app/tablereportsource.h"
@@ -19,9 +19,9 @@
 #include "data/timeformat.h"
 #include "data/timeofdaytexts.h"
 #include "instrument/core/measuringcycle.h"
+#include "instrument/measuringcontroller.h"
 #include "widgets/controlhint.h"
 #include "widgets/led.h"
-#include "widgets/maskedit.h"
 
 #include <QApplication>
 #include <QToolButton>
@@ -32,28 +32,6 @@
 
 namespace kelvor {
 namespace {
-
-// A bound read afresh from its edit for every record; the text is shaped and converted
-// again only when the edit shows another text than at the last record. The shown text is the
-// edit's own, shared and not copied.
-class BoundReader {
-public:
-  explicit BoundReader(const MaskEdit& edit) : m_edit(edit) {}
-
-  double value() {
-    const QString shown = m_edit.QLineEdit::text();
-    if (!m_value || shown != m_shown) {
-      m_value = strToFloat(m_edit.text().toStdString());
-      m_shown = shown;
-    }
-    return *m_value;
-  }
-
-private:
-  const MaskEdit& m_edit;
-  QString m_shown;
-  std::optional<double> m_value;
-};
 
 TimeTextFormat timeTextFormat(const TimeFormat& format) {
   TimeTextFormat text;
@@ -66,9 +44,9 @@ TimeTextFormat timeTextFormat(const TimeFormat& format) {
 
 } // namespace
 
-TabulkaPage::TabulkaPage(PageHost& host, MeasurementTable& table, MeasuringCycle& cycle,
-                         GrafPage& graf, QWidget* parent)
-    : QWidget(parent), m_host(host), m_table(table), m_cycle(cycle), m_graf(graf),
+TabulkaPage::TabulkaPage(PageHost& host, MeasurementTable& table, MeasuringController& measuring,
+                         QWidget* parent)
+    : QWidget(parent), m_host(host), m_table(table), m_cycle(measuring.cycle),
       m_dataSource(std::make_unique<TableModel>(table)) {
   setUpPage(this, "TABULKA");
   placeLabel(this, "Label6", QStringLiteral("TABULKA  NAMĚŘENÝCH  HODNOT:"), {160, 16, 443, 29},
@@ -92,6 +70,7 @@ TabulkaPage::TabulkaPage(PageHost& host, MeasurementTable& table, MeasuringCycle
   connect(SpeedButton1, &QToolButton::clicked, this, &TabulkaPage::Tisk_tabulkyClick);
   connect(DataSource1, &TableModel::errorOccurred, this,
           [this](const QString& message) { m_host.showError(message); });
+  connect(&measuring, &MeasuringController::measuringSwitched, this, &TabulkaPage::setMeasuringLed);
 }
 
 TabulkaPage::~TabulkaPage() = default;
@@ -115,7 +94,7 @@ void TabulkaPage::Vymazat_dataClick() {
   if (!cleared)
     return;
   m_cycle.tableCleared();
-  m_graf.chartReread();
+  emit recordsChanged();
 }
 
 void TabulkaPage::Hlavicka_TabulkyClick() {
@@ -131,6 +110,7 @@ void TabulkaPage::Hlavicka_TabulkyClick() {
 void TabulkaPage::Tisk_tabulkyClick() {
   QApplication::processEvents();
   m_host.runCommand([this] {
+    m_table.requireOpen();
     m_table.first();
     Form3->preview(TableReportSource(m_table), window());
   });
@@ -148,13 +128,9 @@ void TabulkaPage::SelectButtonClick() {
                            QStringLiteral("kromě vybraného intervalu ???");
   if (!m_host.dialogs().askYesNo(kApplicationTitle, question, OperatorDialogs::Icon::Question))
     return;
-  m_host.runCommand([this] {
-    BoundReader lower(*Form7->ZacatekEdit);
-    BoundReader upper(*Form7->KonecEdit);
-    keepMinutesWithin(
-        m_table, [&lower] { return lower.value(); }, [&upper] { return upper.value(); });
-  });
-  m_graf.chartReread();
+  m_host.runCommand(
+      [this] { keepMinutesWithin(m_table, Form7->zacatekReader(), Form7->konecReader()); });
+  emit recordsChanged();
 }
 
 void TabulkaPage::ExportASCII1Click() {
@@ -192,6 +168,14 @@ void TabulkaPage::Import_ASCIIClick() {
     if (imported.stop)
       throw ConversionError(*imported.stop);
   });
+}
+
+void TabulkaPage::takeSettings(const SettingsValues& values) {
+  HlavickaTab = QString::fromStdString(values.HlavickaTab);
+}
+
+void TabulkaPage::collectSettings(SettingsValues& values) const {
+  values.HlavickaTab = HlavickaTab.toStdString();
 }
 
 void TabulkaPage::setMeasuringLed(bool on) {

@@ -11,10 +11,11 @@ namespace kelvor {
 
 class DBGrid;
 class DBNavigator;
-class GrafPage;
 class MeasurementTable;
+class MeasuringController;
 class MeasuringCycle;
 class PageHost;
+struct SettingsValues;
 class TForm3;
 class TForm7;
 class TLed;
@@ -22,13 +23,14 @@ class TableModel;
 
 // The TABULKA page: the grid and navigator over the measurement table, and the table's
 // commands (clear, header, print, interval selection, ASCII export and import). A command
-// that changes the records has the GRAF page's chart read them again.
+// that changes the records says so, for the views that keep their own copy of them.
 class TabulkaPage : public QWidget {
   Q_OBJECT
 
 public:
-  // `cycle` restarts with a cleared table and takes an import's last minutes.
-  TabulkaPage(PageHost& host, MeasurementTable& table, MeasuringCycle& cycle, GrafPage& graf,
+  // The session's cycle restarts with a cleared table and takes an import's last minutes;
+  // the page's lamp shows whether it measures.
+  TabulkaPage(PageHost& host, MeasurementTable& table, MeasuringController& measuring,
               QWidget* parent = nullptr);
   ~TabulkaPage() override;
 
@@ -40,6 +42,8 @@ public:
 
   // Settings value.
   QString HlavickaTab;
+  void takeSettings(const SettingsValues& values);
+  void collectSettings(SettingsValues& values) const;
 
   void Vymazat_dataClick();
   void Hlavicka_TabulkyClick();
@@ -54,6 +58,10 @@ public:
   TForm3* Form3 = nullptr;
   TForm7* Form7 = nullptr;
 
+signals:
+  // Clearing or an interval selection changed the records other than at their end.
+  void recordsChanged();
+
 private:
   DBGrid* DBGrid1 = nullptr;
   DBNavigator* DBNavigator1 = nullptr;
@@ -63,7 +71,6 @@ private:
   PageHost& m_host;
   MeasurementTable& m_table;
   MeasuringCycle& m_cycle;
-  GrafPage& m_graf;
   std::unique_ptr<TableModel> m_dataSource;
 };
 

@@ -201,6 +201,7 @@ MeasurementTable::~MeasurementTable() {
 
 void MeasurementTable::open(const std::filesystem::path& dbFile) {
   close();
+  m_file = dbFile;
   try {
     openFile(dbFile);
     loadRecords();
@@ -208,7 +209,6 @@ void MeasurementTable::open(const std::filesystem::path& dbFile) {
     releaseFile();
     throw;
   }
-  m_file = dbFile;
   first();
 }
 
@@ -305,7 +305,6 @@ void MeasurementTable::close() {
     }
   }
   releaseFile();
-  m_file.clear();
   notifyViews();
   if (failure)
     std::rethrow_exception(failure);
@@ -313,7 +312,7 @@ void MeasurementTable::close() {
 
 void MeasurementTable::requireOpen() const {
   if (!isOpen())
-    throw TableError("Cannot perform this operation on a closed dataset");
+    throw TableError(tableNotOpenMessage(*this));
 }
 
 void MeasurementTable::setEmptyPosition() {
@@ -900,6 +899,13 @@ void MeasurementTable::rollbackBatch() noexcept {
     setEmptyPosition();
   }
   notifyViews();
+}
+
+std::string tableNotOpenMessage(const MeasurementTable& table) {
+  std::string message = "Cannot perform this operation on a closed dataset";
+  if (!table.fileName().empty())
+    message += "\n" + table.fileName().string();
+  return message;
 }
 
 MeasurementTable::Batch::Batch(MeasurementTable& table) : m_table(table) {

@@ -85,6 +85,10 @@ public:
   // Stores a record still being appended or edited, then closes the file.
   void close();
   bool isOpen() const { return m_db.isOpen(); }
+  // Throws TableError with tableNotOpenMessage() when the table is not open.
+  void requireOpen() const;
+  // The file last opened or tried, kept after a failed open or a close so that a command on
+  // a closed table can name it.
   const std::filesystem::path& fileName() const { return m_file; }
 
   // Cursor. Every move first stores the record being appended or edited.
@@ -201,7 +205,6 @@ private:
   void goToIndex(std::size_t index);
   void setEmptyPosition();
   void requireEditing() const;
-  void requireOpen() const;
   StoredRecord currentRecord() const;
   void notifyViews();
 
@@ -241,6 +244,9 @@ private:
   std::vector<TableListener*> m_listeners;
   std::uint64_t m_changeCount = 0;
 };
+
+// What a command on a table that is not open reports: the runtime's words and the file.
+std::string tableNotOpenMessage(const MeasurementTable& table);
 
 // Runs a batch change (clearing, import, interval selection) in one transaction. Without
 // commit() the transaction is rolled back and the table re-read from the file. A batch

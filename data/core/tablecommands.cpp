@@ -97,6 +97,10 @@ ImportedLines importAsciiLines(MeasurementTable& table, AsciiFileReader& file,
 
 void exportAsciiFile(MeasurementTable& table, const std::string& path,
                      AsciiTimeColumns::TimeText timeText) {
+  // Asked before the file is created: an earlier export under the chosen name must not be
+  // emptied by an export that has no table to read.
+  if (!table.isOpen())
+    throw TableError(tableNotOpenMessage(table));
   AsciiFileWriter file;
   checkFileOperation(file.create(path));
   AsciiTimeColumns times(std::move(timeText));

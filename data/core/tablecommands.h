@@ -43,7 +43,8 @@ ImportedLines importAsciiLines(MeasurementTable& table, AsciiFileReader& file,
                                const TimeTextFormat& format);
 
 // Writes the line of every stored record into a new file (or an emptied one) at `path`, from
-// the first record; throws FileError for a failed file operation.
+// the first record; throws FileError for a failed file operation, and TableError for a table
+// that is not open before any file is touched.
 void exportAsciiFile(MeasurementTable& table, const std::string& path,
                      AsciiTimeColumns::TimeText timeText);
 

@@ -4,7 +4,6 @@
 #include "app/pages/servispage.h"
 #include "data/core/measurementtable.h"
 #include "instrument/measuringcontroller.h"
-#include "instrument/measuringview.h"
 #include "serial/serialline.h"
 #include "tests/support/fakeline.h"
 #include "tests/support/pagecontrols.h"
@@ -30,33 +29,22 @@ using namespace kelvor;
 
 namespace {
 
-// The measuring pages without a main window: the controller on the fake device shows what
-// happens on the pages, as the frame has it do.
-struct MeasuringPagesRig : FakeLine, MeasuringView {
+// The measuring pages without a main window, each listening to the controller on the fake
+// device as it does in the program.
+struct MeasuringPagesRig : FakeLine {
   MeasuringPagesRig() : FakeLine(1000, {"/dev/ttyS0", "/dev/ttyS1"}) {
     table.open(std::filesystem::path(folder.path().toStdString()) / "Kelvor.db");
-    measuring = std::make_unique<MeasuringController>(table, *this, std::move(port));
+    measuring = std::make_unique<MeasuringController>(table, std::move(port));
+    meters = std::make_unique<MetersPage>(*measuring);
     parametry = std::make_unique<ParametryPage>(host, *measuring);
     servis = std::make_unique<ServisPage>(host, *measuring, table);
   }
-
-  void showMeasuring(bool on) override { servis->setMeasuringLed(on); }
-  void showSwitchedOff() override { meters.showSwitchedOffLook(); }
-  void showNoReply() override { meters.showNoReplyLook(); }
-  void showReading(double voltage, const std::string& text, int secondsOfDay) override {
-    meters.showReadingLook(voltage, text, secondsOfDay);
-  }
-  QString showCommand(const QString& command) override { return servis->showCommand(command); }
-  void showReceived(const std::string& bytes) override { servis->appendTerminalLine(bytes); }
-  void advanceWriteProgress() override { parametry->advanceWriteProgress(); }
-  void readingStored() override {}
-  void showError(const QString& message) override { host.showError(message); }
 
   QTemporaryDir folder;
   MeasurementTable table;
   RecordingHost host;
   std::unique_ptr<MeasuringController> measuring;
-  MetersPage meters;
+  std::unique_ptr<MetersPage> meters;
   std::unique_ptr<ParametryPage> parametry;
   std::unique_ptr<ServisPage> servis;
 };
@@ -160,7 +148,11 @@ void TestMeasuringPages::servisClearEmptiesTheTerminalAndTheProgress() {
   MeasuringPagesRig rig;
   QObject::connect(rig.servis.get(), &ServisPage::terminalCleared, rig.parametry.get(),
                    &ParametryPage::clearWriteProgress);
-  rig.servis->appendTerminalLine("U[V]:\x01 12\r");
+  rig.measuring->serialLine().setActive(true);
+  rig.arrive("U[V]:\x01 12\r");
+  QVERIFY(rig.serveUntil([&] {
+    return !controlOf<QPlainTextEdit>(rig.servis.get(), "TerminalMemo")->toPlainText().isEmpty();
+  }));
   QCOMPARE(controlOf<QPlainTextEdit>(rig.servis.get(), "TerminalMemo")->toPlainText(),
            QStringLiteral("U[V]:\u2401 12\u240D"));
   rig.measuring->LastCommand = QStringLiteral("#VAL-DIR");
@@ -174,22 +166,30 @@ void TestMeasuringPages::servisClearEmptiesTheTerminalAndTheProgress() {
   QCOMPARE(controlOf<kelvor::TProgressGauge>(rig.parametry.get(), "Gauge2")->Progress(), 0);
 }
 
+// The meters follow the session: a reading, the silence after it, and switching off.
 void TestMeasuringPages::metersShowReadingsAndTheRestingLooks() {
   MeasuringPagesRig rig;
-  MetersPage& page = rig.meters;
-  page.showReadingLook(12.5, "12.500", 3600 + 2 * 60 + 3);
-  QCOMPARE(controlOf<QLabel>(&page, "VoltageLabel")->text(), QStringLiteral("12.500"));
+  MetersPage& page = *rig.meters;
+  MeasuringController& measuring = *rig.measuring;
+  measuring.serialLine().setActive(true);
+  measuring.Timer1Timer();
+  rig.arrive("U[V]:    12.5000 \r");
+  QVERIFY(rig.serveUntil([&] {
+    return controlOf<QLabel>(&page, "VoltageLabel")->text() == QStringLiteral("12.500");
+  }));
   QCOMPARE(controlOf<kelvor::TNeedleMeter>(&page, "NeedleMeter1")->value(), 12.5f);
   QCOMPARE(controlOf<kelvor::TLevelMeter>(&page, "LevelMeter1")->position(), 25);
-  QVERIFY(controlOf<QLabel>(&page, "TimeLabel")->text().contains(QStringLiteral("02:03")));
-  page.showNoReplyLook();
+  QVERIFY(!controlOf<QLabel>(&page, "TimeLabel")->text().isEmpty());
+  for (int second = 0; second <= MeasuringCycle::kWatchdogTolerance; ++second)
+    measuring.Timer2Timer();
   QCOMPARE(controlOf<QLabel>(&page, "VoltageLabel")->text(), QStringLiteral("CHYBA"));
   QCOMPARE(controlOf<QLabel>(&page, "VoltageLabel")->palette().color(QPalette::Window),
            QColor(255, 0, 0));
   QCOMPARE(controlOf<kelvor::TNeedleMeter>(&page, "NeedleMeter1")->value(), 10.0f);
   QCOMPARE(controlOf<kelvor::TLevelMeter>(&page, "LevelMeter1")->position(), 0);
   QVERIFY(controlOf<QLabel>(&page, "TimeLabel")->text().isEmpty());
-  page.showSwitchedOffLook();
+  measuring.switchOn();
+  measuring.switchOff();
   QCOMPARE(controlOf<QLabel>(&page, "VoltageLabel")->text(), QStringLiteral("VYPNUTO"));
   QCOMPARE(controlOf<QLabel>(&page, "VoltageLabel")->palette().color(QPalette::Window),
            QColor(0, 128, 0));

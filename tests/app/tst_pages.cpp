@@ -1,3 +1,4 @@
+#include "app/core/settingsvalues.h"
 #include "app/core/valuelists.h"
 #include "app/pages/grafpage.h"
 #include "app/pages/tabulkapage.h"
@@ -6,6 +7,9 @@
 #include "data/form7.h"
 #include "data/tablemodel.h"
 #include "instrument/core/measuringcycle.h"
+#include "instrument/measuringcontroller.h"
+#include "serial/serialline.h"
+#include "tests/support/fakeline.h"
 #include "tests/support/pagecontrols.h"
 #include "tests/support/recordinghost.h"
 #include "tests/support/tablerows.h"
@@ -33,15 +37,19 @@ QActionGroup* scaleGroup(QObject* owner, std::size_t items) {
   return group;
 }
 
-// The GRAF and TABULKA pages over a table of their own, without a main window. The pages are
-// declared after the table, so they go before the table they watch.
-struct Pages {
-  explicit Pages(const std::vector<MeasurementRecord>& records = {}) {
+// The GRAF and TABULKA pages over a table of their own and a measuring session on the fake
+// line, without a main window, connected as the frame connects them. The pages are declared
+// after the table, so they go before the table they watch.
+struct Pages : FakeLine {
+  explicit Pages(const std::vector<MeasurementRecord>& records = {})
+      : measuring(table, std::move(port)), cycle(measuring.cycle) {
     table.open(QFile::encodeName(dir.filePath(QStringLiteral("pages.db"))).toStdString());
     appendRecords(table, records);
     cycle.Doba = 6;
-    graf = std::make_unique<GrafPage>(host, table, cycle);
-    tabulka = std::make_unique<TabulkaPage>(host, table, cycle, *graf);
+    graf = std::make_unique<GrafPage>(host, table, measuring);
+    tabulka = std::make_unique<TabulkaPage>(host, table, measuring);
+    QObject::connect(tabulka.get(), &TabulkaPage::recordsChanged, graf.get(),
+                     &GrafPage::chartReread);
     graf->ScaleX = 60;
     graf->ScaleY = 15;
     graf->bindChartToTable();
@@ -59,7 +67,8 @@ struct Pages {
   QTemporaryDir dir;
   RecordingHost host;
   MeasurementTable table;
-  MeasuringCycle cycle;
+  MeasuringController measuring;
+  MeasuringCycle& cycle;
   std::unique_ptr<GrafPage> graf;
   std::unique_ptr<TabulkaPage> tabulka;
 };
@@ -186,9 +195,11 @@ private slots:
     // At shutdown the checked items are what is remembered.
     timeAxis->actions().at(3)->setChecked(true);
     p.graf->chartReport.chart().series().setColor(clRed);
-    p.graf->takeShutdownValues();
-    QCOMPARE(p.graf->ScaleX, 600);
-    QCOMPARE(p.graf->Barva, QStringLiteral("clRed"));
+    SettingsValues values;
+    p.graf->collectSettings(values);
+    QCOMPARE(values.ScaleX, 600);
+    QCOMPARE(values.ScaleY, 3);
+    QCOMPARE(values.Barva, std::string("clRed"));
   }
 
   void scaleChoiceWorksBeforeTheMenuHandsItsItemsOver() {
@@ -196,8 +207,9 @@ private slots:
     p.graf->Sca_X_120Click();
     QCOMPARE(p.graf->ScaleX, 120);
     QCOMPARE(p.graf->chartReport.chart().bottomAxis().maximum, 1200.0);
-    p.graf->takeShutdownValues();
-    QCOMPARE(p.graf->ScaleX, 120);
+    SettingsValues values;
+    p.graf->collectSettings(values);
+    QCOMPARE(values.ScaleX, 120);
   }
 
   void titleChoiceReachesTheChart() {

@@ -1,9 +1,9 @@
 #include "tests/crash/leftoverchecks.h"
 
 #include "app/core/profilefile.h"
+#include "app/core/settingskeys.h"
 #include "app/form1.h"
 #include "app/program.h"
-#include "app/settingskeys.h"
 #include "data/core/numbertext.h"
 #include "tests/crash/programfolder.h"
 #include "tests/crash/victimprotocol.h"

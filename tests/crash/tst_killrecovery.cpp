@@ -1,5 +1,6 @@
 #include "app/core/profilefile.h"
-#include "app/settingskeys.h"
+#include "app/core/settingskeys.h"
+#include "data/core/numbertext.h"
 #include "tests/crash/leftoverchecks.h"
 #include "tests/crash/programfolder.h"
 #include "tests/crash/tablesnapshot.h"
@@ -36,6 +37,9 @@ int killRuns() {
 constexpr int kImportLines = 100000;
 constexpr int kRecordsBeforeImport = 1000;
 constexpr int kSelectionRecords = 100000;
+constexpr int kReadoutRows = 1000;
+// The prepared settings store every 6 s: a read-out row stands for a tenth of a minute.
+constexpr double kReadoutMinutesPerRow = 0.1;
 // Kill moments while measuring lie this long after the cycle starts: a handful of replies.
 constexpr qint64 kMeasuringWindowMs = 1500;
 // Aimed kills come this soon after a reply reached the program: within its store.
@@ -120,6 +124,7 @@ private slots:
   void killWhileMeasuring();
   void killDuringImport();
   void killDuringIntervalSelection();
+  void killDuringReadout();
 
 private:
   unsigned m_seed = 0;
@@ -445,3 +450,94 @@ int main(int argc, char** argv) {
 }
 
 #include "tst_killrecovery.moc"
+
+// The rows a run of the logger's memory read-out left in the file: each is the row of its
+// place, and every row the program reported stored is among them.
+QString readoutProblem(const std::vector<TableRow>& rows, const QStringList& storedLines) {
+  if (rows.size() < static_cast<std::size_t>(storedLines.size()))
+    return QStringLiteral("%1 rows reported stored, %2 in the file")
+        .arg(storedLines.size())
+        .arg(rows.size());
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const TableRow& row = rows[i];
+    if (row.time != std::optional<std::string>("00:00:00") ||
+        row.minutes != kelvor::formatFixed(static_cast<double>(i) * kReadoutMinutesPerRow, 12, 1) ||
+        row.voltage.size() != 8)
+      return QStringLiteral("row %1 is %2|%3|%4")
+          .arg(i + 1)
+          .arg(QString::fromStdString(row.time.value_or("NULL")),
+               QString::fromStdString(row.minutes), QString::fromStdString(row.voltage));
+  }
+  return {};
+}
+
+// A thousand rows back to back at 115 200 Bd into an empty table, killed at a random moment
+// of them or just after a row was shown: every row the program had taken is in the file.
+void TestKillRecovery::killDuringReadout() {
+  std::mt19937 random(m_seed + 4);
+  std::uniform_int_distribution<int> aimedRows(1, kReadoutRows);
+  std::uniform_int_distribution<qint64> aimedDelays(0, kStoreAimMs);
+  QTemporaryDir base;
+  Durations readingOut;
+  int lastRun = -1;
+  const auto run = [&](int number, bool aimed, const QString& context) -> TableSnapshot {
+    lastRun = number;
+    LoggerProcess sim({QStringLiteral("--baud"), QStringLiteral("115200"), QStringLiteral("--rows"),
+                       QString::number(kReadoutRows), QStringLiteral("--memory-rows"),
+                       QString::number(kReadoutRows), QStringLiteral("--no-record")});
+    const QString folder = programFolder(base, QStringLiteral("run%1").arg(number));
+    writeBytes(settingsFileIn(folder),
+               settingsText(sim.path()).replace("BaudRate=19200", "BaudRate=115200"));
+    VictimProcess process({QLatin1String(victim::kReadout), folder});
+    if (!process.waitForLine(QLatin1String(victim::kReadingOut), kStartTimeoutMs) ||
+        !process.waitForLine(QLatin1String(victim::kStored), kStartTimeoutMs)) {
+      QTest::qFail(qPrintable(context + process.transcript()), __FILE__, __LINE__);
+      return {};
+    }
+    QElapsedTimer clock;
+    clock.start();
+    bool killed = false;
+    if (number < 0) {
+      killed = process.waitForLine(QLatin1String(victim::kStored) + QString::number(kReadoutRows),
+                                   kActionTimeoutMs);
+      readingOut.add(clock.elapsed());
+      killed = killed && process.killNow();
+    } else if (aimed) {
+      const int row = aimedRows(random);
+      while (process.linesStartingWith(QLatin1String(victim::kReply)).size() < row + 2 &&
+             process.waitForLine(QLatin1String(victim::kReply), kActionTimeoutMs)) {
+      }
+      killed = process.killAt(clock, clock.elapsed() + aimedDelays(random));
+    } else {
+      killed = process.killAt(clock, readingOut.drawMoment(random));
+    }
+    if (!killed || process.saw(QLatin1String(victim::kMessage))) {
+      QTest::qFail(qPrintable(context + process.transcript()), __FILE__, __LINE__);
+      return {};
+    }
+    TableSnapshot left = snapshotOf(folder, evidenceIn(base));
+    const QString problem =
+        left.integrity == "ok"
+            ? readoutProblem(left.rows, process.linesStartingWith(QLatin1String(victim::kStored)))
+            : QString::fromStdString(left.integrity);
+    if (!problem.isEmpty())
+      QTest::qFail(qPrintable(context + problem), __FILE__, __LINE__);
+    return left;
+  };
+
+  // One read-out left to finish measures how long the rows take here.
+  const TableSnapshot whole = run(-1, false, QStringLiteral("the read-out left to finish: "));
+  if (QTest::currentTestFailed())
+    return;
+  QCOMPARE(whole.rows.size(), std::size_t(kReadoutRows));
+  std::size_t rowsLeft = 0;
+  for (int number = 0; number < killRuns(); ++number) {
+    const bool aimed = number % 2 == 1;
+    const TableSnapshot left = run(number, aimed, runContext(m_seed, number, 0));
+    if (QTest::currentTestFailed())
+      return;
+    rowsLeft += left.rows.size();
+  }
+  qInfo("read-out: %d runs killed, %zu rows found in the files, last run %d", killRuns(), rowsLeft,
+        lastRun);
+}

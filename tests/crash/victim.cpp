@@ -74,14 +74,19 @@ QString storedLine(const kelvor::MeasurementTable& table) {
          QString::fromStdString(last.minutes) + sep + QString::fromStdString(last.voltage);
 }
 
+bool portIsOpen(TForm1& form) {
+  if (form.measuring().serialLine().Active())
+    return true;
+  report(QLatin1String(kFailed) + QStringLiteral("the port did not open"));
+  return false;
+}
+
 // Ticks the measuring cycle by hand, one present-value command as soon as the previous reply
 // has been stored, and reports every store.
 [[noreturn]] void measure(Program& program) {
   TForm1& form = *program.form;
-  if (!form.measuring().serialLine().Active()) {
-    report(QLatin1String(kFailed) + QStringLiteral("the port did not open"));
+  if (!portIsOpen(form))
     ::_exit(3);
-  }
   form.Mereni_ZapnutoClick();
   form.measuring().Timer1->stop();
   form.measuring().Timer2->stop();
@@ -101,6 +106,21 @@ QString storedLine(const kelvor::MeasurementTable& table) {
     if (stored)
       report(storedLine(form.Table1));
   }
+}
+
+// Starts the logger's memory read-out and reports every row shown and every row stored.
+[[noreturn]] void readOut(Program& program) {
+  TForm1& form = *program.form;
+  if (!portIsOpen(form))
+    ::_exit(3);
+  QObject::connect(controlOf<QPlainTextEdit>(form.SERVIS, "TerminalMemo"),
+                   &QPlainTextEdit::textChanged, [] { report(QLatin1String(kReply)); });
+  QObject::connect(&form.measuring(), &kelvor::MeasuringController::readoutRowStored,
+                   [&form] { report(storedLine(form.Table1)); });
+  form.SERVIS->Val_Mul_ButtonClick();
+  report(QLatin1String(kReadingOut));
+  for (;;)
+    QTest::qWait(1000);
 }
 
 void import(Program& program, const QString& file) {
@@ -148,6 +168,8 @@ int runVictim(const QStringList& arguments) {
   report(QLatin1String(kReady));
   if (role == QLatin1String(kMeasure)) {
     measure(program);
+  } else if (role == QLatin1String(kReadout)) {
+    readOut(program);
   } else if (role == QLatin1String(kImport) && operands.size() == 1) {
     import(program, operands[0]);
   } else if (role == QLatin1String(kSelect) && operands.size() == 2) {

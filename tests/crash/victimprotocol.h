@@ -12,6 +12,7 @@ inline constexpr char kVictimSwitch[] = "-victim";
 inline constexpr char kMeasure[] = "measure";
 inline constexpr char kImport[] = "import";
 inline constexpr char kSelect[] = "select";
+inline constexpr char kReadout[] = "readout";
 
 // The main window is built and its start-up has run.
 inline constexpr char kReady[] = "ready";
@@ -20,6 +21,7 @@ inline constexpr char kMeasuring[] = "measuring";
 inline constexpr char kImporting[] = "importing";
 inline constexpr char kWritingSettings[] = "writing-settings";
 inline constexpr char kSelecting[] = "selecting";
+inline constexpr char kReadingOut[] = "reading-out";
 // A reply reached the terminal pane; a store it makes due follows at once.
 inline constexpr char kReply[] = "reply";
 // "stored <count>|<TIME>|<MINUTES>|<VOLTAGE>": a record reached the file; count is the number

@@ -479,10 +479,18 @@ void TestHostileFiles::damagedTableFile() {
     program.importFrom(importFile);
     program.clearTable();
     program.selectInterval(QStringLiteral("  1.0"), QStringLiteral("  2.0"));
+    // An export with no table to read leaves an earlier export under the chosen name alone.
+    const QString earlierExport = dir.filePath(QStringLiteral("earlier.dat"));
+    QVERIFY(writeFile(earlierExport, fileLine("11:00:00", "0.1", "12.400") + "\r\n"));
+    const QByteArray earlierBytes = readFile(earlierExport);
+    program.exportTo(earlierExport);
+    QCOMPARE(readFile(earlierExport), earlierBytes);
     QVERIFY(clock.elapsed() < kBoundedMs);
     QVERIFY(program.onlyErrorMessages());
-    const QStringList closed(3,
-                             QStringLiteral("Cannot perform this operation on a closed dataset"));
+    // Each command says once that the table is not open, and which file it is.
+    const QStringList closed(4,
+                             QStringLiteral("Cannot perform this operation on a closed dataset") +
+                                 QLatin1Char('\n') + table);
     QCOMPARE(program.messageTexts(), closed);
   }
   if (damage == QLatin1String("folder"))

@@ -1,4 +1,5 @@
 #include "app/core/profilefile.h"
+#include "app/core/settingskeys.h"
 #include "app/form1.h"
 #include "app/pages/grafpage.h"
 #include "app/pages/meterspage.h"
@@ -7,7 +8,6 @@
 #include "app/pages/servispage.h"
 #include "app/pages/tabulkapage.h"
 #include "app/program.h"
-#include "app/settingskeys.h"
 #include "core/textencoding.h"
 #include "tests/support/filebytes.h"
 #include "tests/support/pagecontrols.h"

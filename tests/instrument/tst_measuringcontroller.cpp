@@ -2,10 +2,11 @@
 #include "data/core/numbertext.h"
 #include "instrument/core/loggerprotocol.h"
 #include "instrument/measuringcontroller.h"
-#include "instrument/measuringview.h"
 #include "serial/serialline.h"
 #include "tests/support/fakeline.h"
+#include "tests/support/filesizelimit.h"
 
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -19,29 +20,34 @@ using namespace kelvor;
 
 namespace {
 
-// What the controller showed, in the order it showed it.
-class RecordingView : public MeasuringView {
+// What the controller announced, in the order it announced it.
+class SessionRecorder {
 public:
-  void showMeasuring(bool on) override { lamps.push_back(on); }
-  void showSwitchedOff() override { ++restingLooks; }
-  void showNoReply() override { ++noReplyLooks; }
-  void showReading(double voltage, const std::string& voltageText, int secondsOfDay) override {
-    readings.push_back(voltage);
-    readingTexts.push_back(voltageText);
-    QVERIFY(secondsOfDay >= 0 && secondsOfDay < 24 * 3600);
+  explicit SessionRecorder(MeasuringController& c) {
+    // A command line that holds at most `lineLength` characters, as an edit with a limit does.
+    c.setCommandLine([this](const QString& command) {
+      commandLine = command.left(lineLength);
+      return commandLine;
+    });
+    QObject::connect(&c, &MeasuringController::measuringSwitched,
+                     [this](bool on) { lamps.push_back(on); });
+    QObject::connect(&c, &MeasuringController::replyOverdue, [this] { ++noReplyLooks; });
+    QObject::connect(&c, &MeasuringController::readingTaken,
+                     [this](double voltage, const QString& text, int secondsOfDay) {
+                       readings.push_back(voltage);
+                       readingTexts.push_back(text.toStdString());
+                       QVERIFY(secondsOfDay >= 0 && secondsOfDay < 24 * 3600);
+                     });
+    QObject::connect(&c, &MeasuringController::replyReceived,
+                     [this](const QByteArray& bytes) { received.push_back(bytes.toStdString()); });
+    QObject::connect(&c, &MeasuringController::eepromProgressed, [this] { ++writeProgress; });
+    QObject::connect(&c, &MeasuringController::recordStored, [this] { ++stored; });
+    QObject::connect(&c, &MeasuringController::readoutRowStored, [this] { ++readoutStored; });
+    QObject::connect(&c, &MeasuringController::storeFailed,
+                     [this](const QString& message) { errors << message; });
   }
-  // A command line that holds at most `lineLength` characters, as an edit with a limit does.
-  QString showCommand(const QString& command) override {
-    commandLine = command.left(lineLength);
-    return commandLine;
-  }
-  void showReceived(const std::string& bytes) override { received.push_back(bytes); }
-  void advanceWriteProgress() override { ++writeProgress; }
-  void readingStored() override { ++stored; }
-  void showError(const QString& message) override { errors << message; }
 
   std::vector<bool> lamps;
-  int restingLooks = 0;
   int noReplyLooks = 0;
   std::vector<double> readings;
   std::vector<std::string> readingTexts;
@@ -50,6 +56,7 @@ public:
   std::vector<std::string> received;
   int writeProgress = 0;
   int stored = 0;
+  int readoutStored = 0;
   QStringList errors;
 };
 
@@ -57,15 +64,29 @@ public:
 // thread serves the line's events.
 struct ControllerRig : FakeLine {
   ControllerRig() {
-    table.open(std::filesystem::path(folder.path().toStdString()) / "Kelvor.db");
-    controller = std::make_unique<MeasuringController>(table, view, std::move(port));
+    table.open(file());
+    controller = std::make_unique<MeasuringController>(table, std::move(port));
+    view = std::make_unique<SessionRecorder>(*controller);
     controller->serialLine().setActive(true);
+  }
+
+  std::filesystem::path file() const {
+    return std::filesystem::path(folder.path().toStdString()) / "Kelvor.db";
+  }
+  // What another program reading the file sees now.
+  std::vector<MeasurementRecord> recordsOnDisk() const {
+    MeasurementTable reader;
+    reader.open(file());
+    std::vector<MeasurementRecord> records;
+    for (int i = 0; i < reader.recordCount(); ++i)
+      records.push_back(reader.record(i));
+    return records;
   }
 
   QTemporaryDir folder;
   MeasurementTable table;
-  RecordingView view;
   std::unique_ptr<MeasuringController> controller;
+  std::unique_ptr<SessionRecorder> view;
 };
 
 std::string readoutRow(int number, const char* volts) {
@@ -87,7 +108,8 @@ private slots:
   void silenceShowsTheNoReplyLookAndAReplyEndsIt();
   void eepromWriteSendsItsSevenCommandsOneATick();
   void aCalibrationThatIsNoNumberStartsNoWrite();
-  void aRecordTheTableRefusesIsReportedAndStaysDue();
+  void aClosedTableIsReportedOnceAndTheRecordStaysDue();
+  void aRecordTheDiskRefusesIsReportedOnce();
   void whatGoesOutIsWhatTheCommandLineHolds();
 };
 
@@ -102,8 +124,7 @@ void TestMeasuringController::switchingOnAndOffRunsTheCycleTimers() {
   c.switchOn();
   c.switchOff();
   QVERIFY(!c.Timer1->isActive() && !c.Timer2->isActive());
-  QCOMPARE(rig.view.lamps, (std::vector<bool>{true, true, false}));
-  QCOMPARE(rig.view.restingLooks, 1);
+  QCOMPARE(rig.view->lamps, (std::vector<bool>{true, true, false}));
 }
 
 // Four replies at a 12-second interval: every reply is shown, every second one stored,
@@ -122,21 +143,20 @@ void TestMeasuringController::presentValuesAreShownAndStoredEveryInterval() {
     sent += "#VAL-DIR\r";
     QVERIFY(rig.sentReaches(sent));
     rig.arrive(replies[i]);
-    QVERIFY(rig.serveUntil([&] { return rig.view.readings.size() == i + 1; }));
+    QVERIFY(rig.serveUntil([&] { return rig.view->readings.size() == i + 1; }));
   }
-  QCOMPARE(rig.view.readings, (std::vector<double>{12.5, 12.4, 12.3, 11.05}));
-  QCOMPARE(rig.view.readingTexts.back(), std::string("11.050"));
-  QCOMPARE(rig.view.stored, 2);
-  // The last record is posted by the next move, as the chart's re-read does.
-  rig.table.first();
-  QCOMPARE(rig.table.recordCount(), 2);
-  QCOMPARE(rig.table.voltage(), std::string("12.400"));
-  const std::string firstMinutes = rig.table.minutes();
-  rig.table.next();
-  QCOMPARE(rig.table.voltage(), std::string("11.050"));
-  QCOMPARE(strToFloat(rig.table.minutes()) - strToFloat(firstMinutes), 0.2);
-  QVERIFY(rig.table.time().has_value());
-  QCOMPARE(rig.view.received.size(), std::size_t(4));
+  QCOMPARE(rig.view->readings, (std::vector<double>{12.5, 12.4, 12.3, 11.05}));
+  QCOMPARE(rig.view->readingTexts.back(), std::string("11.050"));
+  QCOMPARE(rig.view->stored, 2);
+  // Both records are in the file as soon as they are announced, the last one too: no view
+  // had to move the table for it.
+  const std::vector<MeasurementRecord> onDisk = rig.recordsOnDisk();
+  QCOMPARE(onDisk.size(), std::size_t(2));
+  QCOMPARE(onDisk[0].voltage, std::string("12.400"));
+  QCOMPARE(onDisk[1].voltage, std::string("11.050"));
+  QCOMPARE(strToFloat(onDisk[1].minutes) - strToFloat(onDisk[0].minutes), 0.2);
+  QVERIFY(onDisk[1].time.has_value());
+  QCOMPARE(rig.view->received.size(), std::size_t(4));
 }
 
 void TestMeasuringController::noiseAndOtherRepliesAreShownButNeverStored() {
@@ -147,19 +167,20 @@ void TestMeasuringController::noiseAndOtherRepliesAreShownButNeverStored() {
   for (std::size_t i = 0; i < std::size(noise); ++i) {
     c.Timer1Timer();
     rig.arrive(noise[i]);
-    QVERIFY(rig.serveUntil([&] { return rig.view.received.size() == i + 1; }));
+    QVERIFY(rig.serveUntil([&] { return rig.view->received.size() == i + 1; }));
   }
   // A number in the reply to another command is no reading either.
   c.sendServiceCommand(kVerPrg);
   rig.arrive("U[V]:    12.5000 \r");
-  QVERIFY(rig.serveUntil([&] { return rig.view.received.size() == std::size(noise) + 1; }));
-  QVERIFY(rig.view.readings.empty());
+  QVERIFY(rig.serveUntil([&] { return rig.view->received.size() == std::size(noise) + 1; }));
+  QVERIFY(rig.view->readings.empty());
   QCOMPARE(rig.table.recordCount(), 0);
   QCOMPARE(int(c.cycle.StoreSeconds), 0);
 }
 
 // The logger sends its rows without a pause; a USB adapter hands them over in 16 ms blocks,
-// each holding the end of one row and the start of the next.
+// each holding the end of one row and the start of the next. A row whose field line noise
+// spoiled is not stored, but takes its minutes, so the rows after it keep theirs.
 void TestMeasuringController::readoutRowsBackToBackInUsbBurstsAreEachStored() {
   ControllerRig rig;
   MeasuringController& c = *rig.controller;
@@ -173,18 +194,23 @@ void TestMeasuringController::readoutRowsBackToBackInUsbBurstsAreEachStored() {
   QCOMPARE(c.LastCommand, QStringLiteral("#VAL-MUL"));
   constexpr int kRows = 40;
   std::string rows;
+  constexpr int kSpoiled = 20;
   for (int i = 1; i <= kRows; ++i)
-    rows += readoutRow(i, i % 2 == 0 ? "12.7931" : " 9.0000");
+    rows += readoutRow(i, i == kSpoiled ? "12.7\xB0"
+                                          "31"
+                          : i % 2 == 0  ? "12.7931"
+                                        : " 9.0000");
   rig.arrive(rows, 16);
-  QVERIFY(rig.serveUntil([&] { return rig.view.received.size() == std::size_t(kRows); }));
-  rig.table.first();
-  QCOMPARE(rig.table.recordCount(), kRows);
-  QCOMPARE(rig.table.minutes(), std::string("         0.0"));
-  QCOMPARE(rig.table.voltage(), std::string("  9.0000"));
-  rig.table.last();
-  QCOMPARE(rig.table.minutes(), std::string("        39.0"));
-  QCOMPARE(rig.table.voltage(), std::string(" 12.7931"));
-  QVERIFY(rig.view.readings.empty());
+  QVERIFY(rig.serveUntil([&] { return rig.view->received.size() == std::size_t(kRows); }));
+  const std::vector<MeasurementRecord> onDisk = rig.recordsOnDisk();
+  QCOMPARE(onDisk.size(), std::size_t(kRows - 1));
+  QCOMPARE(rig.view->readoutStored, kRows - 1);
+  QCOMPARE(onDisk.front().minutes, std::string("         0.0"));
+  QCOMPARE(onDisk.front().voltage, std::string("  9.0000"));
+  QCOMPARE(onDisk[kSpoiled - 1].minutes, std::string("        20.0"));
+  QCOMPARE(onDisk.back().minutes, std::string("        39.0"));
+  QCOMPARE(onDisk.back().voltage, std::string(" 12.7931"));
+  QVERIFY(rig.view->readings.empty());
 }
 
 void TestMeasuringController::silenceShowsTheNoReplyLookAndAReplyEndsIt() {
@@ -192,14 +218,14 @@ void TestMeasuringController::silenceShowsTheNoReplyLookAndAReplyEndsIt() {
   MeasuringController& c = *rig.controller;
   for (int second = 1; second <= MeasuringCycle::kWatchdogTolerance; ++second)
     c.Timer2Timer();
-  QCOMPARE(rig.view.noReplyLooks, 0);
+  QCOMPARE(rig.view->noReplyLooks, 0);
   c.Timer2Timer();
-  QCOMPARE(rig.view.noReplyLooks, 1);
+  QCOMPARE(rig.view->noReplyLooks, 1);
   rig.arrive("anything\r");
-  QVERIFY(rig.serveUntil([&] { return !rig.view.received.empty(); }));
+  QVERIFY(rig.serveUntil([&] { return !rig.view->received.empty(); }));
   QCOMPARE(int(c.cycle.ReplyWatchdog), 0);
   c.Timer2Timer();
-  QCOMPARE(rig.view.noReplyLooks, 1);
+  QCOMPARE(rig.view->noReplyLooks, 1);
 }
 
 void TestMeasuringController::eepromWriteSendsItsSevenCommandsOneATick() {
@@ -217,7 +243,7 @@ void TestMeasuringController::eepromWriteSendsItsSevenCommandsOneATick() {
   }
   QVERIFY(!c.Timer4->isActive());
   QVERIFY(rig.sentReaches(expected));
-  QCOMPARE(rig.view.writeProgress, 7);
+  QCOMPARE(rig.view->writeProgress, 7);
   QCOMPARE(c.LastCommand, QString::fromStdString(commands.back()));
   // The constant 1.0 as a single, least significant byte first: 00 00 80 3F.
   QCOMPARE(commands[4], std::string("@W30033F"));
@@ -231,27 +257,54 @@ void TestMeasuringController::aCalibrationThatIsNoNumberStartsNoWrite() {
   QVERIFY(!c.Timer4->isActive());
 }
 
-void TestMeasuringController::aRecordTheTableRefusesIsReportedAndStaysDue() {
+// A table that could not be opened: readings are still shown, the operator hears once that
+// nothing is stored, and the record stays due until the table is back.
+void TestMeasuringController::aClosedTableIsReportedOnceAndTheRecordStaysDue() {
   ControllerRig rig;
   MeasuringController& c = *rig.controller;
   c.cycle.Doba = 6;
-  const std::filesystem::path file =
-      std::filesystem::path(rig.folder.path().toStdString()) / "Kelvor.db";
   rig.table.close();
-  c.Timer1Timer();
-  rig.arrive("U[V]:    12.5000 \r");
-  QVERIFY(rig.serveUntil([&] { return !rig.view.errors.isEmpty(); }));
-  QCOMPARE(rig.view.errors.size(), 1);
-  QCOMPARE(rig.view.stored, 0);
-  QVERIFY(!rig.table.isOpen());
+  for (const char* reply : {"U[V]:    12.5000 \r", "U[V]:    12.4000 \r"}) {
+    const std::size_t before = rig.view->readings.size();
+    c.Timer1Timer();
+    rig.arrive(reply);
+    QVERIFY(rig.serveUntil([&] { return rig.view->readings.size() == before + 1; }));
+  }
+  QCOMPARE(rig.view->errors.size(), 1);
+  QVERIFY(rig.view->errors.front().contains(QString::fromStdString(rig.file().string())));
+  QCOMPARE(rig.view->stored, 0);
   QVERIFY(c.cycle.StoreSeconds >= c.cycle.Doba);
-  rig.table.open(file);
+  rig.table.open(rig.file());
   c.Timer1Timer();
   rig.arrive("U[V]:    12.6000 \r");
-  QVERIFY(rig.serveUntil([&] { return rig.view.stored == 1; }));
-  rig.table.first();
-  QCOMPARE(rig.table.recordCount(), 1);
-  QCOMPARE(rig.table.voltage(), std::string("12.600"));
+  QVERIFY(rig.serveUntil([&] { return rig.view->stored == 1; }));
+  QCOMPARE(rig.recordsOnDisk().size(), std::size_t(1));
+  QCOMPARE(rig.recordsOnDisk().front().voltage, std::string("12.600"));
+}
+
+// A full disk refuses a record: one message for the one failure, and nothing left pending
+// that the next move of the table would try and report again.
+void TestMeasuringController::aRecordTheDiskRefusesIsReportedOnce() {
+  ControllerRig rig;
+  MeasuringController& c = *rig.controller;
+  c.cycle.Doba = 6;
+  {
+    const FileSizeLimit full(
+        QFileInfo(QString::fromStdString(rig.file().string() + "-wal")).size());
+    c.Timer1Timer();
+    rig.arrive("U[V]:    12.5000 \r");
+    QVERIFY(rig.serveUntil([&] { return !rig.view->readings.empty(); }));
+    QCOMPARE(rig.view->errors.size(), 1);
+    rig.table.first();
+    rig.table.last();
+  }
+  QCOMPARE(rig.view->errors.size(), 1);
+  QCOMPARE(rig.view->stored, 0);
+  QCOMPARE(rig.table.recordCount(), 0);
+  c.Timer1Timer();
+  rig.arrive("U[V]:    12.4000 \r");
+  QVERIFY(rig.serveUntil([&] { return rig.view->stored == 1; }));
+  QCOMPARE(rig.recordsOnDisk().size(), std::size_t(1));
 }
 
 // An empty line sends nothing; a longer command than the line holds goes out cut as shown.
@@ -261,10 +314,14 @@ void TestMeasuringController::whatGoesOutIsWhatTheCommandLineHolds() {
   c.sendServiceCommand(QString());
   c.sendServiceCommand(kAktAdr);
   QVERIFY(rig.sentReaches("@AKT-ADR\r"));
-  rig.view.lineLength = 4;
+  rig.view->lineLength = 4;
   c.sendServiceCommand(QStringLiteral("@VER-PRG"));
   QVERIFY(rig.sentReaches("@AKT-ADR\r@VER\r"));
-  QCOMPARE(rig.view.commandLine, QStringLiteral("@VER"));
+  QCOMPARE(rig.view->commandLine, QStringLiteral("@VER"));
+  // The logger's code page: a typed "š" is its one byte there.
+  rig.view->lineLength = 32767;
+  c.sendServiceCommand(QStringLiteral("@š"));
+  QVERIFY(rig.sentReaches("@AKT-ADR\r@VER\r@\x9A\r"));
   c.forgetLastCommand();
   QVERIFY(c.LastCommand.isEmpty());
 }
