@@ -88,9 +88,14 @@ QString measuredRunProblem(const std::vector<TableRow>& rows, const std::vector<
     return QStringLiteral("%1 records in the file, only %2 stored and one in flight")
         .arg(rows.size())
         .arg(reported);
+  // A run carries on from the minutes of the last record stored before it, which the kill kept
+  // from reaching the settings file.
+  const double startMinutes =
+      before.empty() ? 0.0 : kelvor::parseFloat(before.back().minutes).value_or(0.0);
   for (std::size_t i = before.size(); i < rows.size(); ++i) {
     const TableRow& row = rows[i];
-    const std::string minutes = kelvor::formatFixed(double(i - before.size() + 1) / 10.0, 6, 1);
+    const std::string minutes =
+        kelvor::formatFixed(startMinutes + double(i - before.size() + 1) / 10.0, 6, 1);
     const std::optional<double> volts = kelvor::parseFloat(row.voltage);
     const bool timeValid = row.time && kelvor::timeFromStorageText(*row.time);
     if (row.minutes != minutes || !volts || *volts < 9.0 || *volts > 14.0 || !timeValid)

@@ -18,8 +18,8 @@ QString earlierRowsProblem(const std::vector<TableRow>& rows, const std::vector<
 
 // A measuring run: the records before it are untouched; every record the program reported
 // stored (its "stored" lines) is there with its values; at most the one store in flight at
-// the kill follows; the new records carry the minutes count of a cycle at 6 s from 0 and
-// plausible readings.
+// the kill follows; the new records carry the minutes count of a cycle at 6 s on from the last
+// record before them and plausible readings.
 QString measuredRunProblem(const std::vector<TableRow>& rows, const std::vector<TableRow>& before,
                            const QStringList& storedLines);
 

@@ -160,21 +160,26 @@ void TestKillRecovery::checksSeeDamage() {
 
   // Three readings of a cycle at 6 s after one earlier record.
   std::vector<TableRow> rows{{1, "07:00:00", "   5.0", "12.000"},
-                             {2, "08:00:06", "   0.1", "12.500"},
-                             {3, "08:00:12", "   0.2", "12.499"},
-                             {4, "08:00:18", "   0.3", "12.498"}};
+                             {2, "08:00:06", "   5.1", "12.500"},
+                             {3, "08:00:12", "   5.2", "12.499"},
+                             {4, "08:00:18", "   5.3", "12.498"}};
   const std::vector<TableRow> before(rows.begin(), rows.begin() + 1);
-  const QStringList stored{QStringLiteral("stored 2|08:00:06|   0.1|12.500"),
-                           QStringLiteral("stored 3|08:00:12|   0.2|12.499")};
+  const QStringList stored{QStringLiteral("stored 2|08:00:06|   5.1|12.500"),
+                           QStringLiteral("stored 3|08:00:12|   5.2|12.499")};
   QCOMPARE(measuredRunProblem(rows, before, stored), QString());
   QVERIFY(!measuredRunProblem(rows, before, stored.mid(0, 1)).isEmpty());
-  QVERIFY(!measuredRunProblem(rows, before, stored + QStringList{"stored 5|08:00:24|   0.4|12.497"})
+  QVERIFY(!measuredRunProblem(rows, before, stored + QStringList{"stored 5|08:00:24|   5.4|12.497"})
                .isEmpty());
-  QVERIFY(!measuredRunProblem(rows, before, {QStringLiteral("stored 2|08:00:06|   0.1|12.400")})
+  QVERIFY(!measuredRunProblem(rows, before, {QStringLiteral("stored 2|08:00:06|   5.1|12.400")})
                .isEmpty());
   QVERIFY(!measuredRunProblem(rows, {{1, "07:00:00", "   5.0", "11.000"}}, stored).isEmpty());
-  rows[3].minutes = "   0.2";
+  rows[3].minutes = "   5.2";
   QVERIFY(!measuredRunProblem(rows, before, stored).isEmpty());
+  // A run after a kill that starts its minutes again from the settings file's.
+  rows[1].minutes = "   0.1";
+  rows[2].minutes = "   0.2";
+  rows[3].minutes = "   0.3";
+  QVERIFY(!measuredRunProblem(rows, before, {}).isEmpty());
 }
 
 // The measuring cycle stores every reply at Doba 6; the program is killed at a random moment

@@ -101,8 +101,8 @@ void checkReadingLook(const FaultRig& rig) {
 
 // Every record is one the simulated battery gave: 12.5 V, stamped with a time, and the
 // minutes advancing by one storage interval (6 s) from record to record. `from` skips
-// records that were in the table before.
-void checkOnlyTrueRecords(const FaultRig& rig, int from = 0) {
+// records that were in the table before, whose last minutes the new ones go on from.
+void checkOnlyTrueRecords(const FaultRig& rig, int from = 0, double fromMinutes = 0.0) {
   for (int i = from; i < rig.records(); ++i) {
     const kelvor::MeasurementRecord record = rig.record(i);
     const QString where =
@@ -110,7 +110,8 @@ void checkOnlyTrueRecords(const FaultRig& rig, int from = 0) {
             .arg(i)
             .arg(QString::fromStdString(record.minutes), QString::fromStdString(record.voltage));
     QVERIFY2(record.voltage == "12.500", qPrintable(where));
-    QVERIFY2(record.minutes == kelvor::formatFixed((i - from + 1) / 10.0, 6, 1), qPrintable(where));
+    QVERIFY2(record.minutes == kelvor::formatFixed(fromMinutes + (i - from + 1) / 10.0, 6, 1),
+             qPrintable(where));
     QVERIFY2(record.time.has_value(), qPrintable(where));
   }
 }
@@ -232,6 +233,8 @@ private:
 };
 
 constexpr int kPrefilledRecords = 20000;
+// The minutes of the last prefilled record, which a run over the table goes on from.
+constexpr double kPrefilledMinutes = (kPrefilledRecords - 1) / 10.0;
 
 // A table that already holds a long measurement, read by every instance that starts.
 void prefillTable(const QTemporaryDir& dir) {
@@ -561,7 +564,7 @@ private slots:
           static_cast<long long>(ticks.count()), static_cast<long long>(replies));
     QVERIFY(replies >= ticks.count() - 1);
     QCOMPARE(rig.records() - recordsBefore, static_cast<int>(replies));
-    checkOnlyTrueRecords(rig, kPrefilledRecords);
+    checkOnlyTrueRecords(rig, kPrefilledRecords, kPrefilledMinutes);
     checkNothingReachedTheOperator(rig);
 
     // The first ends as the program ends; the file then holds every record, whole.
@@ -578,7 +581,7 @@ private slots:
     checkSettingsOfTheFirst(rig.dir.filePath(QStringLiteral("Kelvor.ini")), sim.path());
     const kelvor::ProfileFile ini(rig.dir.filePath(QStringLiteral("Kelvor.ini")).toStdString());
     QCOMPARE(settingOf(ini, kelvor::settings::kUkladani, kelvor::settings::kMinuty),
-             kelvor::formatFixed((records - kPrefilledRecords) / 10.0, 6, 1));
+             kelvor::formatFixed(kPrefilledMinutes + (records - kPrefilledRecords) / 10.0, 6, 1));
   }
 };
 
