@@ -187,6 +187,7 @@ private slots:
   void clearingEmptiesTheTable();
   void answeringNoToClearingKeepsEverything();
   void quittingRightAfterClearingKeepsMinutyZero();
+  void aRecordEditedAtShutdownThatCannotBeStoredIsShown();
   void leadingBlanksSurviveStoreAndReopen();
 
   // Export and import.
@@ -295,6 +296,23 @@ void TableCommandsTest::quittingRightAfterClearingKeepsMinutyZero() {
   const QStringList lines = s.iniLines();
   QVERIFY2(lines.contains(QStringLiteral("Minuty=0.0")), qPrintable(lines.join(';')));
   QVERIFY(!lines.contains(QStringLiteral("Minuty=  42.0")));
+}
+
+// The operator left a record being edited in the grid and quits on a full disk: the message
+// box says so, once, instead of a line on the error stream nobody reads.
+void TableCommandsTest::aRecordEditedAtShutdownThatCannotBeStoredIsShown() {
+  Session s;
+  appendRecords(s.table(), measuredRecords(0, 3));
+  s.table().edit();
+  s.table().setVoltage("99.999");
+  {
+    const FileSizeLimit full(QFileInfo(s.tableFile() + QStringLiteral("-wal")).size());
+    s.form().FormDestroy();
+  }
+  QCOMPARE(s.dialogs().messages.size(), std::size_t{1});
+  QCOMPARE(s.dialogs().messages[0].icon, Icon::Error);
+  // Nothing is left for the table's close to fail on again.
+  QCOMPARE(s.table().state(), TableState::Browse);
 }
 
 void TableCommandsTest::leadingBlanksSurviveStoreAndReopen() {
