@@ -1,6 +1,7 @@
 // The floors: the least this machine can do for each data path, measured in the same run as
 // the paths themselves (see main.cpp for the ratios printed at the end).
 #include "bench/benchchart.h"
+#include "bench/benchfloor.h"
 #include "bench/benchrows.h"
 #include "data/chartengine.h"
 #include "data/core/measurementtable.h"
@@ -161,16 +162,8 @@ BENCHMARK(BM_FloorReducedPolyline)->Unit(benchmark::kMillisecond);
 // Every row of the table read through one prepared statement, its texts touched.
 void BM_FloorSqliteRead(benchmark::State& state) {
   const fs::path file = filledFile(static_cast<int>(state.range(0)));
-  for (auto _ : state) {
-    SqliteDatabase db(file);
-    SqliteStatement select =
-        db.prepare("SELECT rowid, TIME, MINUTES, VOLTAGE FROM Kelvor ORDER BY rowid");
-    std::size_t bytes = 0;
-    while (select.step())
-      bytes += static_cast<std::size_t>(select.columnInt(0)) + select.columnText(1).size() +
-               select.columnText(2).size() + select.columnText(3).size();
-    benchmark::DoNotOptimize(bytes);
-  }
+  for (auto _ : state)
+    benchmark::DoNotOptimize(bench::plainSqliteRead(file));
 }
 BENCHMARK(BM_FloorSqliteRead)->Arg(1000000)->Unit(benchmark::kMillisecond);
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <exception>
 #include <system_error>
 #include <utility>
@@ -39,10 +40,32 @@ constexpr std::string_view kRowsOutside =
 // Without a condition SQLite drops the table's pages instead of deleting row by row.
 constexpr std::string_view kDeleteAll = "DELETE FROM Kelvor";
 
+// The most records a table file can hold, known without reading them: no more than the keys
+// from its first record's to its last one's, nor than its pages have room for. Counting them
+// would read every page of the table once more before the records are read.
+constexpr std::string_view kRecordBounds =
+    "SELECT (SELECT min(rowid) FROM Kelvor), (SELECT max(rowid) FROM Kelvor), "
+    "(SELECT page_count * page_size FROM pragma_page_count, pragma_page_size)";
+// A row takes at least this much of its page: a cell of 4 bytes and its pointer of 2.
+constexpr std::uint64_t kLeastRowBytes = 6;
+
 // Room reserved beyond the records read: the records stored afterwards go in without moving
 // the others, and room never written to costs address space, not memory.
 std::size_t withRoomToGrow(std::size_t count) {
   return count + std::max<std::size_t>(count / 4, 65536);
+}
+
+// A table whose records were deleted may be given more room than it needs: address space,
+// not memory, as above.
+std::size_t recordsAtMost(SqliteDatabase& db) {
+  SqliteStatement bounds = db.prepare(kRecordBounds);
+  if (!bounds.step() || bounds.columnIsNull(0))
+    return 0;
+  // Unsigned: the distance between any two keys fits.
+  const std::uint64_t keyDistance = static_cast<std::uint64_t>(bounds.columnInt(1)) -
+                                    static_cast<std::uint64_t>(bounds.columnInt(0));
+  const std::uint64_t pageRoom = static_cast<std::uint64_t>(bounds.columnInt(2)) / kLeastRowBytes;
+  return static_cast<std::size_t>(std::min(keyDistance, pageRoom) + 1);
 }
 
 std::string insertBlockStatement() {
@@ -147,6 +170,8 @@ std::string_view fieldName(Field field) {
 // own. Characters of four bytes could overrun the record's space, so the text is also kept
 // within it, cut before the character that would not fit.
 std::string_view cutFieldText(std::string_view text) {
+  if (text.size() <= StoredRecord::kTextCharacters)
+    return text;
   std::size_t characters = 0;
   std::size_t lastStart = 0;
   int pending = 0;
@@ -242,20 +267,14 @@ void MeasurementTable::prepareStatements() {
 void MeasurementTable::loadRecords() {
   ++m_changeCount;
   m_records.clear();
-  SqliteStatement count = m_db.prepare("SELECT count(*) FROM Kelvor");
-  if (count.step())
-    m_records.reserve(withRoomToGrow(static_cast<std::size_t>(count.columnInt(0))));
+  m_records.reserve(withRoomToGrow(recordsAtMost(m_db)));
+  // Each row goes straight from SQLite's columns into the packed records: a NULL TIME reads as
+  // an empty text, which is no time either.
   SqliteStatement select = m_db.prepare(kSelectAll);
-  StoredRecord record;
-  while (select.step()) {
-    record.rowid = select.columnInt(0);
-    record.time = select.columnIsNull(1)
-                      ? StoredRecord::kNoTime
-                      : timeFromStorageText(select.columnText(1)).value_or(StoredRecord::kNoTime);
-    copyText(select.columnText(2), record.minutes, record.minutesSize);
-    copyText(select.columnText(3), record.voltage, record.voltageSize);
-    m_records.pushBack(record);
-  }
+  while (select.step())
+    m_records.pushBack(select.columnInt(0),
+                       timeFromStorageText(select.columnText(1)).value_or(StoredRecord::kNoTime),
+                       cutFieldText(select.columnText(2)), cutFieldText(select.columnText(3)));
 }
 
 void MeasurementTable::reload() {

@@ -259,37 +259,42 @@ void RecordGapBuffer::unpackRecord(const PackedRecord& packed, StoredRecord& rec
 void RecordGapBuffer::set(std::size_t index, const StoredRecord& record) {
   PackedRecord& packed = at(index);
   release(packed);
-  packed = pack(record);
+  packed = pack(record.rowid, record.time, record.minutesText(), record.voltageText());
 }
 
-RecordGapBuffer::PackedRecord RecordGapBuffer::pack(const StoredRecord& record) {
+RecordGapBuffer::PackedRecord RecordGapBuffer::pack(std::int64_t rowid, std::int32_t time,
+                                                    std::string_view minutes,
+                                                    std::string_view voltage) {
   PackedRecord packed;
-  std::uint32_t flags = record.time == StoredRecord::kNoTime
-                            ? kNoTime
-                            : static_cast<std::uint32_t>(record.time) & kTimeMask;
-  packed.rowid = packRowid(record.rowid, flags);
-  packText({record.minutes.data(), record.minutesSize}, packed.minutes, flags, kMinutesOwn);
-  packText({record.voltage.data(), record.voltageSize}, packed.voltage, flags, kVoltageOwn);
+  std::uint32_t flags =
+      time == StoredRecord::kNoTime ? kNoTime : static_cast<std::uint32_t>(time) & kTimeMask;
+  packed.rowid = packRowid(rowid, flags);
+  packText(minutes, packed.minutes, flags, kMinutesOwn);
+  packText(voltage, packed.voltage, flags, kVoltageOwn);
   packed.timeAndFlags = flags;
   return packed;
 }
 
+// The codes gather in one number before they are stored: a table's open packs every record it
+// reads.
 void RecordGapBuffer::packText(std::string_view text, PackedText& packed, std::uint32_t& flags,
                                std::uint32_t ownFlag) {
-  const bool fits = text.size() <= kPackedLength &&
-                    std::all_of(text.begin(), text.end(),
-                                [](char c) { return kCodes[static_cast<unsigned char>(c)] != 0; });
-  packed.fill(0);
+  std::uint64_t codes = 0;
+  bool fits = text.size() <= kPackedLength;
+  for (std::size_t i = 0; fits && i < text.size(); ++i) {
+    const std::uint64_t code = kCodes[static_cast<unsigned char>(text[i])];
+    fits = code != 0;
+    codes |= code << (4 * i);
+  }
   if (!fits) {
+    packed.fill(0);
     const std::uint32_t slot = storeOwn(text);
     std::memcpy(packed.data(), &slot, sizeof slot);
     flags |= ownFlag;
     return;
   }
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const std::uint8_t code = kCodes[static_cast<unsigned char>(text[i])];
-    packed[i / 2] |= static_cast<std::uint8_t>(i % 2 == 0 ? code : code << 4U);
-  }
+  for (std::size_t i = 0; i < packed.size(); ++i)
+    packed[i] = static_cast<std::uint8_t>(codes >> (8 * i));
 }
 
 FieldText RecordGapBuffer::textOf(const PackedText& packed, std::uint32_t flags,
@@ -358,9 +363,14 @@ void RecordGapBuffer::clear() {
 }
 
 void RecordGapBuffer::pushBack(const StoredRecord& record) {
+  pushBack(record.rowid, record.time, record.minutesText(), record.voltageText());
+}
+
+void RecordGapBuffer::pushBack(std::int64_t rowid, std::int32_t time, std::string_view minutes,
+                               std::string_view voltage) {
   if (empty())
-    m_rowidBase = record.rowid;
-  const PackedRecord packed = pack(record);
+    m_rowidBase = rowid;
+  const PackedRecord packed = pack(rowid, time, minutes, voltage);
   if (gapSize() > 0 && m_gapEnd == m_records.size()) {
     m_records[m_gapBegin++] = packed;
     return;

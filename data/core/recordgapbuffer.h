@@ -88,6 +88,9 @@ public:
   void reserve(std::size_t count) { m_records.reserve(count); }
   void clear();
   void pushBack(const StoredRecord& record);
+  // The same from a record's parts, each text at most twelve characters (cutFieldText).
+  void pushBack(std::int64_t rowid, std::int32_t time, std::string_view minutes,
+                std::string_view voltage);
   void erase(std::size_t index);
 
   // The first index whose rowid is not below `rowid` (rowids grow in table order).
@@ -119,7 +122,8 @@ private:
   PackedRecord& at(std::size_t index) {
     return m_records[index < m_gapBegin ? index : index + gapSize()];
   }
-  PackedRecord pack(const StoredRecord& record);
+  PackedRecord pack(std::int64_t rowid, std::int32_t time, std::string_view minutes,
+                    std::string_view voltage);
   void packText(std::string_view text, PackedText& packed, std::uint32_t& flags,
                 std::uint32_t ownFlag);
   FieldText textOf(const PackedText& packed, std::uint32_t flags, std::uint32_t ownFlag) const;

@@ -550,6 +550,17 @@ void TestMeasurementTable::leadingBlanksAndCutKeptThroughReopen() {
   QCOMPARE(table.voltage(), std::string("  1234567890"));
   table.next();
   QCOMPARE(table.minutes(), std::string("12345678901č"));
+  // Texts and times another program wrote as this program never writes them.
+  table.close();
+  {
+    SqliteDatabase other(file);
+    other.exec("INSERT INTO Kelvor (TIME, MINUTES, VOLTAGE) VALUES "
+               "(43200, '123456789012345', 'Napětí baterie'), ('25:00:00', NULL, 12.5)");
+  }
+  table.open(file);
+  QCOMPARE(table.recordCount(), 4);
+  QCOMPARE(table.record(2), (MeasurementRecord{std::nullopt, "123456789012", "Napětí bater"}));
+  QCOMPARE(table.record(3), (MeasurementRecord{std::nullopt, "", "12.5"}));
   QCOMPARE(cutFieldText("1234567890čč"), std::string_view("1234567890čč"));
   QCOMPARE(cutFieldText("      Napětíx"), std::string_view("      Napětí"));
   QCOMPARE(cutFieldText("\x80\x80\x80\x80\x80\x80\x80\x80\x80\x80\x80\x80\x80").size(),
