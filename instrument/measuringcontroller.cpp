@@ -75,10 +75,6 @@ void MeasuringController::createTimers() {
   connect(Timer4, &QTimer::timeout, this, &MeasuringController::Timer4Timer);
 }
 
-bool MeasuringController::isMeasuring() const {
-  return Timer1->isActive();
-}
-
 void MeasuringController::switchOn() {
   enable(Timer1);
   enable(Timer2);

@@ -60,7 +60,6 @@ public:
   QTimer* Timer4 = nullptr;
 
   void setCommandLine(CommandLine commandLine) { m_commandLine = std::move(commandLine); }
-  bool isMeasuring() const;
 
   // The measuring cycle on and off; switching on while on changes nothing.
   void switchOn();

@@ -40,6 +40,8 @@ public:
                      });
     QObject::connect(&c, &MeasuringController::replyReceived,
                      [this](const QByteArray& bytes) { received.push_back(bytes.toStdString()); });
+    QObject::connect(&c, &MeasuringController::commandSent,
+                     [this](const QByteArray& bytes) { sent += bytes.toStdString(); });
     QObject::connect(&c, &MeasuringController::eepromProgressed, [this] { ++writeProgress; });
     QObject::connect(&c, &MeasuringController::recordStored, [this] { ++stored; });
     QObject::connect(&c, &MeasuringController::readoutRowStored, [this] { ++readoutStored; });
@@ -54,6 +56,7 @@ public:
   QString commandLine;
   qsizetype lineLength = 32767;
   std::vector<std::string> received;
+  std::string sent;
   int writeProgress = 0;
   int stored = 0;
   int readoutStored = 0;
@@ -322,6 +325,7 @@ void TestMeasuringController::whatGoesOutIsWhatTheCommandLineHolds() {
   rig.view->lineLength = 32767;
   c.sendServiceCommand(QStringLiteral("@š"));
   QVERIFY(rig.sentReaches("@AKT-ADR\r@VER\r@\x9A\r"));
+  QCOMPARE(rig.view->sent, std::string("@AKT-ADR\r@VER\r@\x9A\r"));
   c.forgetLastCommand();
   QVERIFY(c.LastCommand.isEmpty());
 }
