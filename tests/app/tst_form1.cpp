@@ -709,6 +709,25 @@ private slots:
     QCOMPARE(f.form->helpViewer()->currentAnchor(), QStringLiteral("obsah"));
     QVERIFY(f.form->helpViewer()->shownText().contains(QStringLiteral("Vymazání dat")));
   }
+
+  // The chart's exports write files: each entry names the kind of file it writes, and no
+  // entry calls its item idle.
+  void theHelpSaysWhatTheChartExportsWrite() {
+    // The frame registers the resources the help page lies in.
+    Fixture f("");
+    QFile page(QStringLiteral(":/help/kelvor09.html"));
+    QVERIFY(page.open(QIODevice::ReadOnly));
+    const QString help = QString::fromUtf8(page.readAll());
+    QVERIFY(!help.contains(QStringLiteral("nic nedělá")));
+    const std::pair<int, QString> exports[] = {{42, QStringLiteral(".bmp")},
+                                               {43, QStringLiteral(".wmf")}};
+    for (const auto& [context, suffix] : exports) {
+      const qsizetype start = help.indexOf(QStringLiteral("name=\"ctx%1\"").arg(context));
+      QVERIFY(start >= 0);
+      const QString entry = help.mid(start, help.indexOf(QStringLiteral("<h2>"), start) - start);
+      QVERIFY2(entry.contains(suffix), qPrintable(entry));
+    }
+  }
 };
 
 QTEST_MAIN(TestForm1)

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QFile>
 #include <QList>
+#include <QString>
 
 #include <sys/resource.h>
 #include <sys/types.h>
@@ -33,6 +34,29 @@ inline double cpuSeconds() {
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
   };
   return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// The work process `pid` has done so far, all its threads together: processor time in clock
+// ticks plus the bytes it has read and written. Only its growth means anything; -1 once the
+// process has ended.
+inline std::int64_t workDone(qint64 pid) {
+  QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+  if (!stat.open(QIODevice::ReadOnly))
+    return -1;
+  const QByteArray line = stat.readAll();
+  // The fields are counted from the end of the name, which may hold spaces: the state, then
+  // user and system time as the 12th and 13th.
+  const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+  if (fields.size() < 13 || fields[0] == "Z")
+    return -1;
+  std::int64_t work = fields[11].toLongLong() + fields[12].toLongLong();
+  QFile io(QStringLiteral("/proc/%1/io").arg(pid));
+  if (io.open(QIODevice::ReadOnly)) {
+    for (const QByteArray& entry : io.readAll().split('\n'))
+      if (entry.startsWith("rchar:") || entry.startsWith("wchar:"))
+        work += entry.mid(6).trimmed().toLongLong();
+  }
+  return work;
 }
 
 // Whether process `pid` has a descriptor open on `file` (both sides with links resolved).

@@ -1,11 +1,17 @@
 #pragma once
 
+#include "tests/support/processfigures.h"
+
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QList>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QString>
+#include <QThread>
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <utility>
 
@@ -16,6 +22,9 @@ class VirtualDisplay {
 public:
   static constexpr int kWidth = 1024;
   static constexpr int kHeight = 768;
+  // A process that has neither used the processor nor read or written for this long is
+  // waiting for something that does not come.
+  static constexpr qint64 kIdleLimitMs = 15000;
 
   VirtualDisplay() {
     const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
@@ -24,6 +33,7 @@ public:
       m_problem = QStringLiteral("Xvfb or openbox is not installed (scripts/deps installs them)");
       return;
     }
+    m_installed = true;
     startServer(xvfb);
     if (m_number < 0) {
       m_problem = QStringLiteral("Xvfb did not start");
@@ -33,8 +43,12 @@ public:
     m_windowManager.setProcessEnvironment(environment());
     m_windowManager.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_windowManager.start();
-    if (!m_windowManager.waitForStarted(10000))
-      m_problem = QStringLiteral("openbox did not start");
+    // A window mapped while openbox is still starting is never shown. Openbox starts slowly
+    // where no font cache exists yet (a new machine), as it builds one, while a program that
+    // finds the cache another has just built starts at once.
+    if (!m_windowManager.waitForStarted(10000) ||
+        !waitWhileWorking(m_windowManager.processId(), [this] { return windowManagerRuns(); }))
+      m_problem = QStringLiteral("openbox did not take the display");
   }
 
   ~VirtualDisplay() {
@@ -45,6 +59,9 @@ public:
   VirtualDisplay(const VirtualDisplay&) = delete;
   VirtualDisplay& operator=(const VirtualDisplay&) = delete;
 
+  // Whether Xvfb and openbox are there at all: a display that cannot start without them is
+  // skipped, one that does not start with them fails.
+  bool isInstalled() const { return m_installed; }
   bool isRunning() const { return m_problem.isEmpty(); }
   const QString& problem() const { return m_problem; }
   QString name() const { return QStringLiteral(":%1").arg(m_number); }
@@ -69,6 +86,33 @@ public:
       return {};
     }
     return tool.readAllStandardOutput();
+  }
+
+  // Openbox announces that it manages the display with its number of desktops; before that
+  // xdotool reads none.
+  bool windowManagerRuns() const {
+    return xdotool({QStringLiteral("get_num_desktops")}).trimmed().toInt() > 0;
+  }
+
+  // Waits until `done` holds, for as long as process `pid` works: a start that is slow on a
+  // new or loaded machine is waited for; one that has ended, or has done nothing for
+  // kIdleLimitMs, fails. Events are handled meanwhile.
+  static bool waitWhileWorking(qint64 pid, const std::function<bool()>& done) {
+    std::int64_t work = workDone(pid);
+    QElapsedTimer idle;
+    idle.start();
+    while (!done()) {
+      const std::int64_t now = workDone(pid);
+      if (now < 0 || idle.elapsed() > kIdleLimitMs)
+        return done();
+      if (now != work) {
+        work = now;
+        idle.restart();
+      }
+      QCoreApplication::processEvents();
+      QThread::msleep(100);
+    }
+    return true;
   }
 
   // The visible windows of a process, each as its id and name.
@@ -128,5 +172,6 @@ private:
   QProcess m_server;
   QProcess m_windowManager;
   int m_number = -1;
+  bool m_installed = false;
   QString m_problem;
 };
