@@ -108,15 +108,14 @@ bool portIsOpen(TForm1& form) {
   }
 }
 
-// Starts the logger's memory read-out and reports every row shown and every row stored.
+// Starts the logger's memory read-out and reports every reply whose receive handler returned:
+// a zero-time timer started by the handler fires once it has.
 [[noreturn]] void readOut(Program& program) {
   TForm1& form = *program.form;
   if (!portIsOpen(form))
     ::_exit(3);
-  QObject::connect(controlOf<QPlainTextEdit>(form.SERVIS, "TerminalMemo"),
-                   &QPlainTextEdit::textChanged, [] { report(QLatin1String(kReply)); });
-  QObject::connect(&form.measuring(), &kelvor::MeasuringController::readoutRowStored,
-                   [&form] { report(storedLine(form.Table1)); });
+  QObject::connect(&form.measuring(), &kelvor::MeasuringController::replyReceived,
+                   [] { QTimer::singleShot(0, [] { report(QLatin1String(kHandled)); }); });
   form.SERVIS->Val_Mul_ButtonClick();
   report(QLatin1String(kReadingOut));
   for (;;)

@@ -24,6 +24,8 @@ inline constexpr char kSelecting[] = "selecting";
 inline constexpr char kReadingOut[] = "reading-out";
 // A reply reached the terminal pane; a store it makes due follows at once.
 inline constexpr char kReply[] = "reply";
+// The receive handler of a reply returned.
+inline constexpr char kHandled[] = "handled";
 // "stored <count>|<TIME>|<MINUTES>|<VOLTAGE>": a record reached the file; count is the number
 // of records the table holds after it.
 inline constexpr char kStored[] = "stored ";
