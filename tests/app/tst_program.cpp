@@ -120,6 +120,43 @@ private slots:
     QVERIFY(!QFile::exists(ini));
   }
 
+  // Asked with no display at all, as a package tool or a shell asks: the version and the
+  // usage go to the output, anything else is refused with the usage on the error stream, and
+  // no run starts (it would find no display and fail).
+  void theCommandLineIsAnsweredWithoutAWindow() {
+    QTemporaryDir dir;
+    const QString executable = dir.filePath(QStringLiteral("kelvor"));
+    QVERIFY(QFile::copy(QStringLiteral(KELVOR_EXECUTABLE), executable));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    const auto ask = [&](const QStringList& arguments) {
+      auto kelvor = std::make_unique<QProcess>();
+      kelvor->setProcessEnvironment(environment);
+      kelvor->start(executable, arguments);
+      kelvor->waitForFinished(20000);
+      return kelvor;
+    };
+    const auto version = ask({QStringLiteral("--version")});
+    QCOMPARE(version->exitCode(), 0);
+    QCOMPARE(version->readAllStandardOutput(), QByteArray("kelvor " KELVOR_VERSION "\n"));
+    const auto help = ask({QStringLiteral("--help")});
+    QCOMPARE(help->exitCode(), 0);
+    QVERIFY(help->readAllStandardOutput().contains("--version"));
+    for (const QStringList& wrong :
+         {QStringList{QStringLiteral("-platform"), QStringLiteral("xcb")},
+          QStringList{QStringLiteral("--version"), QStringLiteral("--help")}}) {
+      const auto refused = ask(wrong);
+      QCOMPARE(refused->exitStatus(), QProcess::NormalExit);
+      QCOMPARE(refused->exitCode(), 2);
+      QVERIFY(refused->readAllStandardOutput().isEmpty());
+      const QByteArray errors = refused->readAllStandardError();
+      QVERIFY2(errors.contains(wrong.first().toUtf8()) && errors.contains("--help | --version"),
+               errors.constData());
+    }
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("Kelvor.ini"))));
+  }
+
   void aSignalWhileStartUpReportsADamagedTableEndsInOrder_data() {
     QTest::addColumn<int>("signal");
     QTest::newRow("SIGTERM") << int(SIGTERM);
