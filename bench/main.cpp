@@ -85,14 +85,12 @@ public:
                     "cpu [ms]", "floor", "ratio");
         header = true;
       }
-      const auto paired = m_pairs.find(path);
-      if (paired != m_pairs.end())
-        std::printf("%-40s %s %s\n", path.c_str(),
-                    pairColumns(m_times.at(path), paired->second).c_str(),
-                    pairColumns(m_cpuTimes.at(path), m_cpuPairs.at(path)).c_str());
-      else
-        std::printf("%-40s %s %s\n", path.c_str(), ratioColumns(m_times, path, floors).c_str(),
-                    ratioColumns(m_cpuTimes, path, floors).c_str());
+      const bool paired = m_pairs.contains(path);
+      const std::string wall = paired ? pairColumns(m_times.at(path), m_pairs.at(path))
+                                      : ratioColumns(m_times, path, floors);
+      const std::string cpu = paired ? pairColumns(m_cpuTimes.at(path), m_cpuPairs.at(path))
+                                     : ratioColumns(m_cpuTimes, path, floors);
+      std::printf("%-40s %s %s\n", path.c_str(), wall.c_str(), cpu.c_str());
     }
     std::fflush(stdout);
   }
