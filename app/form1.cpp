@@ -3,6 +3,9 @@
 #include "app/applicationtitle.h"
 #include "app/core/settingskeys.h"
 #include "app/core/valuelists.h"
+#include "app/desktop/desktopbuses.h"
+#include "app/desktop/desktopnotifier.h"
+#include "app/desktop/sleepinhibitor.h"
 #include "app/helpviewer.h"
 #include "app/hints.h"
 #include "app/pages/autorpage.h"
@@ -114,6 +117,23 @@ void TForm1::createMeasuring() {
   line->setDeviceMap(std::move(devices));
   m_measuring = std::make_unique<MeasuringController>(Table1, std::move(line));
   connect(m_measuring.get(), &MeasuringController::storeFailed, this, &TForm1::showError);
+  createDesktopLinks();
+}
+
+// A night's discharge must not end in a suspended machine.
+void TForm1::createDesktopLinks() {
+  m_desktopBuses = std::make_unique<DesktopBuses>(DesktopBuses::ofLogin());
+  m_sleepInhibitor = std::make_unique<SleepInhibitor>(
+      *m_desktopBuses, QStringLiteral("Kelvor měří akumulátor; uspání by přerušilo záznam."));
+  m_notifier = std::make_unique<DesktopNotifier>(*m_desktopBuses);
+  connect(m_measuring.get(), &MeasuringController::measuringSwitched, m_sleepInhibitor.get(),
+          [inhibitor = m_sleepInhibitor.get()](bool on) {
+            if (on) {
+              inhibitor->hold();
+            } else {
+              inhibitor->release();
+            }
+          });
 }
 
 void TForm1::Mereni_ZapnutoClick() {

@@ -23,6 +23,9 @@ class QTabWidget;
 namespace kelvor {
 
 class AutorPage;
+class DesktopBuses;
+class DesktopNotifier;
+class SleepInhibitor;
 struct SettingsValues;
 class EventHandoff;
 class GrafPage;
@@ -141,6 +144,7 @@ private:
   bool FormCloseQuery();
   void openTable();
   void createMeasuring();
+  void createDesktopLinks();
   void createMenu();
   void connectMenu();
   void createPages();
@@ -160,6 +164,9 @@ private:
   std::shared_ptr<EventHandoff> m_handoff;
   // Declared after Table1, so it goes before the table it stores into.
   std::unique_ptr<MeasuringController> m_measuring;
+  std::unique_ptr<DesktopBuses> m_desktopBuses;
+  std::unique_ptr<SleepInhibitor> m_sleepInhibitor;
+  std::unique_ptr<DesktopNotifier> m_notifier;
   std::unique_ptr<OperatorDialogs> m_dialogs;
   HintTracker* m_hintTracker = nullptr;
   HelpViewer* m_helpViewer = nullptr;

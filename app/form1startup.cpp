@@ -1,4 +1,5 @@
 #include "app/core/settingsvalues.h"
+#include "app/desktop/sleepinhibitor.h"
 #include "app/form1.h"
 #include "app/hints.h"
 #include "app/pages/grafpage.h"
@@ -120,6 +121,7 @@ void TForm1::FormDestroy() {
     showError(QString::fromStdString(error.what()));
   }
   m_measuring->serialLine().setActive(false);
+  m_sleepInhibitor->release();
   storePendingRecord();
 }
 
