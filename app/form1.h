@@ -4,6 +4,7 @@
 #include "app/filelocations.h"
 #include "app/operatordialogs.h"
 #include "app/pages/pagehost.h"
+#include "data/core/eventlog.h"
 #include "data/core/measurementtable.h"
 #include "data/form7.h"
 #include "instrument/measuringcontroller.h"
@@ -22,7 +23,9 @@ class QTabWidget;
 
 namespace kelvor {
 
+class AnalyzaPage;
 class AutorPage;
+class CutoffMonitor;
 struct SettingsValues;
 class EventHandoff;
 class GrafPage;
@@ -91,6 +94,7 @@ public:
   ParametryPage* PARAMETRY = nullptr;
   ServisPage* SERVIS = nullptr;
   AutorPage* AUTOR = nullptr;
+  AnalyzaPage* ANALYZA = nullptr;
   QLabel* Panel1 = nullptr;
 
   HelpViewer* helpViewer() const { return m_helpViewer; }
@@ -100,6 +104,9 @@ public:
   void showError(const QString& message) override;
   ProfileFile& settingsFile() { return m_settings; }
   MeasuringController& measuring() const { return *m_measuring; }
+  // Raises cutoffAlarmRaised(body) for the desktop's notifier.
+  CutoffMonitor& cutoffMonitor() const { return *m_cutoff; }
+  EventLog& events() { return m_events; }
 
 protected:
   void closeEvent(QCloseEvent* event) override;
@@ -144,6 +151,9 @@ private:
   void createMenu();
   void connectMenu();
   void createPages();
+  void createAnalysis();
+  void showAlarmInStatusLine(bool pending);
+  void forgetEventsOfClearedTable();
 
   SettingsValues readSettings();
   void takeSettings(const SettingsValues& values);
@@ -160,6 +170,9 @@ private:
   std::shared_ptr<EventHandoff> m_handoff;
   // Declared after Table1, so it goes before the table it stores into.
   std::unique_ptr<MeasuringController> m_measuring;
+  // The cut-off moments, in the table's file.
+  EventLog m_events;
+  std::unique_ptr<CutoffMonitor> m_cutoff;
   std::unique_ptr<OperatorDialogs> m_dialogs;
   HintTracker* m_hintTracker = nullptr;
   HelpViewer* m_helpViewer = nullptr;
