@@ -13,9 +13,8 @@ namespace kelvor {
 
 CutoffMonitor::CutoffMonitor(MeasuringController& measuring, EventLog& events,
                              std::function<void()> switchOff, QObject* parent)
-    : QObject(parent), m_measuring(measuring), m_events(events),
-      m_switchOff(std::move(switchOff)), m_bell([] { QApplication::beep(); }),
-      m_bellTimer(new QTimer(this)) {
+    : QObject(parent), m_measuring(measuring), m_events(events), m_switchOff(std::move(switchOff)),
+      m_bell([] { QApplication::beep(); }), m_bellTimer(new QTimer(this)) {
   m_bellTimer->setInterval(kBellInterval);
   connect(m_bellTimer, &QTimer::timeout, this, [this] { m_bell(); });
   connect(&m_measuring, &MeasuringController::measuringSwitched, this,

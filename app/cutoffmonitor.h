@@ -28,8 +28,8 @@ public:
   static constexpr char kCollapseKind[] = "PROPAD";
 
   // `switchOff` stops measuring as the menu's "&Vypnuto" does.
-  CutoffMonitor(MeasuringController& measuring, EventLog& events,
-                std::function<void()> switchOff, QObject* parent = nullptr);
+  CutoffMonitor(MeasuringController& measuring, EventLog& events, std::function<void()> switchOff,
+                QObject* parent = nullptr);
 
   void setRule(const CutoffRule& rule) { m_alarm.setRule(rule); }
   const CutoffRule& rule() const { return m_alarm.rule(); }
@@ -44,8 +44,7 @@ public:
   void acknowledge();
 
   // "Napětí  … V  kleslo  na  odpojovací  mez  … V  v  HH:MM:SS.  Odpojte  zátěž."
-  static QString alarmTextFor(CutoffKind kind, double volts, double cutoffVolts,
-                              int secondsOfDay);
+  static QString alarmTextFor(CutoffKind kind, double volts, double cutoffVolts, int secondsOfDay);
 
 signals:
   // For the desktop's notifier: the alarm text.

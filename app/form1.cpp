@@ -126,8 +126,8 @@ void TForm1::createMeasuring() {
   line->setDeviceMap(std::move(devices));
   m_measuring = std::make_unique<MeasuringController>(Table1, std::move(line));
   connect(m_measuring.get(), &MeasuringController::storeFailed, this, &TForm1::showError);
-  m_cutoff = std::make_unique<CutoffMonitor>(*m_measuring, m_events,
-                                             [this] { Mereni_VypnutoClick(); });
+  m_cutoff =
+      std::make_unique<CutoffMonitor>(*m_measuring, m_events, [this] { Mereni_VypnutoClick(); });
   connect(m_cutoff.get(), &CutoffMonitor::eventNotStored, this, &TForm1::showError);
   connect(m_cutoff.get(), &CutoffMonitor::alarmChanged, this, &TForm1::showAlarmInStatusLine);
 }
@@ -235,8 +235,9 @@ void TForm1::N5Click() {
 }
 
 void TForm1::ShowHint(const QString& hint) {
-  // The alarm stays in sight until the operator acknowledges it.
-  if (m_cutoff->alarmPending())
+  // The alarm stays in sight until the operator acknowledges it. The window's end moves the
+  // pointer over controls after the alarm has gone.
+  if (m_cutoff && m_cutoff->alarmPending())
     return;
   Panel1->setText(hint);
 }

@@ -52,8 +52,9 @@ SettingsValues firstStartSettings();
 // divide the chart's axis span by zero and reads as 6.
 SettingsValues readSettingsValues(const ProfileFile& file, const SettingsValues& present);
 
-// Every key in the program's order, the analysis keys last and only when the operator set them; throws ProfileWriteError at the first key that cannot be
-// written, and the keys after it are not written.
+// Every key in the program's order, the analysis keys last and only when the operator set them;
+// throws ProfileWriteError at the first key that cannot be written, and the keys after it are not
+// written.
 void writeSettingsValues(ProfileFile& file, const SettingsValues& values);
 
 } // namespace kelvor

@@ -89,7 +89,9 @@ AnalyzaPage::AnalyzaPage(MeasurementTable& table, const MeasuringController& mea
                          CutoffMonitor& monitor, EventLog& events, QWidget* parent)
     : QWidget(parent), m_measuring(measuring), m_monitor(monitor), m_eventLog(events),
       m_summary(table, [this] { showSummary(); }) {
-  setUpPage(this, "ANALÝZA");
+  setUpPage(this, "ANALYZA");
+  // The tab's caption, which Stranka names, carries its Czech letter.
+  setObjectName(QStringLiteral("ANALÝZA"));
   placeLabel(this, "Label7", QStringLiteral("ANALÝZA  MĚŘENÍ:"), {160, 16, 480, 29}, kHeading);
   createSummary();
   createSettings();
@@ -119,8 +121,8 @@ void AnalyzaPage::createSummary() {
   for (const SummaryLine& line : kSummaryLines) {
     placeLabel(panel, (std::string(line.name) + "Caption").c_str(), QString::fromUtf8(line.caption),
                {12, top, 220, kLineHeight}, kCaptionLook);
-    m_values[QString::fromLatin1(line.name)] = placeLabel(panel, line.name, kNone,
-                                                          {236, top, 208, kLineHeight}, kValueLook);
+    m_values[QString::fromLatin1(line.name)] =
+        placeLabel(panel, line.name, kNone, {236, top, 208, kLineHeight}, kValueLook);
     top += kLineHeight;
   }
 }
@@ -132,13 +134,13 @@ void AnalyzaPage::createSettings() {
   blue.setColor(QPalette::Window, kBlue);
   panel->setPalette(blue);
   panel->setAutoFillBackground(true);
-  placeLabel(panel, "OdpojeniCaption", QStringLiteral("Odpojovací  napětí  [V]:"),
-             {8, 8, 176, 24}, kSettingLook);
+  placeLabel(panel, "OdpojeniCaption", QStringLiteral("Odpojovací  napětí  [V]:"), {8, 8, 176, 24},
+             kSettingLook);
   Odpojeni = placeNumberEdit(panel, "Odpojeni", {188, 8, 76, 24});
   setHint(Odpojeni, QStringLiteral("Napětí,  při  kterém  se  má  zátěž  odpojit;  0  nebo  "
                                    "prázdné:  bez  alarmu"));
-  placeLabel(panel, "PocetPodCaption", QStringLiteral("Počet  čtení  pod  mezí:"),
-             {8, 44, 176, 24}, kSettingLook);
+  placeLabel(panel, "PocetPodCaption", QStringLiteral("Počet  čtení  pod  mezí:"), {8, 44, 176, 24},
+             kSettingLook);
   PocetPod = new QSpinBox(panel);
   place(PocetPod, "PocetPod", {188, 44, 76, 24});
   PocetPod->setRange(1, 99);
@@ -157,8 +159,8 @@ void AnalyzaPage::createSettings() {
   Odpor = placeNumberEdit(panel, "Odpor", {188, 160, 76, 24});
   setHint(Odpor, QStringLiteral("Odpor  zátěže  pro  výpočet  kapacity  a  energie,  když  "
                                 "proud  není  zadán"));
-  placeLabel(panel, "ZatezNote", QStringLiteral("Proud  má  přednost  před  odporem."),
-             {8, 196, 256, 24}, kSettingLook);
+  placeLabel(panel, "ZatezNote", QStringLiteral("Zadaný  proud  má  přednost."), {8, 196, 256, 24},
+             kSettingLook);
 }
 
 void AnalyzaPage::createAlarm() {
@@ -275,8 +277,8 @@ void AnalyzaPage::showReference() {
     const std::optional<double> cutoff = m_summary.minutesToCutoff(m_events);
     const std::optional<double> atHalf =
         cutoff ? m_summary.voltsAtElapsed(*cutoff / 2.0) : std::nullopt;
-    comparison =
-        compareWithReference(m_reference, cutoff, atHalf, m_summary.summary().parameters().cutoffVolts);
+    comparison = compareWithReference(m_reference, cutoff, atHalf,
+                                      m_summary.summary().parameters().cutoffVolts);
   }
   const auto& time = comparison.cutoffMinutesDifference;
   const auto& voltage = comparison.halfTimeVoltsDifference;

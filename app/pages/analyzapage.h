@@ -32,8 +32,8 @@ class AnalyzaPage : public QWidget {
   Q_OBJECT
 
 public:
-  AnalyzaPage(MeasurementTable& table, const MeasuringController& measuring,
-              CutoffMonitor& monitor, EventLog& events, QWidget* parent = nullptr);
+  AnalyzaPage(MeasurementTable& table, const MeasuringController& measuring, CutoffMonitor& monitor,
+              EventLog& events, QWidget* parent = nullptr);
 
   void takeSettings(const SettingsValues& values);
   void collectSettings(SettingsValues& values) const;

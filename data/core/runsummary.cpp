@@ -55,9 +55,10 @@ std::optional<double> voltsAtElapsed(std::span<const CurvePoint> curve, double m
   if (curve.empty() || minutes < 0.0)
     return std::nullopt;
   const double at = curve.front().minutes + minutes;
-  const auto after = std::lower_bound(
-      curve.begin(), curve.end(), at,
-      [](const CurvePoint& point, double wanted) { return point.minutes < wanted; });
+  const auto after =
+      std::lower_bound(curve.begin(), curve.end(), at, [](const CurvePoint& point, double wanted) {
+        return point.minutes < wanted;
+      });
   if (after == curve.end())
     return std::nullopt;
   if (after->minutes == at || after == curve.begin())
