@@ -6,8 +6,10 @@
 #include "app/desktop/desktopbuses.h"
 #include "app/desktop/desktopnotifier.h"
 #include "app/desktop/sleepinhibitor.h"
+#include "app/cutoffmonitor.h"
 #include "app/helpviewer.h"
 #include "app/hints.h"
+#include "app/pages/analyzapage.h"
 #include "app/pages/autorpage.h"
 #include "app/pages/grafpage.h"
 #include "app/pages/meterspage.h"
@@ -64,6 +66,9 @@ TForm1::TForm1(const FileLocations& locations, std::unique_ptr<OperatorDialogs> 
 
 TForm1::~TForm1() {
   qApp->removeEventFilter(this);
+  // The summary reads the session's interval; it goes before the session, the alarm with it.
+  delete std::exchange(ANALYZA, nullptr);
+  m_cutoff.reset();
   // The port's worker hands its last events to the pages; it goes before them.
   m_measuring.reset();
   // The chart and the grid watch the table; they go before it, ahead of the other controls.
@@ -101,6 +106,13 @@ void TForm1::openTable() {
   } catch (const std::exception& error) {
     showError(QString::fromStdString(error.what()));
   }
+  // Nothing is said here: the file's trouble was told above, and an event that cannot be
+  // stored is told when it happens.
+  try {
+    m_events.open(m_locations.tableFile().toStdString());
+  } catch (const std::exception&) {
+    m_events.close();
+  }
 }
 
 // The line reads the [Devices] section: which device stands for which port name.
@@ -117,10 +129,15 @@ void TForm1::createMeasuring() {
   line->setDeviceMap(std::move(devices));
   m_measuring = std::make_unique<MeasuringController>(Table1, std::move(line));
   connect(m_measuring.get(), &MeasuringController::storeFailed, this, &TForm1::showError);
+  m_cutoff =
+      std::make_unique<CutoffMonitor>(*m_measuring, m_events, [this] { Mereni_VypnutoClick(); });
+  connect(m_cutoff.get(), &CutoffMonitor::eventNotStored, this, &TForm1::showError);
+  connect(m_cutoff.get(), &CutoffMonitor::alarmChanged, this, &TForm1::showAlarmInStatusLine);
   createDesktopLinks();
 }
 
-// A night's discharge must not end in a suspended machine.
+// A night's discharge must not end in a suspended machine, and the cut-off alarm must reach an
+// operator whose window is hidden behind others.
 void TForm1::createDesktopLinks() {
   m_desktopBuses = std::make_unique<DesktopBuses>(DesktopBuses::ofLogin());
   m_sleepInhibitor = std::make_unique<SleepInhibitor>(
@@ -133,6 +150,10 @@ void TForm1::createDesktopLinks() {
             } else {
               inhibitor->release();
             }
+          });
+  connect(m_cutoff.get(), &CutoffMonitor::cutoffAlarmRaised, this,
+          [notifier = m_notifier.get()](const QString& body) {
+            notifier->notify(QStringLiteral("Kelvor"), body);
           });
 }
 
@@ -180,6 +201,7 @@ void TForm1::createPages() {
   connect(TABULKA, &TabulkaPage::recordsChanged, GRAF, &GrafPage::chartReread);
   connect(SERVIS, &ServisPage::terminalCleared, PARAMETRY, &ParametryPage::clearWriteProgress);
   AUTOR = new AutorPage(this);
+  createAnalysis();
   const std::pair<QWidget*, const char*> pages[] = {
       {METERS, "Měřidla  pro  přímé  zobrazení  naměřených  hodnot"},
       {GRAF, "Grafické  znázornění  naměřených  hodnot  obsažených  v  databázové  tabulce"},
@@ -187,6 +209,7 @@ void TForm1::createPages() {
       {PARAMETRY, "Nastavovací  panel  pro  volbu  proměnných  parametrů  programu"},
       {SERVIS, "Servisní  příkazy  pro  přímou  komunikaci  s  mikroprocesorem"},
       {AUTOR, "Zde  se  dovíte  základní  informace  o  autorovi  programu"},
+      {ANALYZA, "Souhrn  měření,  hlídání  odpojovacího  napětí  a  výpočet  kapacity"},
   };
   for (const auto& [page, hint] : pages) {
     const int index = PageControl1->addTab(page, page->objectName());
@@ -237,7 +260,31 @@ void TForm1::N5Click() {
 }
 
 void TForm1::ShowHint(const QString& hint) {
+  // The alarm stays in sight until the operator acknowledges it. The window's end moves the
+  // pointer over controls after the alarm has gone.
+  if (m_cutoff && m_cutoff->alarmPending())
+    return;
   Panel1->setText(hint);
+}
+
+void TForm1::createAnalysis() {
+  ANALYZA = new AnalyzaPage(Table1, *m_measuring, *m_cutoff, m_events, this);
+  connect(TABULKA, &TabulkaPage::recordsChanged, this, &TForm1::forgetEventsOfClearedTable);
+}
+
+// The moments noted belong to the records that were deleted with them.
+void TForm1::forgetEventsOfClearedTable() {
+  if (!Table1.isOpen() || Table1.recordCount() > 0)
+    return;
+  runCommand([this] { m_events.clear(); });
+  ANALYZA->reloadEvents();
+}
+
+void TForm1::showAlarmInStatusLine(bool pending) {
+  QPalette palette = Panel1->palette();
+  palette.setColor(QPalette::WindowText, pending ? QColor(255, 0, 0) : QColor(0, 255, 0));
+  Panel1->setPalette(palette);
+  Panel1->setText(pending ? m_cutoff->alarmText() : m_hintTracker->currentHint());
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
@@ -339,7 +386,7 @@ void TForm1::scaleTo(const QSize& screen) {
   const double factor = designScaleFactor(screen.width());
   std::vector<QWidget*> placed;
   for (QWidget* page :
-       std::initializer_list<QWidget*>{METERS, GRAF, TABULKA, PARAMETRY, SERVIS, AUTOR})
+       std::initializer_list<QWidget*>{METERS, GRAF, TABULKA, PARAMETRY, SERVIS, AUTOR, ANALYZA})
     collectPlacedControls(page, placed);
   // Every size is taken before any changes: a control's font may come from its parent.
   struct Design {

@@ -4,6 +4,7 @@
 #include "app/filelocations.h"
 #include "app/operatordialogs.h"
 #include "app/pages/pagehost.h"
+#include "data/core/eventlog.h"
 #include "data/core/measurementtable.h"
 #include "data/form7.h"
 #include "instrument/measuringcontroller.h"
@@ -22,10 +23,12 @@ class QTabWidget;
 
 namespace kelvor {
 
+class AnalyzaPage;
 class AutorPage;
 class DesktopBuses;
 class DesktopNotifier;
 class SleepInhibitor;
+class CutoffMonitor;
 struct SettingsValues;
 class EventHandoff;
 class GrafPage;
@@ -94,6 +97,7 @@ public:
   ParametryPage* PARAMETRY = nullptr;
   ServisPage* SERVIS = nullptr;
   AutorPage* AUTOR = nullptr;
+  AnalyzaPage* ANALYZA = nullptr;
   QLabel* Panel1 = nullptr;
 
   HelpViewer* helpViewer() const { return m_helpViewer; }
@@ -103,6 +107,9 @@ public:
   void showError(const QString& message) override;
   ProfileFile& settingsFile() { return m_settings; }
   MeasuringController& measuring() const { return *m_measuring; }
+  // Raises cutoffAlarmRaised(body) for the desktop's notifier.
+  CutoffMonitor& cutoffMonitor() const { return *m_cutoff; }
+  EventLog& events() { return m_events; }
 
 protected:
   void closeEvent(QCloseEvent* event) override;
@@ -148,6 +155,9 @@ private:
   void createMenu();
   void connectMenu();
   void createPages();
+  void createAnalysis();
+  void showAlarmInStatusLine(bool pending);
+  void forgetEventsOfClearedTable();
 
   SettingsValues readSettings();
   void takeSettings(const SettingsValues& values);
@@ -164,6 +174,9 @@ private:
   std::shared_ptr<EventHandoff> m_handoff;
   // Declared after Table1, so it goes before the table it stores into.
   std::unique_ptr<MeasuringController> m_measuring;
+  // The cut-off moments, in the table's file.
+  EventLog m_events;
+  std::unique_ptr<CutoffMonitor> m_cutoff;
   std::unique_ptr<DesktopBuses> m_desktopBuses;
   std::unique_ptr<SleepInhibitor> m_sleepInhibitor;
   std::unique_ptr<DesktopNotifier> m_notifier;

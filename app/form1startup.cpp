@@ -2,6 +2,7 @@
 #include "app/desktop/sleepinhibitor.h"
 #include "app/form1.h"
 #include "app/hints.h"
+#include "app/pages/analyzapage.h"
 #include "app/pages/grafpage.h"
 #include "app/pages/meterspage.h"
 #include "app/pages/parametrypage.h"
@@ -32,6 +33,7 @@ void TForm1::takeSettings(const SettingsValues& values) {
   TABULKA->takeSettings(values);
   GRAF->takeSettings(values);
   PARAMETRY->takeSettings(values);
+  ANALYZA->takeSettings(values);
   Stranka = QString::fromStdString(values.Stranka);
   m_measuring->cycle.Doba = values.Doba;
   m_measuring->cycle.MinutesText = values.Minuty;
@@ -96,6 +98,7 @@ SettingsValues TForm1::collectSettings() {
   Stranka = PageControl1->currentWidget()->objectName();
   values.Stranka = Stranka.toStdString();
   PARAMETRY->collectSettings(values);
+  ANALYZA->collectSettings(values);
   values.Doba = m_measuring->cycle.Doba;
   values.Minuty = m_measuring->cycle.MinutesText;
   return values;

@@ -28,5 +28,11 @@ inline constexpr char kSelect[] = "Select";
 inline constexpr char kZacatek[] = "Zacatek";
 inline constexpr char kKonec[] = "Konec";
 inline constexpr char kDevices[] = "Devices";
+inline constexpr char kAnalyza[] = "Analyza";
+inline constexpr char kOdpojeni[] = "Odpojeni";
+inline constexpr char kPocetPod[] = "PocetPod";
+inline constexpr char kZastavit[] = "Zastavit";
+inline constexpr char kProud[] = "Proud";
+inline constexpr char kOdpor[] = "Odpor";
 
 } // namespace kelvor::settings

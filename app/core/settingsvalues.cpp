@@ -18,6 +18,26 @@ Number readNumber(const ProfileFile& file, const char* section, const char* key,
   return static_cast<Number>(file.readInteger(section, key, present));
 }
 
+AnalyzaSettings readAnalyza(const ProfileFile& file, const AnalyzaSettings& present) {
+  using namespace settings;
+  AnalyzaSettings values;
+  values.Odpojeni = readText(file, kAnalyza, kOdpojeni, present.Odpojeni);
+  values.PocetPod = readNumber(file, kAnalyza, kPocetPod, present.PocetPod);
+  values.Zastavit = readNumber(file, kAnalyza, kZastavit, present.Zastavit);
+  values.Proud = readText(file, kAnalyza, kProud, present.Proud);
+  values.Odpor = readText(file, kAnalyza, kOdpor, present.Odpor);
+  return values;
+}
+
+void writeAnalyza(ProfileFile& file, const AnalyzaSettings& values) {
+  using namespace settings;
+  file.writeString(kAnalyza, kOdpojeni, values.Odpojeni);
+  file.writeInteger(kAnalyza, kPocetPod, values.PocetPod);
+  file.writeInteger(kAnalyza, kZastavit, values.Zastavit);
+  file.writeString(kAnalyza, kProud, values.Proud);
+  file.writeString(kAnalyza, kOdpor, values.Odpor);
+}
+
 } // namespace
 
 SettingsValues firstStartSettings() {
@@ -56,6 +76,7 @@ SettingsValues readSettingsValues(const ProfileFile& file, const SettingsValues&
   values.PocetRadku = readNumber(file, kTransfer, kPocetRadku, present.PocetRadku);
   if (values.Doba == 0)
     values.Doba = 6;
+  values.Analyza = readAnalyza(file, present.Analyza);
   return values;
 }
 
@@ -73,6 +94,8 @@ void writeSettingsValues(ProfileFile& file, const SettingsValues& values) {
   file.writeString(kUkladani, kMinuty, values.Minuty);
   file.writeString(kConvertor, kKonstStr, values.KonstStr);
   file.writeInteger(kTransfer, kPocetRadku, values.PocetRadku);
+  if (values.Analyza.setByOperator)
+    writeAnalyza(file, values.Analyza);
 }
 
 } // namespace kelvor

@@ -7,6 +7,20 @@ namespace kelvor {
 
 class ProfileFile;
 
+// The analysis page's choices. They are written only once the operator set one of them, so a
+// settings file of someone who never did stays as it always was.
+struct AnalyzaSettings {
+  // Cut-off volts and the load (amperes, ohms), number texts with "."; empty: not given.
+  std::string Odpojeni;
+  std::uint16_t PocetPod = 3;
+  std::uint16_t Zastavit = 0;
+  std::string Proud;
+  std::string Odpor;
+  bool setByOperator = false;
+
+  bool operator==(const AnalyzaSettings&) const = default;
+};
+
 // The remembered choices of the main window, as Kelvor.ini keeps them. Texts are UTF-8.
 // Start-up reads them in one go and each page takes its part; shutdown collects the parts
 // and writes them in one go.
@@ -23,6 +37,7 @@ struct SettingsValues {
   std::string Minuty;
   std::string KonstStr;
   std::uint16_t PocetRadku = 0;
+  AnalyzaSettings Analyza;
 
   bool operator==(const SettingsValues&) const = default;
 };
@@ -37,8 +52,9 @@ SettingsValues firstStartSettings();
 // divide the chart's axis span by zero and reads as 6.
 SettingsValues readSettingsValues(const ProfileFile& file, const SettingsValues& present);
 
-// Every key in the program's order; throws ProfileWriteError at the first key that cannot be
-// written, and the keys after it are not written.
+// Every key in the program's order, the analysis keys last and only when the operator set them;
+// throws ProfileWriteError at the first key that cannot be written, and the keys after it are not
+// written.
 void writeSettingsValues(ProfileFile& file, const SettingsValues& values);
 
 } // namespace kelvor

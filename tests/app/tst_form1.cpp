@@ -1,7 +1,9 @@
 #include "app/core/valuelists.h"
+#include "app/cutoffmonitor.h"
 #include "app/form1.h"
 #include "app/helpviewer.h"
 #include "app/hints.h"
+#include "app/pages/analyzapage.h"
 #include "app/pages/autorpage.h"
 #include "app/pages/grafpage.h"
 #include "app/pages/meterspage.h"
@@ -22,16 +24,21 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 #include <algorithm>
@@ -208,7 +215,8 @@ private slots:
 
   void pagesStandInTabOrderWithTheirHints() {
     Fixture f("");
-    const QStringList captions{"METERS", "GRAF", "TABULKA", "PARAMETRY", "SERVIS", "AUTOR"};
+    const QStringList captions{
+        "METERS", "GRAF", "TABULKA", "PARAMETRY", "SERVIS", "AUTOR", QStringLiteral("ANALÝZA")};
     QCOMPARE(f.form->PageControl1->count(), captions.size());
     for (int i = 0; i < captions.size(); ++i)
       QCOMPARE(f.form->PageControl1->tabText(i), captions[i]);
@@ -261,6 +269,38 @@ private slots:
                                "SerialPort",  "BaudRate",    "[Ukladani]", "Doba",      "Minuty",
                                "[Convertor]", "KonstStr",    "[Transfer]", "PocetRadku"};
     QCOMPARE(keys, expected);
+  }
+
+  // The alarm holds the status line in red against every hint until it is acknowledged; with
+  // Zastavit it switches measuring off, and the page's settings are written once set.
+  void theCutoffAlarmHoldsTheStatusLineAndStopsMeasuring() {
+    Fixture f{QByteArray()};
+    kelvor::AnalyzaPage& page = *f.form->ANALYZA;
+    f.form->cutoffMonitor().setBell([] {});
+    page.Odpojeni->setText(QStringLiteral("10.5"));
+    page.PocetPod->setValue(1);
+    page.Zastavit->setChecked(true);
+    f.form->Mereni_ZapnutoClick();
+    emit f.form->measuring().readingTaken(10.6, QStringLiteral("10.600"), 3600);
+    QVERIFY(f.form->measuring().Timer1->isActive());
+    emit f.form->measuring().readingTaken(10.5, QStringLiteral("10.500"), 3606);
+    QVERIFY(!f.form->measuring().Timer1->isActive());
+    const QString alarm = f.form->Panel1->text();
+    QVERIFY2(alarm.endsWith(QStringLiteral("v  01:00:06.  Odpojte  zátěž.")), qPrintable(alarm));
+    QCOMPARE(f.form->Panel1->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    f.form->ShowHint(QStringLiteral("jiná  nápověda"));
+    QCOMPARE(f.form->Panel1->text(), alarm);
+    QVERIFY(page.PotvrditButton->isEnabled());
+    QCOMPARE(page.shownValue("DoOdpojeni"), QStringLiteral("-"));
+    page.PotvrditButton->click();
+    QCOMPARE(f.form->Panel1->palette().color(QPalette::WindowText), QColor(0, 255, 0));
+    f.form->ShowHint(QStringLiteral("jiná  nápověda"));
+    QCOMPARE(f.form->Panel1->text(), QStringLiteral("jiná  nápověda"));
+    f.form->FormDestroy();
+    const QStringList lines = f.iniLines();
+    const QStringList analyza = lines.mid(lines.indexOf(QStringLiteral("[Analyza]")));
+    QCOMPARE(analyza, (QStringList{"[Analyza]", "Odpojeni=10.5", "PocetPod=1", "Zastavit=1",
+                                   "Proud=", "Odpor="}));
   }
 
   void unmarkedScaleItemsWriteTheReadValuesBack() {

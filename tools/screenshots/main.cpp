@@ -8,6 +8,19 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 
+namespace {
+
+// File names without diacritics read the same in every locale: ANALÝZA gives ANALYZA.png.
+QString asciiName(const QString& caption) {
+  QString name;
+  for (const QChar c : caption.normalized(QString::NormalizationForm_D))
+    if (c.unicode() < 0x80)
+      name += c;
+  return name;
+}
+
+} // namespace
+
 // Renders every page of the main window to <dir>/<PAGE>.png, from a fresh settings file,
 // so the program can be looked at without a display.
 int main(int argc, char** argv) {
@@ -25,7 +38,7 @@ int main(int argc, char** argv) {
   for (int i = 0; i < form.PageControl1->count(); ++i) {
     form.PageControl1->setCurrentIndex(i);
     QApplication::processEvents();
-    const QString name = form.PageControl1->widget(i)->objectName();
+    const QString name = asciiName(form.PageControl1->widget(i)->objectName());
     if (!form.grab().save(QDir(outDir).filePath(name + QStringLiteral(".png")))) {
       QTextStream(stderr) << "cannot write " << name << ".png\n";
       return 1;

@@ -1,0 +1,154 @@
+#include "data/core/tablesummary.h"
+
+#include "data/core/numbertext.h"
+
+#include <algorithm>
+#include <array>
+#include <utility>
+
+namespace kelvor {
+
+TableSummary::TableSummary(MeasurementTable& table, std::function<void()> changed)
+    : m_table(&table), m_changed(std::move(changed)) {
+  m_table->addListener(this);
+}
+
+TableSummary::~TableSummary() {
+  if (m_table)
+    m_table->removeListener(this);
+}
+
+void TableSummary::setParameters(const SummaryParameters& parameters) {
+  if (parameters == m_summary.parameters())
+    return;
+  m_summary = RunSummary(parameters);
+  summariseAll();
+}
+
+bool TableSummary::catchUp() {
+  if (!m_table || !m_table->isOpen()) {
+    const bool had = m_summary.records() > 0 || m_summary.unreadable() > 0;
+    m_summary = RunSummary(m_summary.parameters());
+    m_seen = 0;
+    m_seenChangeCount.reset();
+    return had;
+  }
+  const int records = m_table->recordCount();
+  if (m_seenChangeCount == m_table->changeCount() && records >= m_seen) {
+    if (records == m_seen)
+      return false;
+    readFrom(m_seen);
+  } else {
+    summariseAll();
+  }
+  return true;
+}
+
+void TableSummary::summariseAll() {
+  m_summary = RunSummary(m_summary.parameters());
+  m_seen = 0;
+  m_seenChangeCount.reset();
+  if (m_table && m_table->isOpen())
+    readFrom(0);
+}
+
+std::optional<double> TableSummary::minutesOf(int index) const {
+  try {
+    return m_table->storedFieldAsFloat(index, Field::Minutes);
+  } catch (const ConversionError&) {
+    return std::nullopt;
+  }
+}
+
+// Voltages in blocks straight from the table's codes, as the chart reads them; a text that is
+// none goes through the general reading.
+void TableSummary::readFrom(int first) {
+  const int records = m_table->recordCount();
+  m_seen = records;
+  m_seenChangeCount = m_table->changeCount();
+  std::array<float, 4096> block{};
+  for (int i = first; i < records;) {
+    const auto wanted = std::min(block.size(), static_cast<std::size_t>(records - i));
+    const std::size_t read = m_table->storedPlainVoltages(i, {block.data(), wanted});
+    for (std::size_t k = 0; k < read; ++k, ++i) {
+      if (const std::optional<double> minutes = minutesOf(i))
+        m_summary.add({m_table->storedTime(i), *minutes, block[k]});
+      else
+        m_summary.addUnreadable();
+    }
+    if (read == wanted)
+      continue;
+    try {
+      const double volts = m_table->storedFieldAsFloat(i, Field::Voltage);
+      const std::optional<double> minutes = minutesOf(i);
+      if (minutes)
+        m_summary.add({m_table->storedTime(i), *minutes, volts});
+      else
+        m_summary.addUnreadable();
+    } catch (const ConversionError&) {
+      m_summary.addUnreadable();
+    }
+    ++i;
+  }
+}
+
+std::optional<double> TableSummary::minutesToCutoff(std::span<const MeasuringEvent> events) const {
+  if (m_summary.records() == 0)
+    return std::nullopt;
+  const double first = m_summary.firstMinutes();
+  const double last = m_summary.lastMinutes() + m_summary.parameters().dobaSeconds / 60.0;
+  std::optional<double> earliest;
+  for (const MeasuringEvent& event : events) {
+    const std::optional<double> minutes = parseFloat(event.minutes);
+    if (minutes && *minutes >= first && *minutes <= last)
+      earliest = std::min(earliest.value_or(*minutes), *minutes);
+  }
+  if (earliest)
+    return *earliest - first;
+  return m_summary.curveCutoffMinutes();
+}
+
+std::optional<double> TableSummary::voltsAtElapsed(double minutes) const {
+  if (!m_table || m_summary.records() == 0 || minutes < 0.0)
+    return std::nullopt;
+  const double at = m_summary.firstMinutes() + minutes;
+  // The first record at or after the moment, found by halving.
+  int low = 0;
+  int high = m_table->recordCount();
+  while (low < high) {
+    const int middle = low + (high - low) / 2;
+    if (minutesOf(middle).value_or(at) < at)
+      low = middle + 1;
+    else
+      high = middle;
+  }
+  if (low >= m_table->recordCount())
+    return std::nullopt;
+  try {
+    const double after = m_table->storedFieldAsFloat(low, Field::Voltage);
+    const std::optional<double> afterMinutes = minutesOf(low);
+    if (low == 0 || !afterMinutes || *afterMinutes == at)
+      return after;
+    const double before = m_table->storedFieldAsFloat(low - 1, Field::Voltage);
+    const std::optional<double> beforeMinutes = minutesOf(low - 1);
+    if (!beforeMinutes || *afterMinutes <= *beforeMinutes)
+      return after;
+    return before + (at - *beforeMinutes) / (*afterMinutes - *beforeMinutes) * (after - before);
+  } catch (const ConversionError&) {
+    return std::nullopt;
+  }
+}
+
+void TableSummary::tableChanged() {
+  if (catchUp() && m_changed)
+    m_changed();
+}
+
+void TableSummary::tableDestroyed() {
+  m_table = nullptr;
+  catchUp();
+  if (m_changed)
+    m_changed();
+}
+
+} // namespace kelvor
