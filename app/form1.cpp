@@ -183,11 +183,14 @@ void TForm1::createPages() {
   layout->addWidget(Panel1);
   setCentralWidget(central);
   // A port that would not open is said once on the status line; the next hint replaces it.
-  connect(m_measuring.get(), &MeasuringController::portReasonChanged, Panel1,
-          [this](const QString& reason) {
-            if (!reason.isEmpty())
-              Panel1->setText(reason);
-          });
+  // Queued, so that start-up ends with the designed caption and a reason it met follows.
+  connect(
+      m_measuring.get(), &MeasuringController::portReasonChanged, Panel1,
+      [this](const QString& reason) {
+        if (!reason.isEmpty())
+          Panel1->setText(reason);
+      },
+      Qt::QueuedConnection);
 }
 
 bool TForm1::FormCloseQuery() {
