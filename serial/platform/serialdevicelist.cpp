@@ -86,6 +86,7 @@ std::vector<SerialDeviceEntry> nodesOfKind(const DeviceFolders& folders, std::st
   }
   std::ranges::sort(nodes, {}, &std::pair<long, SerialDeviceEntry>::first);
   std::vector<SerialDeviceEntry> entries;
+  entries.reserve(nodes.size());
   for (auto& [number, node] : nodes)
     entries.push_back(std::move(node));
   return entries;
