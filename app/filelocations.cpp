@@ -15,6 +15,18 @@ bool isWritableDir(const QString& dir) {
   return QFileInfo(dir).isDir() && ::access(QFile::encodeName(dir).constData(), W_OK) == 0;
 }
 
+// Root may write anywhere; an installed program still never keeps its files among the
+// system's programs.
+bool isSystemDir(const QString& dir) {
+  const QString path = QFileInfo(dir).canonicalFilePath();
+  for (const char* system : {"/usr", "/bin", "/sbin", "/lib", "/opt", "/snap"}) {
+    const QString prefix = QString::fromLatin1(system);
+    if (path == prefix || path.startsWith(prefix + QLatin1Char('/')))
+      return true;
+  }
+  return false;
+}
+
 QString userConfigDir() {
   const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
   return QDir(base).filePath(QStringLiteral("Kelvor"));
@@ -24,7 +36,7 @@ QString userConfigDir() {
 
 FileLocations FileLocations::forExecutableDir(const QString& executableDir) {
   FileLocations locations;
-  if (isWritableDir(executableDir)) {
+  if (isWritableDir(executableDir) && !isSystemDir(executableDir)) {
     locations.m_dir = executableDir;
   } else {
     locations.m_dir = userConfigDir();

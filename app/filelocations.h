@@ -5,7 +5,8 @@
 namespace kelvor {
 
 // Where the settings file and the table live: beside the executable, or, where that folder
-// cannot be written (an installed program), in the user's configuration folder.
+// cannot be written or is a system folder (an installed program), in the user's
+// configuration folder.
 class FileLocations {
 public:
   // Chooses the folder for the executable in `executableDir`.

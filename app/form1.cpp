@@ -16,6 +16,7 @@
 #include "app/pages/parametrypage.h"
 #include "app/pages/servispage.h"
 #include "app/pages/tabulkapage.h"
+#include "app/portswindow.h"
 #include "app/resourceinit.h"
 #include "core/designscale.h"
 #include "data/form7.h"
@@ -119,14 +120,7 @@ void TForm1::openTable() {
 void TForm1::createMeasuring() {
   m_handoff = std::make_shared<QtEventHandoff>();
   auto line = std::make_unique<TSerialLine>(m_handoff);
-  std::map<std::string, std::string> devices;
-  for (const ListItem<std::string_view>& item : kSerialPortItems) {
-    const std::string port(item.value);
-    const std::string device = m_settings.readString(settings::kDevices, port, "");
-    if (!device.empty())
-      devices[port] = device;
-  }
-  line->setDeviceMap(std::move(devices));
+  line->setDeviceMap(readDeviceMap(m_settings));
   m_measuring = std::make_unique<MeasuringController>(Table1, std::move(line));
   connect(m_measuring.get(), &MeasuringController::storeFailed, this, &TForm1::showError);
   m_cutoff =
@@ -231,6 +225,15 @@ void TForm1::createPages() {
   Panel1->setPalette(panelPalette);
   layout->addWidget(Panel1);
   setCentralWidget(central);
+  // A port that would not open is said once on the status line; the next hint replaces it.
+  // Queued, so that start-up ends with the designed caption and a reason it met follows.
+  connect(
+      m_measuring.get(), &MeasuringController::portReasonChanged, Panel1,
+      [this](const QString& reason) {
+        if (!reason.isEmpty())
+          Panel1->setText(reason);
+      },
+      Qt::QueuedConnection);
 }
 
 bool TForm1::FormCloseQuery() {
@@ -253,6 +256,17 @@ void TForm1::closeEvent(QCloseEvent* event) {
 
 void TForm1::Konec_ProgramuClick() {
   close();
+}
+
+void TForm1::Pripojeni_PortuClick() {
+  if (m_portsWindow == nullptr) {
+    m_portsWindow = new PortsWindow(*this, m_settings, m_measuring->serialLine(), {}, this);
+    m_portsWindow->setProperty(kHelpContextProperty, PortsWindow::kHelpContext);
+  }
+  m_portsWindow->refreshDevices();
+  m_portsWindow->show();
+  m_portsWindow->raise();
+  m_portsWindow->activateWindow();
 }
 
 void TForm1::N5Click() {

@@ -36,6 +36,7 @@ class HelpViewer;
 class HintTracker;
 class MetersPage;
 class ParametryPage;
+class PortsWindow;
 class ServisPage;
 class TabulkaPage;
 class TForm3;
@@ -82,6 +83,9 @@ public:
   // Menu handlers.
   void Konec_ProgramuClick();
   void N5Click();
+  // Soubor's "Připojení  portů…": the window that maps the ports to the devices present.
+  void Pripojeni_PortuClick();
+  PortsWindow* portsWindow() const { return m_portsWindow; }
   void ShowHint(const QString& hint);
 
   // Measuring cycle.
@@ -120,6 +124,7 @@ private:
   QAction* Soubor1 = nullptr;
   QAction* ExportASCII1 = nullptr;
   QAction* Import_ASCII = nullptr;
+  QAction* Pripojeni_Portu = nullptr;
   QAction* Konec_Programu = nullptr;
   QAction* M1 = nullptr;
   QAction* Mereni_Vypnuto = nullptr;
@@ -183,6 +188,7 @@ private:
   std::unique_ptr<OperatorDialogs> m_dialogs;
   HintTracker* m_hintTracker = nullptr;
   HelpViewer* m_helpViewer = nullptr;
+  PortsWindow* m_portsWindow = nullptr;
   QActionGroup* m_timeAxisGroup = nullptr;
   QActionGroup* m_voltageAxisGroup = nullptr;
   bool m_closeWithoutQuestion = false;

@@ -2,6 +2,7 @@
 #include "app/form1.h"
 #include "app/hints.h"
 #include "app/pages/grafpage.h"
+#include "app/portswindow.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -58,6 +59,9 @@ void TForm1::createMenu() {
       soubor, "ExportASCII1", "&Export  ASCII",
       "Export  databázové  tabulky  s  naměřenými  daty  do  textového  ASCII  souboru", 11);
   Import_ASCII = addItem(soubor, "Import_ASCII", "&Import  ASCII", "", 12);
+  Pripojeni_Portu = addItem(soubor, "Pripojeni_Portu", "&Připojení  portů…",
+                            "Přiřazení  sériových  zařízení  počítače  portům  COM1  až  COM8",
+                            PortsWindow::kHelpContext);
   soubor->addSeparator()->setObjectName(QStringLiteral("N7"));
   Konec_Programu = addItem(soubor, "Konec_Programu", "&Konec  Programu",
                            "Normální  ukončení  programu  Kelvor", 13);
@@ -137,6 +141,7 @@ void TForm1::connectMenu() {
       {Mereni_Vypnuto, &TForm1::Mereni_VypnutoClick},
       {Mereni_Zapnuto, &TForm1::Mereni_ZapnutoClick},
       {N5, &TForm1::N5Click},
+      {Pripojeni_Portu, &TForm1::Pripojeni_PortuClick},
   };
   for (const auto& [item, handler] : frameHandlers)
     connect(item, &QAction::triggered, this, handler);

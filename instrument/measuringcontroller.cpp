@@ -3,12 +3,14 @@
 #include "core/textencoding.h"
 #include "data/core/measurementtable.h"
 #include "instrument/core/loggerprotocol.h"
+#include "serial/platform/openfailure.h"
 #include "serial/serialline.h"
 
 #include <QTime>
 #include <QTimer>
 
 #include <exception>
+#include <vector>
 
 namespace kelvor {
 namespace {
@@ -27,6 +29,14 @@ void enable(QTimer* timer) {
 // for it.
 std::string loggerBytes(const QString& text) {
   return utf8ToWindows1250(text.toStdString());
+}
+
+// Who holds the device is looked up only when that is why it would not open.
+QString reasonText(const OpenFailure& failure) {
+  const std::vector<DeviceHolder> holders = isTakenByAnother(failure.error)
+                                                ? findDeviceHolders(failure.path)
+                                                : std::vector<DeviceHolder>{};
+  return QString::fromStdString(describeOpenFailure(failure, holders));
 }
 
 QByteArray byteArray(const std::string& bytes) {
@@ -58,6 +68,9 @@ void MeasuringController::configureLine() {
   m_line->setWTOCharDelayTime(570);
   m_line->setErrorNoise(255);
   m_line->setOnRxClusterEvent([this](TSerialLine*) { SerialLine1RxClusterEvent(); });
+  m_line->setOnOpenFailure([this](TSerialLine*, const std::optional<OpenFailure>& failure) {
+    emit portReasonChanged(failure ? reasonText(*failure) : QString());
+  });
 }
 
 void MeasuringController::createTimers() {

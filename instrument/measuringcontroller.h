@@ -102,6 +102,8 @@ signals:
   void eepromProgressed();
   // A record that could not be stored; a table that is not open is said once.
   void storeFailed(const QString& message);
+  // Why the port would not open, once per new reason; empty once it opens again.
+  void portReasonChanged(const QString& reason);
 
 private:
   void configureLine();

@@ -81,6 +81,13 @@ void TSerialLine::setDeviceMap(std::map<std::string, std::string> devices) {
   m_deviceMap = std::move(devices);
 }
 
+void TSerialLine::remapDevices(std::map<std::string, std::string> devices) {
+  const std::string before = devicePathForPort(m_commPort, m_deviceMap);
+  m_deviceMap = std::move(devices);
+  if (devicePathForPort(m_commPort, m_deviceMap) != before)
+    Reactivate(true);
+}
+
 void TSerialLine::setActive(bool value) {
   if (value != m_active.load())
     Reactivate(value);
@@ -298,7 +305,9 @@ void TSerialLine::closePort() {
 void TSerialLine::openPort() {
   ProcessError(110, 0, "Msg start reactivating Port", 2);
   std::uint32_t handle = kNoHandle;
-  const std::uint32_t error = m_device->open(devicePathForPort(m_commPort, m_deviceMap), handle);
+  const std::string path = devicePathForPort(m_commPort, m_deviceMap);
+  const std::uint32_t error = m_device->open(path, handle);
+  noteOpenResult(path, error);
   m_comHandle.store(error == kStatusOk ? handle : kNoHandle);
   if (error == kStatusOk)
     m_openGeneration.fetch_add(1);
@@ -336,12 +345,26 @@ void TSerialLine::retryOpen() {
   if (!m_active.load() || !m_reconnecting.load())
     return;
   std::uint32_t handle = kNoHandle;
-  if (m_device->open(devicePathForPort(m_commPort, m_deviceMap), handle) != kStatusOk)
+  const std::string path = devicePathForPort(m_commPort, m_deviceMap);
+  const std::uint32_t error = m_device->open(path, handle);
+  noteOpenResult(path, error);
+  if (error != kStatusOk)
     return;
   m_comHandle.store(handle);
   m_openGeneration.fetch_add(1);
   m_reconnecting.store(false);
   configureOpenedDevice();
+}
+
+void TSerialLine::noteOpenResult(const std::string& path, std::uint32_t error) {
+  std::optional<OpenFailure> failure;
+  if (error != kStatusOk)
+    failure = OpenFailure{path, error};
+  if (failure == m_openFailure)
+    return;
+  m_openFailure = std::move(failure);
+  if (!m_destroying.load())
+    OnOpenFailure(this, m_openFailure);
 }
 
 void TSerialLine::EnableCommEvents() {

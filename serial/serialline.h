@@ -2,6 +2,7 @@
 
 #include "serial/eventhandoff.h"
 #include "serial/platform/millisecondclock.h"
+#include "serial/platform/openfailure.h"
 #include "serial/platform/serialdevice.h"
 #include "serial/rxcluster.h"
 #include "serial/serialevent.h"
@@ -24,6 +25,8 @@ using TNotifyEvent = std::function<void(TSerialLine* Sender)>;
 using TNotifyErrorEvent =
     std::function<void(TSerialLine* Sender, std::uint32_t Place, std::uint32_t Code,
                        const std::string& Msg, std::uint8_t Noise)>;
+using TOpenFailureEvent =
+    std::function<void(TSerialLine* Sender, const std::optional<OpenFailure>& Failure)>;
 
 // Bits of CommStateFlags, in bit order.
 enum TComStateFlag : std::uint8_t {
@@ -56,6 +59,9 @@ public:
 
   // The [Devices] section of the settings file: COMn = device path.
   void setDeviceMap(std::map<std::string, std::string> devices);
+  // A new [Devices] map while the program runs: when it moves the present port to another
+  // device, the port is opened there (closed first if open), as choosing a port opens it.
+  void remapDevices(std::map<std::string, std::string> devices);
 
   // Design-time properties.
   bool Active() const { return m_active.load(); }
@@ -158,6 +164,10 @@ public:
   void setOnRxCharEvent(TNotifyEvent handler) { OnRxCharEvent.bind(std::move(handler)); }
   void setOnRxEventCharEvent(TNotifyEvent handler) { OnRxEventCharEvent.bind(std::move(handler)); }
   void setOnProcessError(TNotifyErrorEvent handler) { OnProcessError.bind(std::move(handler)); }
+  // Why the device would not open, raised on the event-loop thread only when the reason
+  // differs from the one raised last: once for a failed open, not again for each retry after
+  // a hang-up that fails alike, and with no failure once an open succeeds after one.
+  void setOnOpenFailure(TOpenFailureEvent handler) { OnOpenFailure.bind(std::move(handler)); }
 
   // Starts sending; never blocks on the line. The outcome shows in SendInProgress,
   // WrittenBytes, OnWriteDone and the reports.
@@ -184,6 +194,7 @@ private:
   void EnableCommEvents();
   void ApplyLineSettings();
   void AdjustCharDelays();
+  void noteOpenResult(const std::string& path, std::uint32_t error);
   void ProcessError(std::uint32_t Place, std::uint32_t Code, const std::string& Msg,
                     std::uint8_t Noise);
   void WaitWorkerIdle(int Count);
@@ -260,6 +271,8 @@ private:
   SenderEvent OnRxEventCharEvent;
   TEvent<TSerialLine*, std::uint32_t, std::uint32_t, const std::string&, std::uint8_t>
       OnProcessError;
+  TEvent<TSerialLine*, const std::optional<OpenFailure>&> OnOpenFailure;
+  std::optional<OpenFailure> m_openFailure;
 
   std::atomic<bool> m_destroying{false};
   std::atomic<bool> m_reconnecting{false};

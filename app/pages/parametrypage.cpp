@@ -51,9 +51,12 @@ ParametryPage::ParametryPage(PageHost& host, MeasuringController& measuring, QWi
   createChoiceGroups();
   createCalibration();
   createWriteControls();
+  createPortReason();
   connectHandlers();
   connect(&m_measuring, &MeasuringController::eepromProgressed, this,
           &ParametryPage::advanceWriteProgress);
+  connect(&m_measuring, &MeasuringController::portReasonChanged, this,
+          &ParametryPage::showPortReason);
 }
 
 void ParametryPage::createChoiceGroups() {
@@ -125,6 +128,20 @@ void ParametryPage::createWriteControls() {
   setHint(
       Vysledek_Zapisu_Label,
       QStringLiteral("Zde  uvidíte  výsledek  operace  zápisu  do  paměti  EEprom  dataloggeru"));
+}
+
+void ParametryPage::createPortReason() {
+  PortReasonLabel =
+      placeLabel(this, "PortReasonLabel", QString(), {16, 424, 761, 64},
+                 {.text = kYellow, .background = kRed, .pixelSize = 15, .bold = true});
+  PortReasonLabel->setWordWrap(true);
+  PortReasonLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  PortReasonLabel->hide();
+}
+
+void ParametryPage::showPortReason(const QString& reason) {
+  PortReasonLabel->setText(reason);
+  PortReasonLabel->setVisible(!reason.isEmpty());
 }
 
 void ParametryPage::connectHandlers() {

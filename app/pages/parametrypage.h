@@ -49,6 +49,9 @@ public:
   void takeSettings(const SettingsValues& values);
   void collectSettings(SettingsValues& values);
 
+  // Why the port would not open, under the port choice; hidden while there is no reason.
+  void showPortReason(const QString& reason);
+
   void advanceWriteProgress();
   void clearWriteProgress();
 
@@ -66,10 +69,12 @@ private:
   QPushButton* Button3 = nullptr;
   TProgressGauge* Gauge2 = nullptr;
   QLabel* Vysledek_Zapisu_Label = nullptr;
+  QLabel* PortReasonLabel = nullptr;
 
   void createChoiceGroups();
   void createCalibration();
   void createWriteControls();
+  void createPortReason();
   void connectHandlers();
 
   PageHost& m_host;

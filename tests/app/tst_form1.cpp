@@ -227,6 +227,13 @@ private slots:
              QStringLiteral("Kontextově  orientovaná  nápověda  k programu "));
   }
 
+  // Start-up ends with the designed caption; the stored port's failure follows it once.
+  void aPortThatWouldNotOpenIsSaidOnTheStatusLine() {
+    Fixture f("[Serial]\nSerialPort=COM3\n[Devices]\nCOM3=/dev/serial/by-id/gone\n");
+    QVERIFY(f.form->Panel1->text().startsWith(QStringLiteral("Kontextově")));
+    QTRY_VERIFY(f.form->Panel1->text().contains(QStringLiteral("/dev/serial/by-id/gone")));
+  }
+
   void selectingTheSelectedItemRunsNoHandler() {
     Fixture f("[Transfer]\nPocetRadku=180\n");
     controlOf<QLabel>(f.form->PARAMETRY, "PocetRadkuLabel")->setText(QStringLiteral("untouched"));

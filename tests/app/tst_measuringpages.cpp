@@ -22,6 +22,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 
@@ -56,6 +58,7 @@ class TestMeasuringPages : public QObject {
 
 private slots:
   void parametryChoicesReachTheLineAndTheCycle();
+  void parametryShowsWhyThePortWouldNotOpen();
   void parametryWritesTheEepromWithItsProgress();
   void parametryReportsACalibrationThatIsNoNumber();
   void servisButtonsSendTheirCommands();
@@ -81,6 +84,19 @@ void TestMeasuringPages::parametryChoicesReachTheLineAndTheCycle() {
   controlOf<kelvor::RadioGroup>(&page, "PocetRadkuGroup")->setItemIndex(2);
   QCOMPARE(int(page.PocetRadku), 360);
   QCOMPARE(controlOf<QLabel>(&page, "PocetRadkuLabel")->text(), QStringLiteral("360"));
+}
+
+void TestMeasuringPages::parametryShowsWhyThePortWouldNotOpen() {
+  MeasuringPagesRig rig;
+  auto* reason = controlOf<QLabel>(rig.parametry.get(), "PortReasonLabel");
+  QVERIFY(reason->isHidden());
+  controlOf<kelvor::RadioGroup>(rig.parametry.get(), "SeriovyPort")->setItemIndex(2);
+  QVERIFY(!reason->isHidden());
+  QVERIFY(reason->text().contains(QStringLiteral("/dev/ttyS2")));
+  QVERIFY(reason->text().contains(QString::fromLocal8Bit(std::strerror(ENOENT))));
+  controlOf<kelvor::RadioGroup>(rig.parametry.get(), "SeriovyPort")->setItemIndex(0);
+  QVERIFY(rig.measuring->serialLine().Active());
+  QVERIFY(reason->isHidden());
 }
 
 void TestMeasuringPages::parametryWritesTheEepromWithItsProgress() {

@@ -53,6 +53,16 @@ class TestProgram : public QObject {
   std::unique_ptr<VirtualDisplay> m_display;
 
 private slots:
+  // Installed among the system's programs, it keeps its files in the user's folder even for
+  // root, who could write beside the executable.
+  void anInstalledProgramKeepsItsFilesInTheUsersFolder() {
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    const auto locations = kelvor::FileLocations::forExecutableDir(QStringLiteral("/usr/bin"));
+    qunsetenv("XDG_CONFIG_HOME");
+    QCOMPARE(locations.settingsFile(), config.filePath(QStringLiteral("Kelvor/Kelvor.ini")));
+    QVERIFY(QDir(config.filePath(QStringLiteral("Kelvor"))).exists());
+  }
   // The windows exist and are wired once the program is built, and the main window's
   // start-up has run on the settings file of the program's folder.
   void buildsTheWindowsInStartUpOrder() {

@@ -6,10 +6,14 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <optional>
 
@@ -107,6 +111,7 @@ class TestSerialReopen : public QObject {
 private slots:
   void takesTheAdapterUpAgainUnderItsName();
   void aNameThatStaysAwayIsRetriedUntilClosed();
+  void eachNewReasonForAFailedOpenIsToldOnce();
 };
 
 void TestSerialReopen::takesTheAdapterUpAgainUnderItsName() {
@@ -157,6 +162,47 @@ void TestSerialReopen::aNameThatStaysAwayIsRetriedUntilClosed() {
   rig.handoff->serveUntil([] { return false; }, 2500ms);
   QVERIFY(!rig.port->Active());
   QCOMPARE(rig.port->ComHandle(), kNoHandle);
+}
+
+// The reason goes to the operator once: a retry that fails alike stays quiet, a lock held
+// elsewhere is a new reason and names its holder, an open that works clears it.
+void TestSerialReopen::eachNewReasonForAFailedOpenIsToldOnce() {
+  LinkRig rig;
+  std::vector<std::optional<OpenFailure>> told;
+  rig.port->setOnOpenFailure(
+      [&](TSerialLine*, const std::optional<OpenFailure>& failure) { told.push_back(failure); });
+  rig.unplug();
+  rig.port->setActive(true);
+  rig.port->setActive(true);
+  QCOMPARE(told.size(), 1u);
+  QCOMPARE(told[0], (OpenFailure{rig.link, ENOENT}));
+  QVERIFY(describeOpenFailure(*told[0], {})
+              .find(rig.link + "  nelze  otevřít:  " + std::strerror(ENOENT)) != std::string::npos);
+
+  rig.plugIn();
+  const int holder = ::open(rig.peer->path().c_str(), O_RDWR | O_NOCTTY);
+  QVERIFY(holder >= 0 && ::flock(holder, LOCK_EX | LOCK_NB) == 0);
+  rig.port->setActive(true);
+  QCOMPARE(told.size(), 2u);
+  QVERIFY(isTakenByAnother(told[1]->error));
+  std::string ownName;
+  std::getline(std::ifstream("/proc/self/comm"), ownName);
+  const std::string said = describeOpenFailure(*told[1], findDeviceHolders(rig.link));
+  QVERIFY2(said.find(ownName + " (PID " + std::to_string(::getpid()) + ")") != std::string::npos,
+           said.c_str());
+  ::close(holder);
+
+  rig.port->setActive(true);
+  QVERIFY(rig.port->Active());
+  QCOMPARE(told.size(), 3u);
+  QVERIFY(!told[2]);
+  // Retries after a hang-up tell their reason too, and the return clears it.
+  rig.unplug();
+  QVERIFY(rig.serveUntil([&] { return told.size() == 4; }));
+  QCOMPARE(told[3]->error, std::uint32_t(ENOENT));
+  rig.plugIn();
+  QVERIFY(rig.serveUntil([&] { return told.size() == 5 && !told[4]; }));
+  QVERIFY(rig.port->Active());
 }
 
 QTEST_GUILESS_MAIN(TestSerialReopen)
