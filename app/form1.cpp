@@ -3,6 +3,7 @@
 #include "app/applicationtitle.h"
 #include "app/core/settingskeys.h"
 #include "app/core/valuelists.h"
+#include "app/designfonts.h"
 #include "app/helpviewer.h"
 #include "app/hints.h"
 #include "app/pages/autorpage.h"
@@ -41,6 +42,7 @@ TForm1::TForm1(const FileLocations& locations, std::unique_ptr<OperatorDialogs> 
       m_dialogs(dialogs ? std::move(dialogs) : std::make_unique<QtOperatorDialogs>(this)),
       m_hintTracker(new HintTracker(this)), m_helpViewer(new HelpViewer(this)) {
   kelvorInitResources();
+  substituteDesignFaces();
   setWindowTitle(QStringLiteral("VÝSTUPNÍ  NAPĚTÍ  Z  ANALOGOVĚ - DIGITÁLNÍHO  PŘEVODNÍKU:"));
   setProperty(kHelpContextProperty, kHelpContext);
   QPalette grey = palette();

@@ -28,6 +28,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QRadioButton>
+#include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -667,6 +668,54 @@ private slots:
                      ->button(kelvor::DBNavigator::Button::Refresh);
     QTRY_COMPARE(last->geometry().right() + 1,
                  controlOf<kelvor::DBNavigator>(w.TABULKA, "DBNavigator1")->width());
+  }
+
+  void everyPageIsWholeAndEveryCaptionFits_data() {
+    QTest::addColumn<QSize>("screen");
+    for (const QSize screen :
+         {QSize(800, 600), QSize(1024, 768), QSize(1280, 1024), QSize(1920, 1080)})
+      QTest::newRow(qPrintable(QStringLiteral("%1x%2").arg(screen.width()).arg(screen.height())))
+          << screen;
+  }
+
+  // A 16:9 screen scaled by its width alone puts the lower controls below the window, and
+  // the fallback for the designed faces is wider than the labels drawn for them.
+  void everyPageIsWholeAndEveryCaptionFits() {
+    QFETCH(QSize, screen);
+    Fixture f("[Convertor]\nKonstStr=  1.000000000\n");
+    TForm1& w = *f.form;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.scaleTo(screen);
+    const auto faults = [&w](QWidget* page) {
+      QStringList found;
+      if (!w.rect().contains(QRect(page->mapTo(&w, QPoint()), page->size())))
+        found << QStringLiteral("page");
+      // The chart's page was designed to stand above the page's top by its blank margin.
+      for (QWidget* control : page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        const QRect g = control->geometry();
+        if (g.left() < 0 || g.right() >= page->width() || g.bottom() >= page->height())
+          found << control->objectName();
+      }
+      for (const QLabel* label : page->findChildren<QLabel*>()) {
+        if (label->fontMetrics().horizontalAdvance(label->text()) > label->contentsRect().width())
+          found << label->objectName();
+      }
+      for (const QRadioButton* item : page->findChildren<QRadioButton*>()) {
+        if (item->sizeHint().width() > item->width())
+          found << item->text();
+      }
+      return found.join(QLatin1Char(' '));
+    };
+    for (int i = 0; i < w.PageControl1->count(); ++i) {
+      w.PageControl1->setCurrentIndex(i);
+      QWidget* page = w.PageControl1->currentWidget();
+      QTRY_COMPARE_WITH_TIMEOUT(faults(page), QString(), 10000);
+    }
+    // The calibration constant shows its last digit without the focus.
+    const auto* edit = controlOf<kelvor::MaskEdit>(w.PARAMETRY, "KonstantaEdit");
+    const int frame = 2 * edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth) + 4;
+    QVERIFY(edit->fontMetrics().horizontalAdvance(edit->displayText()) + frame <= edit->width());
   }
 
   void theGridShowsImportedRecordsAndNavigatorEdits() {
