@@ -313,6 +313,36 @@ private slots:
     QCOMPARE(controlOf<QAction>(f.form, "Export_WMF")->property("helpContext").toInt(), 43);
   }
 
+  // Tab lands on the chosen item, so one arrow key picks its neighbour; a menu opened by
+  // its letter shows the hint of the item it highlights.
+  void theKeyboardStartsFromWhatIsShown() {
+    Fixture f("[Serial]\nBaudRate=19200\n[Sheet]\nStranka=PARAMETRY\n");
+    TForm1& w = *f.form;
+    w.show();
+    QApplication::setActiveWindow(&w);
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    auto* group = controlOf<kelvor::RadioGroup>(w.PARAMETRY, "RychlostBaud");
+    const auto items = group->findChildren<QRadioButton*>();
+    QWidget* before = items.front()->previousInFocusChain();
+    while (before->focusPolicy() != Qt::StrongFocus || group->isAncestorOf(before))
+      before = before->previousInFocusChain();
+    before->setFocus(Qt::OtherFocusReason);
+    QTRY_VERIFY(before->hasFocus());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QTRY_VERIFY(items[4]->hasFocus());
+    QTest::keyClick(items[4], Qt::Key_Down);
+    QCOMPARE(group->itemIndex(), 5);
+
+    // The pointer rests on a control with a hint of its own while the menu opens.
+    QTest::mouseMove(controlOf<QWidget>(w.PARAMETRY, "Gauge2"));
+    QTRY_VERIFY(w.Panel1->text().startsWith(QStringLiteral("Zde  můžete  sledovat")));
+    QTest::keyClick(&w, Qt::Key_S, Qt::AltModifier);
+    QTRY_COMPARE(w.Panel1->text(),
+                 QStringLiteral("Export  databázové  tabulky  s  naměřenými  daty  do  textového  "
+                                "ASCII  souboru"));
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+  }
+
   void theParameterGroupsShowTheirListsInOrder() {
     Fixture f("");
     QCOMPARE(itemTexts(controlOf<kelvor::RadioGroup>(f.form->PARAMETRY, "RychlostBaud")),
