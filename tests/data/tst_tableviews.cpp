@@ -47,6 +47,7 @@ private slots:
   void gridColumnsAndFonts();
   void gridFollowsAndMovesCursor();
   void gridDeletesAfterConfirmation();
+  void gridMarksTheCurrentRecord();
   void navigatorButtonsAndHints();
   void navigatorActsOnTable();
   void gridEditsWaitForPostAndCancelDrops();
@@ -276,6 +277,48 @@ void TestTableViews::gridFollowsAndMovesCursor() {
   QCOMPARE(grid.currentRecord(), 47);
 }
 
+// The indicator column marks the current record: an arrow in browse, an I-beam in edit, a
+// star in insert; no other row carries a mark.
+void TestTableViews::gridMarksTheCurrentRecord() {
+  MeasurementTable table;
+  table.open(newFile());
+  for (int i = 0; i < 3; ++i)
+    appendRecord(table, i, "1.0", "1.000");
+  table.first();
+  table.next();
+  TableModel model(table);
+  DBGrid grid;
+  grid.setDataSource(&model);
+  grid.resize(400, 300);
+  grid.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&grid));
+  QHeaderView* indicator = grid.verticalHeader();
+  const auto markOfRow = [&](int row) {
+    const QImage image = indicator->viewport()->grab().toImage();
+    const QRect section(0, indicator->sectionViewportPosition(row), image.width(),
+                        indicator->sectionSize(row));
+    QImage mark(section.size(), QImage::Format_RGB32);
+    int dark = 0;
+    for (int y = 0; y < section.height(); ++y)
+      for (int x = 0; x < section.width(); ++x) {
+        const QRgb pixel = image.pixel(section.x() + x, section.y() + y);
+        mark.setPixel(x, y, qGray(pixel) < 96 ? qRgb(0, 0, 0) : qRgb(255, 255, 255));
+        dark += qGray(pixel) < 96 ? 1 : 0;
+      }
+    return dark > 4 ? mark : QImage();
+  };
+  QTRY_VERIFY(!markOfRow(1).isNull());
+  QVERIFY(markOfRow(0).isNull() && markOfRow(2).isNull());
+  const QImage arrow = markOfRow(1);
+  table.edit();
+  QTRY_VERIFY(!markOfRow(1).isNull() && markOfRow(1) != arrow);
+  const QImage beam = markOfRow(1);
+  table.cancel();
+  table.append();
+  QTRY_VERIFY(!markOfRow(3).isNull() && markOfRow(3) != arrow && markOfRow(3) != beam);
+  QVERIFY(markOfRow(1).isNull());
+}
+
 void TestTableViews::gridDeletesAfterConfirmation() {
   MeasurementTable table;
   table.open(newFile());
@@ -431,6 +474,13 @@ void TestTableViews::navigatorActsOnTable() {
   QVERIFY(!enabled(Button::Next) && !enabled(Button::Last) && enabled(Button::Prior));
   navigator.button(Button::Prior)->click();
   QCOMPARE(table.recNo(), 1);
+  // The ends disable their buttons before a move has tried to pass them.
+  navigator.button(Button::Prior)->click();
+  QVERIFY(!table.bof() && !enabled(Button::First) && !enabled(Button::Prior));
+  navigator.button(Button::Next)->click();
+  navigator.button(Button::Next)->click();
+  QVERIFY(!table.eof() && !enabled(Button::Next) && !enabled(Button::Last));
+  navigator.button(Button::Prior)->click();
 
   navigator.button(Button::Edit)->click();
   table.setMinutes("changed");
