@@ -13,6 +13,7 @@
 #include "data/chartview.h"
 #include "data/dbgrid.h"
 #include "data/dbnavigator.h"
+#include "data/form3.h"
 #include "data/tablemodel.h"
 #include "serial/serialline.h"
 #include "tests/support/pagecontrols.h"
@@ -27,6 +28,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
 #include <QRadioButton>
 #include <QStyle>
 #include <QTabBar>
@@ -341,6 +343,25 @@ private slots:
                  QStringLiteral("Export  databázové  tabulky  s  naměřenými  daty  do  textového  "
                                 "ASCII  souboru"));
     QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+  }
+
+  // The picture lives in the reports' resources, which only the program's own start links in.
+  void theTableReportPrintsItsHeaderPicture() {
+    Fixture f("");
+    const kelvor::Report& report = f.program->form3().Report1();
+    constexpr double kDotsPerMm = 4.0;
+    QImage page((report.paperSizeMm() * kDotsPerMm).toSize(), QImage::Format_RGB32);
+    page.fill(Qt::white);
+    QPainter painter(&page);
+    report.renderPage(painter, report.pageTemplate(), 0, nullptr, kDotsPerMm);
+    painter.end();
+    const QRect picture((12.7 + 10.6) * kDotsPerMm, (12.7 + 3.0) * kDotsPerMm, 92.9 * kDotsPerMm,
+                        15.9 * kDotsPerMm);
+    int inked = 0;
+    for (int y = picture.top(); y <= picture.bottom(); ++y)
+      for (int x = picture.left(); x <= picture.right(); ++x)
+        inked += page.pixel(x, y) != qRgb(255, 255, 255) ? 1 : 0;
+    QVERIFY2(inked > picture.width() * picture.height() / 20, qPrintable(QString::number(inked)));
   }
 
   void theParameterGroupsShowTheirListsInOrder() {
