@@ -4,6 +4,7 @@
 #include "app/core/settingskeys.h"
 #include "app/core/valuelists.h"
 #include "app/cutoffmonitor.h"
+#include "app/designfonts.h"
 #include "app/desktop/desktopbuses.h"
 #include "app/desktop/desktopnotifier.h"
 #include "app/desktop/sleepinhibitor.h"
@@ -18,7 +19,6 @@
 #include "app/pages/tabulkapage.h"
 #include "app/portswindow.h"
 #include "app/resourceinit.h"
-#include "core/designscale.h"
 #include "data/form7.h"
 #include "serial/qt/qteventhandoff.h"
 #include "serial/serialline.h"
@@ -30,13 +30,10 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QScreen>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include <cmath>
 #include <cstdio>
-#include <initializer_list>
 #include <map>
 #include <set>
 #include <utility>
@@ -51,6 +48,7 @@ TForm1::TForm1(const FileLocations& locations, std::unique_ptr<OperatorDialogs> 
       m_dialogs(dialogs ? std::move(dialogs) : std::make_unique<QtOperatorDialogs>(this)),
       m_hintTracker(new HintTracker(this)), m_helpViewer(new HelpViewer(this)) {
   kelvorInitResources();
+  substituteDesignFaces();
   setWindowTitle(QStringLiteral("VÝSTUPNÍ  NAPĚTÍ  Z  ANALOGOVĚ - DIGITÁLNÍHO  PŘEVODNÍKU:"));
   setProperty(kHelpContextProperty, kHelpContext);
   QPalette grey = palette();
@@ -365,70 +363,6 @@ int TForm1::helpContextOfOpenMenu() const {
     menu = opener.popup;
   }
   return 0;
-}
-
-void TForm1::scaleToScreen() {
-  scaleTo(QGuiApplication::primaryScreen()->geometry().size());
-}
-
-namespace {
-
-QFont scaledFont(QFont font, double factor) {
-  if (font.pixelSize() > 0)
-    font.setPixelSize(std::max(1, scaledDesignLength(font.pixelSize(), factor)));
-  else if (font.pointSizeF() > 0)
-    font.setPointSizeF(font.pointSizeF() * factor);
-  return font;
-}
-
-// The controls placed at designed positions: everything on the pages, descending into plain
-// panels. Controls that lay out their own parts (radio groups, the navigator, the grid, the
-// edits) are scaled as a whole and place their parts themselves.
-void collectPlacedControls(QWidget* parent, std::vector<QWidget*>& controls) {
-  for (QWidget* child : parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-    if (child->isWindow())
-      continue;
-    controls.push_back(child);
-    if (child->metaObject() == &QWidget::staticMetaObject)
-      collectPlacedControls(child, controls);
-  }
-}
-
-} // namespace
-
-void TForm1::scaleTo(const QSize& screen) {
-  const double factor = designScaleFactor(screen.width());
-  std::vector<QWidget*> placed;
-  for (QWidget* page :
-       std::initializer_list<QWidget*>{METERS, GRAF, TABULKA, PARAMETRY, SERVIS, AUTOR, ANALYZA})
-    collectPlacedControls(page, placed);
-  // Every size is taken before any changes: a control's font may come from its parent.
-  struct Design {
-    QWidget* control;
-    QRect geometry;
-    QFont font;
-  };
-  std::vector<Design> designs;
-  designs.reserve(placed.size());
-  for (QWidget* control : placed)
-    designs.push_back({control, control->geometry(), control->font()});
-  const QFont tabFont = PageControl1->font();
-  const QFont panelFont = Panel1->font();
-  const int panelHeight = Panel1->height();
-
-  PageControl1->setFont(scaledFont(tabFont, factor));
-  Panel1->setFont(scaledFont(panelFont, factor));
-  Panel1->setFixedHeight(scaledDesignLength(panelHeight, factor));
-  for (const Design& design : designs) {
-    const QRect& g = design.geometry;
-    design.control->setGeometry(
-        scaledDesignLength(g.x(), factor), scaledDesignLength(g.y(), factor),
-        scaledDesignLength(g.width(), factor), scaledDesignLength(g.height(), factor));
-    design.control->setFont(scaledFont(design.font, factor));
-  }
-  TABULKA->scaleGrid(factor);
-  GRAF->scaleChart(factor);
-  resize(screen);
 }
 
 } // namespace kelvor

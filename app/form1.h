@@ -4,16 +4,21 @@
 #include "app/filelocations.h"
 #include "app/operatordialogs.h"
 #include "app/pages/pagehost.h"
+#include "core/designscale.h"
 #include "data/core/eventlog.h"
 #include "data/core/measurementtable.h"
 #include "data/form7.h"
 #include "instrument/measuringcontroller.h"
 
+#include <QFont>
 #include <QMainWindow>
+#include <QPointer>
+#include <QRect>
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QAction;
 class QActionGroup;
@@ -73,9 +78,12 @@ public:
 
   MeasurementTable Table1;
 
-  // Scales the window, its controls and their fonts by the ratio of the screen's width to
-  // the 800-pixel design and sizes the window to the screen (start-up's last layout step).
-  void scaleTo(const QSize& screen);
+  // Sizes the window to `size`, a screen's size, and scales its pages to it (start-up's last
+  // layout step).
+  void scaleTo(const QSize& size);
+  // The factor the pages are scaled by: the ratio of the screen's width to the 800-pixel
+  // design, less where the window's height for the pages would not hold the design whole.
+  double scaleFactor() const { return m_scale; }
 
   // Ends the run without the close question (a logout, a closed terminal, Ctrl-C).
   void closeWithoutQuestion();
@@ -117,6 +125,7 @@ public:
 
 protected:
   void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -171,6 +180,10 @@ private:
   void storePendingRecord();
   void showStoredPage();
   void scaleToScreen();
+  void takeDesign();
+  void scalePages();
+  int roomForPages() const;
+  void applyScale(double factor, int left);
   void showHelpForFocus();
   int helpContextOfOpenMenu() const;
 
@@ -192,6 +205,23 @@ private:
   QActionGroup* m_timeAxisGroup = nullptr;
   QActionGroup* m_voltageAxisGroup = nullptr;
   bool m_closeWithoutQuestion = false;
+
+  // The designed place and font of every control on the pages, taken before the first
+  // scaling; every later scaling starts from them, so the window can be scaled again when
+  // its size changes.
+  struct PlacedDesign {
+    QPointer<QWidget> control;
+    QRect geometry;
+    QFont font;
+  };
+  std::vector<PlacedDesign> m_design;
+  QFont m_designTabFont;
+  QFont m_designPanelFont;
+  int m_designPanelHeight = 0;
+  int m_designHeight = 0;
+  double m_scale = 1.0;
+  int m_screenWidth = kDesignWidth;
+  bool m_scaling = false;
 
   bool m_destroyed = false;
 };

@@ -1,18 +1,22 @@
 #include "app/hints.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QEvent>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTimer>
 #include <QWidget>
 
 namespace kelvor {
 namespace {
 
-// Menus report their highlighted items themselves.
+// Menus report their highlighted items themselves; while one is open, the pointer's comings
+// and goings over the window beneath it (the open menu takes the pointer) say nothing.
 bool isTrackedControl(const QObject* object) {
   return object->isWidgetType() && qobject_cast<const QMenu*>(object) == nullptr &&
-         qobject_cast<const QMenuBar*>(object) == nullptr;
+         qobject_cast<const QMenuBar*>(object) == nullptr &&
+         qobject_cast<QMenu*>(QApplication::activePopupWidget()) == nullptr;
 }
 
 } // namespace
@@ -42,6 +46,14 @@ bool HintTracker::eventFilter(QObject* watched, QEvent* event) {
 void HintTracker::trackMenu(QMenu* menu) {
   connect(menu, &QMenu::hovered, this,
           [this](QAction* action) { setCurrentHint(longHint(hintOf(action))); });
+  // A menu opened by its letter highlights its first item only after it is shown, and says
+  // nothing of it.
+  connect(menu, &QMenu::aboutToShow, this, [this, menu] {
+    QTimer::singleShot(0, menu, [this, menu] {
+      if (menu->isVisible() && menu->activeAction() != nullptr)
+        setCurrentHint(longHint(hintOf(menu->activeAction())));
+    });
+  });
 }
 
 void HintTracker::trackMenuBar(QMenuBar* bar) {

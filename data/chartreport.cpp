@@ -4,6 +4,7 @@ namespace kelvor {
 
 ChartReport::ChartReport() {
   m_report.setTitle(QString::fromUtf8(kChartReportTitle));
+  m_report.setDocumentStem(QStringLiteral("Kelvor-graf"));
   m_report.setOrientation(QPageLayout::Landscape);
   m_report.setMarginsMm(QMarginsF(12.7, 12.7, 12.7, 12.7));
   m_report.setPrintIfEmpty(false);

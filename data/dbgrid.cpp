@@ -33,7 +33,10 @@ public:
 
 protected:
   void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override {
+    // The base leaves the painter clipped to nothing; the mark is drawn from a clean state.
+    painter->save();
     QHeaderView::paintSection(painter, rect, logicalIndex);
+    painter->restore();
     if (m_dataSource == nullptr || !m_dataSource->hasTable() ||
         m_window->recordOfRow(logicalIndex) != m_dataSource->currentRow())
       return;

@@ -202,8 +202,11 @@ void DBNavigator::updateButtons() {
       m_dataSource != nullptr && m_dataSource->hasTable() ? &m_dataSource->table() : nullptr;
   const bool active = table != nullptr && table->isOpen();
   const bool editing = active && table->state() != TableState::Browse;
-  const bool canGoBack = active && !table->bof();
-  const bool canGoOn = active && !table->eof();
+  // On the first record there is nowhere to go back to, on the last nowhere to go on to,
+  // whether or not a move has yet tried to leave the table.
+  const int record = active ? table->recNo() : -1;
+  const bool canGoBack = active && !table->bof() && record > 0;
+  const bool canGoOn = active && !table->eof() && record + 1 < table->recordCount();
   const bool hasRecords = active && !(table->bof() && table->eof());
   button(Button::First)->setEnabled(canGoBack);
   button(Button::Prior)->setEnabled(canGoBack);

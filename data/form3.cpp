@@ -98,6 +98,7 @@ TForm3::TForm3(QWidget* parent) : QWidget(parent) {
   setFont(designFont);
 
   m_report1.setTitle(QString::fromUtf8(kTableReportTitle));
+  m_report1.setDocumentStem(QStringLiteral("Kelvor-tabulka"));
   m_report1.setOrientation(QPageLayout::Portrait);
   m_report1.setMarginsMm(QMarginsF(12.7, 12.7, 12.7, 12.7));
   m_report1.setPrintIfEmpty(false);

@@ -3,13 +3,16 @@
 #include "data/screenunits.h"
 
 #include <QFontMetricsF>
+#include <QLayout>
 #include <QLocale>
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QScreen>
 #include <QTextLayout>
+#include <QToolBar>
 
 #include <algorithm>
 #include <cmath>
@@ -355,7 +358,13 @@ void Report::applyPrinterSettings(QPrinter& printer) const {
   printer.setDuplex(QPrinter::DuplexNone);
   printer.setPrintRange(QPrinter::AllPages);
   printer.setPaperSource(QPrinter::Upper);
-  printer.setDocName(m_title);
+  printer.setDocName(documentName(QDate::currentDate()));
+}
+
+QString Report::documentName(const QDate& printDate) const {
+  if (m_documentStem.isEmpty())
+    return m_title;
+  return m_documentStem + QLatin1Char('-') + printDate.toString(Qt::ISODate);
 }
 
 QStringList Report::fieldNames() const {
@@ -372,6 +381,26 @@ QStringList Report::fieldNames() const {
   return names;
 }
 
+namespace {
+
+// The preview opens wide enough for every button of its toolbar (the print button last of
+// all), within the screen, and at most of the screen's height for a readable page.
+void showEveryToolButton(QPrintPreviewDialog& dialog) {
+  const auto* toolbar = dialog.findChild<QToolBar*>();
+  const QScreen* screen = dialog.screen();
+  if (toolbar == nullptr || screen == nullptr)
+    return;
+  const QRect room = screen->availableGeometry();
+  const QMargins margins =
+      dialog.layout() != nullptr ? dialog.layout()->contentsMargins() : QMargins();
+  const int width = toolbar->sizeHint().width() + margins.left() + margins.right();
+  dialog.resize(
+      std::min(std::max(width, dialog.sizeHint().width()), room.width()),
+      std::min(std::max(dialog.sizeHint().height(), room.height() * 3 / 4), room.height()));
+}
+
+} // namespace
+
 // The pages are prepared once, before the preview opens: the preview shows them and the
 // printer gets them, whatever the table gains meanwhile (the measuring cycle keeps running).
 void Report::preview(const ReportDataSource& source, QWidget* parent) const {
@@ -379,8 +408,10 @@ void Report::preview(const ReportDataSource& source, QWidget* parent) const {
   const QDate printDate = QDate::currentDate();
   QPrinter printer(QPrinter::HighResolution);
   applyPrinterSettings(printer);
+  printer.setDocName(documentName(printDate));
   QPrintPreviewDialog dialog(&printer, parent);
   dialog.setWindowTitle(m_title);
+  showEveryToolButton(dialog);
   QObject::connect(
       &dialog, &QPrintPreviewDialog::paintRequested,
       [this, &prepared, &printDate](QPrinter* target) { print(*target, prepared, printDate); });

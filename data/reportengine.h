@@ -94,6 +94,11 @@ public:
   void setHeaderOnFirstPage(bool on) { m_headerOnFirstPage = on; }
   bool footerOnLastPage() const { return m_footerOnLastPage; }
   void setFooterOnLastPage(bool on) { m_footerOnLastPage = on; }
+  // The name of the printed document and of the PDF file the print dialog offers:
+  // "<stem>-<yyyy-MM-dd>" with the day of printing ("Kelvor-tabulka-2026-12-09"); the title
+  // while no stem is set.
+  void setDocumentStem(const QString& stem) { m_documentStem = stem; }
+  QString documentName(const QDate& printDate) const;
   // How the date of printing is written; the locale's short date format unless set.
   void setDateFormatter(std::function<QString(const QDate&)> formatter);
 
@@ -147,6 +152,7 @@ private:
                      const QString& text, double dotsPerMm) const;
 
   QString m_title;
+  QString m_documentStem;
   QPageLayout::Orientation m_orientation = QPageLayout::Portrait;
   QMarginsF m_marginsMm{12.7, 12.7, 12.7, 12.7};
   bool m_printIfEmpty = false;

@@ -21,7 +21,7 @@ AutorPage::AutorPage(QWidget* parent) : QWidget(parent) {
              {208, 96, 337, 33}, line);
   placeLabel(panel, "TelefonLabel", QStringLiteral("Telefon:  +420 000 000 000"),
              {208, 152, 337, 33}, line);
-  placeLabel(panel, "AdresaLabel", QStringLiteral("Adresa:  Akumulátorová 12,  000 00  Voltov"),
+  placeLabel(panel, "AdresaLabel", QStringLiteral("Adresa:  Akumulátorová 12,  Voltov"),
              {208, 208, 337, 33}, line);
 }
 

@@ -53,6 +53,7 @@ GrafPage::GrafPage(PageHost& host, MeasurementTable& table, const MeasuringContr
     : QWidget(parent), m_host(host), m_table(table), m_cycle(measuring.cycle) {
   setUpPage(this, "GRAF");
   Report1 = new ChartView(chartReport, this);
+  m_designZoom = Report1->zoom();
   place(Report1, "Report1", {56, -24, 674, 476});
   setHint(Report1, QString::fromUtf8(kChartHint));
   Led1 = placeLed(this, "Led1", {608, 416}, TLEDStyle::LEDSmall);
@@ -111,7 +112,7 @@ void GrafPage::collectSettings(SettingsValues& values) {
 }
 
 void GrafPage::scaleChart(double factor) {
-  Report1->setZoom(Report1->zoom() * factor);
+  Report1->setZoom(m_designZoom * factor);
 }
 
 // The series takes its y values from VOLTAGE and its labels from MINUTES, and follows the

@@ -55,7 +55,8 @@ public:
   // colour with the title.
   void takeSettings(const SettingsValues& values);
   void collectSettings(SettingsValues& values);
-  // Scales the chart's drawing along with the page's controls.
+  // Scales the chart's drawing along with the page's controls: the designed zoom times
+  // `factor`.
   void scaleChart(double factor);
   void setMeasuringLed(bool on);
 
@@ -99,6 +100,7 @@ private:
   QActionGroup* m_timeAxisGroup = nullptr;
   QActionGroup* m_voltageAxisGroup = nullptr;
   bool m_rereading = false;
+  double m_designZoom = 1.0;
 };
 
 } // namespace kelvor

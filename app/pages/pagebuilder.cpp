@@ -1,5 +1,6 @@
 #include "app/pages/pagebuilder.h"
 
+#include "app/designfonts.h"
 #include "app/pages/printbuttonicon.h"
 #include "widgets/controlhint.h"
 #include "widgets/led.h"
@@ -50,6 +51,9 @@ void place(QWidget* widget, const char* name, const QRect& rect) {
 
 void setUpPage(QWidget* page, const char* caption) {
   page->setObjectName(QString::fromLatin1(caption));
+  QFont face = page->font();
+  face.setFamily(QString::fromLatin1(kDesignFace));
+  page->setFont(face);
   QPalette grey = page->palette();
   grey.setColor(QPalette::Window, QColor(128, 128, 128));
   page->setPalette(grey);

@@ -33,7 +33,8 @@ QLabel* placeLabel(QWidget* page, const char* name, const QString& caption, cons
                    const TextLook& look);
 void place(QWidget* widget, const char* name, const QRect& place);
 
-// A page of the frame's tabs: grey, named by its tab caption.
+// A page of the frame's tabs: grey, named by its tab caption, its controls in the designed
+// face unless they name another.
 void setUpPage(QWidget* page, const char* caption);
 // A measuring lamp: steady, black while measuring is off.
 TLed* placeLed(QWidget* page, const char* name, const QPoint& at, TLEDStyle style);

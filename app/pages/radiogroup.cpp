@@ -4,6 +4,8 @@
 #include <QKeyEvent>
 #include <QRadioButton>
 
+#include <algorithm>
+
 namespace kelvor {
 
 RadioGroup::RadioGroup(const QString& caption, const QStringList& items, QWidget* parent)
@@ -15,6 +17,7 @@ RadioGroup::RadioGroup(const QString& caption, const QStringList& items, QWidget
     m_buttons->addButton(button, i);
     button->installEventFilter(this);
   }
+  admitTabToChosenItem();
   connect(m_buttons, &QButtonGroup::idClicked, this, [this](int id) {
     // The button toggles itself on a click; the group decides what stays checked.
     m_buttons->button(id)->setChecked(id == m_itemIndex);
@@ -28,7 +31,16 @@ void RadioGroup::setItemIndex(int index) {
   m_itemIndex = index;
   for (int i = 0; i < count(); ++i)
     m_buttons->button(i)->setChecked(i == index);
+  admitTabToChosenItem();
   emit clicked();
+}
+
+// Tab enters the group on its chosen item (the first while none is chosen) and leaves it from
+// there, as in any desktop toolkit; the arrow keys and the mouse reach the other items.
+void RadioGroup::admitTabToChosenItem() {
+  const int entry = std::max(m_itemIndex, 0);
+  for (int i = 0; i < count(); ++i)
+    m_buttons->button(i)->setFocusPolicy(i == entry ? Qt::StrongFocus : Qt::ClickFocus);
 }
 
 bool RadioGroup::eventFilter(QObject* watched, QEvent* event) {

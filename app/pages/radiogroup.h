@@ -10,7 +10,7 @@ namespace kelvor {
 // A framed group of radio items with one selected item (or none). Selecting an item, by
 // the operator or by the program, raises clicked(); selecting the item already selected
 // raises nothing. The arrow keys select the item after or before the focused one, wrapping
-// round at the ends, as in a standard radio group.
+// round at the ends, as in a standard radio group. Tab enters the group on its selected item.
 class RadioGroup : public QGroupBox {
   Q_OBJECT
 
@@ -29,6 +29,7 @@ protected:
 
 private:
   void layoutItems();
+  void admitTabToChosenItem();
   void selectByArrow(int from, int step);
   void resizeEvent(QResizeEvent* event) override;
 

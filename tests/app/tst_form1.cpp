@@ -15,6 +15,7 @@
 #include "data/chartview.h"
 #include "data/dbgrid.h"
 #include "data/dbnavigator.h"
+#include "data/form3.h"
 #include "data/tablemodel.h"
 #include "serial/serialline.h"
 #include "tests/support/pagecontrols.h"
@@ -31,9 +32,11 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -357,6 +360,55 @@ private slots:
             controlOf<QAction>(f.form, "Export_WMF")->isEnabled());
     QCOMPARE(controlOf<QAction>(f.form, "Export_BMP")->property("helpContext").toInt(), 42);
     QCOMPARE(controlOf<QAction>(f.form, "Export_WMF")->property("helpContext").toInt(), 43);
+  }
+
+  // Tab lands on the chosen item, so one arrow key picks its neighbour; a menu opened by
+  // its letter shows the hint of the item it highlights.
+  void theKeyboardStartsFromWhatIsShown() {
+    Fixture f("[Serial]\nBaudRate=19200\n[Sheet]\nStranka=PARAMETRY\n");
+    TForm1& w = *f.form;
+    w.show();
+    QApplication::setActiveWindow(&w);
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    auto* group = controlOf<kelvor::RadioGroup>(w.PARAMETRY, "RychlostBaud");
+    const auto items = group->findChildren<QRadioButton*>();
+    QWidget* before = items.front()->previousInFocusChain();
+    while (before->focusPolicy() != Qt::StrongFocus || group->isAncestorOf(before))
+      before = before->previousInFocusChain();
+    before->setFocus(Qt::OtherFocusReason);
+    QTRY_VERIFY(before->hasFocus());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QTRY_VERIFY(items[4]->hasFocus());
+    QTest::keyClick(items[4], Qt::Key_Down);
+    QCOMPARE(group->itemIndex(), 5);
+
+    // The pointer rests on a control with a hint of its own while the menu opens.
+    QTest::mouseMove(controlOf<QWidget>(w.PARAMETRY, "Gauge2"));
+    QTRY_VERIFY(w.Panel1->text().startsWith(QStringLiteral("Zde  můžete  sledovat")));
+    QTest::keyClick(&w, Qt::Key_S, Qt::AltModifier);
+    QTRY_COMPARE(w.Panel1->text(),
+                 QStringLiteral("Export  databázové  tabulky  s  naměřenými  daty  do  textového  "
+                                "ASCII  souboru"));
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+  }
+
+  // The picture lives in the reports' resources, which only the program's own start links in.
+  void theTableReportPrintsItsHeaderPicture() {
+    Fixture f("");
+    const kelvor::Report& report = f.program->form3().Report1();
+    constexpr double kDotsPerMm = 4.0;
+    QImage page((report.paperSizeMm() * kDotsPerMm).toSize(), QImage::Format_RGB32);
+    page.fill(Qt::white);
+    QPainter painter(&page);
+    report.renderPage(painter, report.pageTemplate(), 0, nullptr, kDotsPerMm);
+    painter.end();
+    const QRect picture((12.7 + 10.6) * kDotsPerMm, (12.7 + 3.0) * kDotsPerMm, 92.9 * kDotsPerMm,
+                        15.9 * kDotsPerMm);
+    int inked = 0;
+    for (int y = picture.top(); y <= picture.bottom(); ++y)
+      for (int x = picture.left(); x <= picture.right(); ++x)
+        inked += page.pixel(x, y) != qRgb(255, 255, 255) ? 1 : 0;
+    QVERIFY2(inked > picture.width() * picture.height() / 20, qPrintable(QString::number(inked)));
   }
 
   void theParameterGroupsShowTheirListsInOrder() {
@@ -714,6 +766,54 @@ private slots:
                      ->button(kelvor::DBNavigator::Button::Refresh);
     QTRY_COMPARE(last->geometry().right() + 1,
                  controlOf<kelvor::DBNavigator>(w.TABULKA, "DBNavigator1")->width());
+  }
+
+  void everyPageIsWholeAndEveryCaptionFits_data() {
+    QTest::addColumn<QSize>("screen");
+    for (const QSize screen :
+         {QSize(800, 600), QSize(1024, 768), QSize(1280, 1024), QSize(1920, 1080)})
+      QTest::newRow(qPrintable(QStringLiteral("%1x%2").arg(screen.width()).arg(screen.height())))
+          << screen;
+  }
+
+  // A 16:9 screen scaled by its width alone puts the lower controls below the window, and
+  // the fallback for the designed faces is wider than the labels drawn for them.
+  void everyPageIsWholeAndEveryCaptionFits() {
+    QFETCH(QSize, screen);
+    Fixture f("[Convertor]\nKonstStr=  1.000000000\n");
+    TForm1& w = *f.form;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.scaleTo(screen);
+    const auto faults = [&w](QWidget* page) {
+      QStringList found;
+      if (!w.rect().contains(QRect(page->mapTo(&w, QPoint()), page->size())))
+        found << QStringLiteral("page");
+      // The chart's page was designed to stand above the page's top by its blank margin.
+      for (QWidget* control : page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        const QRect g = control->geometry();
+        if (g.left() < 0 || g.right() >= page->width() || g.bottom() >= page->height())
+          found << control->objectName();
+      }
+      for (const QLabel* label : page->findChildren<QLabel*>()) {
+        if (label->fontMetrics().horizontalAdvance(label->text()) > label->contentsRect().width())
+          found << label->objectName();
+      }
+      for (const QRadioButton* item : page->findChildren<QRadioButton*>()) {
+        if (item->sizeHint().width() > item->width())
+          found << item->text();
+      }
+      return found.join(QLatin1Char(' '));
+    };
+    for (int i = 0; i < w.PageControl1->count(); ++i) {
+      w.PageControl1->setCurrentIndex(i);
+      QWidget* page = w.PageControl1->currentWidget();
+      QTRY_COMPARE_WITH_TIMEOUT(faults(page), QString(), 10000);
+    }
+    // The calibration constant shows its last digit without the focus.
+    const auto* edit = controlOf<kelvor::MaskEdit>(w.PARAMETRY, "KonstantaEdit");
+    const int frame = 2 * edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth) + 4;
+    QVERIFY(edit->fontMetrics().horizontalAdvance(edit->displayText()) + frame <= edit->width());
   }
 
   void theGridShowsImportedRecordsAndNavigatorEdits() {

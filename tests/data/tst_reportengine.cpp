@@ -432,17 +432,28 @@ void TestReportEngine::previewShowsTheReportTitle() {
   TForm3 form;
   const RowsSource source(25);
   QString seenTitle;
+  bool toolbarWhole = false;
+  QString fileName;
   QTimer poll;
   QObject::connect(&poll, &QTimer::timeout, [&] {
-    if (auto* dialog = qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget())) {
-      seenTitle = dialog->windowTitle();
-      dialog->reject();
-    }
+    auto* dialog = qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget());
+    if (dialog == nullptr || !dialog->isVisible())
+      return;
+    seenTitle = dialog->windowTitle();
+    // A toolbar too narrow for its buttons hides the last ones behind its extension button.
+    auto* extension = dialog->findChild<QWidget*>(QStringLiteral("qt_toolbar_ext_button"));
+    toolbarWhole = extension == nullptr || !extension->isVisible();
+    fileName = dialog->printer()->docName();
+    dialog->reject();
   });
   poll.start(50);
   form.preview(source);
   poll.stop();
   QCOMPARE(seenTitle, form.Report1().title());
+  QVERIFY(toolbarWhole);
+  // Offered as the name of a PDF file: no colon, the day it was printed.
+  QCOMPARE(fileName,
+           QStringLiteral("Kelvor-tabulka-") + QDate::currentDate().toString(Qt::ISODate));
 }
 
 void TestReportEngine::printingFromThePreviewPrintsThePreparedPages() {

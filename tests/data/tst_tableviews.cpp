@@ -47,6 +47,7 @@ private slots:
   void gridColumnsAndFonts();
   void gridFollowsAndMovesCursor();
   void gridDeletesAfterConfirmation();
+  void gridMarksTheCurrentRecord();
   void navigatorButtonsAndHints();
   void navigatorActsOnTable();
   void gridEditsWaitForPostAndCancelDrops();
@@ -276,6 +277,40 @@ void TestTableViews::gridFollowsAndMovesCursor() {
   QCOMPARE(grid.currentRecord(), 47);
 }
 
+// The indicator column marks the current record: an arrow in browse, an I-beam in edit, a
+// star in insert; no other row carries a mark.
+void TestTableViews::gridMarksTheCurrentRecord() {
+  MeasurementTable table;
+  table.open(newFile());
+  for (int i = 0; i < 3; ++i)
+    appendRecord(table, i, "1.0", "1.000");
+  table.first();
+  table.next();
+  TableModel model(table);
+  DBGrid grid;
+  grid.setDataSource(&model);
+  grid.resize(400, 300);
+  grid.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&grid));
+  // Dark pixels in a row's indicator cell: the arrow, the I-beam and the star differ in ink.
+  const auto inkOfRow = [&grid](int row) {
+    const QImage image = grid.verticalHeader()->viewport()->grab().toImage();
+    int dark = 0;
+    for (int y = 0; y < grid.verticalHeader()->sectionSize(row); ++y)
+      for (int x = 0; x < image.width(); ++x)
+        dark += qGray(image.pixel(x, grid.verticalHeader()->sectionViewportPosition(row) + y)) < 96;
+    return dark;
+  };
+  QTRY_VERIFY(inkOfRow(1) > 4);
+  QVERIFY(inkOfRow(0) == 0 && inkOfRow(2) == 0);
+  const int arrow = inkOfRow(1);
+  table.edit();
+  QTRY_VERIFY(inkOfRow(1) > 4 && inkOfRow(1) != arrow);
+  table.cancel();
+  table.append();
+  QTRY_VERIFY(inkOfRow(3) > 4 && inkOfRow(1) == 0);
+}
+
 void TestTableViews::gridDeletesAfterConfirmation() {
   MeasurementTable table;
   table.open(newFile());
@@ -431,6 +466,13 @@ void TestTableViews::navigatorActsOnTable() {
   QVERIFY(!enabled(Button::Next) && !enabled(Button::Last) && enabled(Button::Prior));
   navigator.button(Button::Prior)->click();
   QCOMPARE(table.recNo(), 1);
+  // The ends disable their buttons before a move has tried to pass them.
+  navigator.button(Button::Prior)->click();
+  QVERIFY(!table.bof() && !enabled(Button::First) && !enabled(Button::Prior));
+  navigator.button(Button::Next)->click();
+  navigator.button(Button::Next)->click();
+  QVERIFY(!table.eof() && !enabled(Button::Next) && !enabled(Button::Last));
+  navigator.button(Button::Prior)->click();
 
   navigator.button(Button::Edit)->click();
   table.setMinutes("changed");
