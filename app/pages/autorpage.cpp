@@ -17,7 +17,7 @@ AutorPage::AutorPage(QWidget* parent) : QWidget(parent) {
   const TextLook line{.text = Qt::black, .pixelSize = 19, .bold = true};
   placeLabel(panel, "AutorLabel", QStringLiteral("Autor:  vývojový  tým  Kelvor"),
              {208, 40, 337, 33}, line);
-  placeLabel(panel, "FirmaLabel", QStringLiteral("Firma:  Dílna  měřicí  techniky  Voltov"),
+  placeLabel(panel, "FirmaLabel", QStringLiteral("Firma:  Dílna  měřicí  techniky"),
              {208, 96, 337, 33}, line);
   placeLabel(panel, "TelefonLabel", QStringLiteral("Telefon:  +420 000 000 000"),
              {208, 152, 337, 33}, line);
