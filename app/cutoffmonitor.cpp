@@ -43,7 +43,7 @@ QString CutoffMonitor::alarmTextFor(CutoffKind kind, double volts, double cutoff
   const QString what =
       kind == CutoffKind::Collapse
           ? QStringLiteral("Napětí  náhle  kleslo  na  %1 V  (odpojovací  mez  %2 V)  v  %3.")
-          : QStringLiteral("Napětí  %1 V  kleslo  na  odpojovací  mez  %2 V  v  %3.");
+          : QStringLiteral("Napětí  %1 V  dosáhlo  odpojovací  meze  %2 V  v  %3.");
   return what.arg(voltage, cutoff, time) + QStringLiteral("  Odpojte  zátěž.");
 }
 

@@ -43,7 +43,7 @@ public:
 
   void acknowledge();
 
-  // "Napětí  … V  kleslo  na  odpojovací  mez  … V  v  HH:MM:SS.  Odpojte  zátěž."
+  // "Napětí  … V  dosáhlo  odpojovací  meze  … V  v  HH:MM:SS.  Odpojte  zátěž."
   static QString alarmTextFor(CutoffKind kind, double volts, double cutoffVolts, int secondsOfDay);
 
 signals:

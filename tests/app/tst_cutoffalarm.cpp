@@ -77,7 +77,7 @@ void TestCutoffAlarm::firesOnceAtTheThirdLowReadingNeverOnNoise() {
   QCOMPARE(raised.count(), 1);
   const QString body = raised.at(0).at(0).toString();
   QVERIFY2(
-      body.startsWith(QStringLiteral("Napětí  10.300 V  kleslo  na  odpojovací  mez  10.500 V")),
+      body.startsWith(QStringLiteral("Napětí  10.300 V  dosáhlo  odpojovací  meze  10.500 V")),
       qPrintable(body));
   QVERIFY(body.endsWith(QStringLiteral("Odpojte  zátěž.")));
   QCOMPARE(rig.bells, 1);
