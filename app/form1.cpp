@@ -282,6 +282,9 @@ void TForm1::ShowHint(const QString& hint) {
 void TForm1::createAnalysis() {
   ANALYZA = new AnalyzaPage(Table1, *m_measuring, *m_cutoff, m_events, this);
   connect(TABULKA, &TabulkaPage::recordsChanged, this, &TForm1::forgetEventsOfClearedTable);
+  // The summary weighs the run against the curve the chart lays behind it.
+  connect(GRAF, &GrafPage::referenceChanged, ANALYZA,
+          [this] { ANALYZA->setReference(GRAF->reference()); });
 }
 
 // The moments noted belong to the records that were deleted with them.

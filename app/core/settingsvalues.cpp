@@ -38,6 +38,12 @@ void writeAnalyza(ProfileFile& file, const AnalyzaSettings& values) {
   file.writeString(kAnalyza, kOdpor, values.Odpor);
 }
 
+// No value can hold a line end, so this fallback tells a missing key from an empty value.
+bool fileNamesReference(const ProfileFile& file) {
+  constexpr char kMissing[] = "\n";
+  return file.readString(settings::kGraph, settings::kReference, kMissing) != kMissing;
+}
+
 } // namespace
 
 SettingsValues firstStartSettings() {
@@ -74,6 +80,7 @@ SettingsValues readSettingsValues(const ProfileFile& file, const SettingsValues&
   values.Minuty = readText(file, kUkladani, kMinuty, present.Minuty);
   values.KonstStr = readText(file, kConvertor, kKonstStr, present.KonstStr);
   values.PocetRadku = readNumber(file, kTransfer, kPocetRadku, present.PocetRadku);
+  values.Reference = readText(file, kGraph, kReference, present.Reference);
   if (values.Doba == 0)
     values.Doba = 6;
   values.Analyza = readAnalyza(file, present.Analyza);
@@ -94,6 +101,8 @@ void writeSettingsValues(ProfileFile& file, const SettingsValues& values) {
   file.writeString(kUkladani, kMinuty, values.Minuty);
   file.writeString(kConvertor, kKonstStr, values.KonstStr);
   file.writeInteger(kTransfer, kPocetRadku, values.PocetRadku);
+  if (!values.Reference.empty() || fileNamesReference(file))
+    file.writeString(kGraph, kReference, values.Reference);
   if (values.Analyza.setByOperator)
     writeAnalyza(file, values.Analyza);
 }

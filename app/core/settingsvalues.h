@@ -38,6 +38,8 @@ struct SettingsValues {
   std::string KonstStr;
   std::uint16_t PocetRadku = 0;
   AnalyzaSettings Analyza;
+  // The reference curve's file; empty for none.
+  std::string Reference;
 
   bool operator==(const SettingsValues&) const = default;
 };
@@ -52,9 +54,10 @@ SettingsValues firstStartSettings();
 // divide the chart's axis span by zero and reads as 6.
 SettingsValues readSettingsValues(const ProfileFile& file, const SettingsValues& present);
 
-// Every key in the program's order, the analysis keys last and only when the operator set them;
-// throws ProfileWriteError at the first key that cannot be written, and the keys after it are not
-// written.
+// Every key in the program's order; then the reference curve's file where one is set or the file
+// names one still, and the analysis keys only when the operator set them (an operator who never
+// chose either keeps the file the program always wrote); throws ProfileWriteError at the first
+// key that cannot be written, and the keys after it are not written.
 void writeSettingsValues(ProfileFile& file, const SettingsValues& values);
 
 } // namespace kelvor

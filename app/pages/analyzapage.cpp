@@ -229,7 +229,7 @@ void AnalyzaPage::reloadEvents() {
   showSummary();
 }
 
-void AnalyzaPage::setReference(std::vector<CurvePoint> points) {
+void AnalyzaPage::setReference(std::vector<ReferencePoint> points) {
   m_reference = std::move(points);
   showReference();
 }

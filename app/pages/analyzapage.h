@@ -38,7 +38,7 @@ public:
   void takeSettings(const SettingsValues& values);
   void collectSettings(SettingsValues& values) const;
   // A reference curve (elapsed minutes and volts); empty for none.
-  void setReference(std::vector<CurvePoint> points);
+  void setReference(std::vector<ReferencePoint> points);
   // The noted events changed (an alarm, a cleared table).
   void reloadEvents();
 
@@ -75,7 +75,7 @@ private:
   EventLog& m_eventLog;
   TableSummary m_summary;
   std::vector<MeasuringEvent> m_events;
-  std::vector<CurvePoint> m_reference;
+  std::vector<ReferencePoint> m_reference;
   std::map<QString, QLabel*> m_values;
   bool m_setByOperator = false;
   bool m_taking = false;

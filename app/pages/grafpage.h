@@ -44,6 +44,8 @@ public:
   int ScaleY = 0;
   QString Titulek;
   QString Barva;
+  // The reference curve's file; empty for none.
+  QString Reference;
 
   ChartReport chartReport;
 
@@ -60,6 +62,9 @@ public:
   void scaleChart(double factor);
   void setMeasuringLed(bool on);
 
+  // The earlier discharge drawn behind the line, in its file's order; empty for none.
+  const std::vector<ReferencePoint>& reference() const;
+
   void bindChartToTable();
   void RedrawScreen();
   void chartReread();
@@ -74,6 +79,14 @@ public:
   void Tisk_GrafuClick();
   void Export_BMPClick();
   void Export_WMFClick();
+  void Referencni_KrivkaClick();
+  void Bez_Referencni_KrivkyClick();
+
+signals:
+  // A text for the status line that no control's hint gives.
+  void statusShown(const QString& text);
+  // Another reference, or none, from now on.
+  void referenceChanged();
 
 private:
   ChartView* Report1 = nullptr;
@@ -93,6 +106,8 @@ private:
   void selectVoltageScale(std::size_t index);
   using ChartFileWriter = int (*)(const ChartEngine&, const ChartPicture&, const std::string&);
   void exportChart(const SaveDialogOptions& options, ChartFileWriter write);
+  void loadStoredReference();
+  void showReference(std::vector<ReferencePoint> points);
 
   PageHost& m_host;
   MeasurementTable& m_table;

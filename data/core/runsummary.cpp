@@ -51,35 +51,34 @@ void RunSummary::add(const SummaryRecord& record) {
     m_curveCutoff = record.minutes - m_first.minutes;
 }
 
-std::optional<double> voltsAtElapsed(std::span<const CurvePoint> curve, double minutes) {
+std::optional<double> voltsAtElapsed(std::span<const ReferencePoint> curve, double minutes) {
   if (curve.empty() || minutes < 0.0)
     return std::nullopt;
   const double at = curve.front().minutes + minutes;
-  const auto after =
-      std::lower_bound(curve.begin(), curve.end(), at, [](const CurvePoint& point, double wanted) {
-        return point.minutes < wanted;
-      });
+  const auto after = std::lower_bound(
+      curve.begin(), curve.end(), at,
+      [](const ReferencePoint& point, double wanted) { return point.minutes < wanted; });
   if (after == curve.end())
     return std::nullopt;
   if (after->minutes == at || after == curve.begin())
     return after->volts;
-  const CurvePoint& before = *std::prev(after);
+  const ReferencePoint& before = *std::prev(after);
   const double share = (at - before.minutes) / (after->minutes - before.minutes);
   return before.volts + share * (after->volts - before.volts);
 }
 
-std::optional<double> elapsedToCutoff(std::span<const CurvePoint> curve, double cutoffVolts) {
+std::optional<double> elapsedToCutoff(std::span<const ReferencePoint> curve, double cutoffVolts) {
   if (cutoffVolts <= 0.0)
     return std::nullopt;
-  const auto reached = std::find_if(curve.begin(), curve.end(), [cutoffVolts](const CurvePoint& p) {
-    return p.volts <= cutoffVolts;
-  });
+  const auto reached =
+      std::find_if(curve.begin(), curve.end(),
+                   [cutoffVolts](const ReferencePoint& p) { return p.volts <= cutoffVolts; });
   if (reached == curve.end())
     return std::nullopt;
   return reached->minutes - curve.front().minutes;
 }
 
-ReferenceComparison compareWithReference(std::span<const CurvePoint> reference,
+ReferenceComparison compareWithReference(std::span<const ReferencePoint> reference,
                                          std::optional<double> runCutoffMinutes,
                                          std::optional<double> runVoltsAtHalf, double cutoffVolts) {
   ReferenceComparison comparison;

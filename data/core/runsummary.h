@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/core/referencecurve.h"
+
 #include <optional>
 #include <span>
 
@@ -9,12 +11,6 @@ namespace kelvor {
 // its volts.
 struct SummaryRecord {
   std::optional<int> time; // seconds of the day
-  double minutes = 0.0;
-  double volts = 0.0;
-};
-
-// A point of a curve: elapsed minutes and volts.
-struct CurvePoint {
   double minutes = 0.0;
   double volts = 0.0;
 };
@@ -91,9 +87,9 @@ private:
 
 // The volts of a curve at `minutes` after its first point, interpolated between the points
 // around it; nothing outside the curve. The points' minutes ascend.
-std::optional<double> voltsAtElapsed(std::span<const CurvePoint> curve, double minutes);
+std::optional<double> voltsAtElapsed(std::span<const ReferencePoint> curve, double minutes);
 // Elapsed minutes from the first point to the first at or below `cutoffVolts`.
-std::optional<double> elapsedToCutoff(std::span<const CurvePoint> curve, double cutoffVolts);
+std::optional<double> elapsedToCutoff(std::span<const ReferencePoint> curve, double cutoffVolts);
 
 // The run against a reference curve: how much later the run reached the cut-off (negative:
 // sooner), and how much higher its voltage stood at half its own time to the cut-off.
@@ -104,7 +100,7 @@ struct ReferenceComparison {
 
 // `runCutoffMinutes` and `runVoltsAtHalf` are the run's; the reference's time to the cut-off
 // is where its curve first reaches `cutoffVolts`.
-ReferenceComparison compareWithReference(std::span<const CurvePoint> reference,
+ReferenceComparison compareWithReference(std::span<const ReferencePoint> reference,
                                          std::optional<double> runCutoffMinutes,
                                          std::optional<double> runVoltsAtHalf, double cutoffVolts);
 

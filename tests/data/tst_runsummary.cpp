@@ -115,7 +115,7 @@ void TestRunSummary::cutoffComesFromTheTablesOwnEventsOrTheCurve() {
 }
 
 void TestRunSummary::referenceDifferencesAtTheCutoffAndAtHalfTime() {
-  const std::vector<CurvePoint> reference{{5.0, 12.0}, {15.0, 11.0}, {25.0, 10.0}};
+  const std::vector<ReferencePoint> reference{{5.0, 12.0}, {15.0, 11.0}, {25.0, 10.0}};
   const ReferenceComparison c = compareWithReference(reference, 30.0, 11.2, 10.0);
   QCOMPARE(c.cutoffMinutesDifference, std::optional<double>(10.0));
   QCOMPARE(c.halfTimeVoltsDifference.value_or(0.0), 11.2 - 10.5);
