@@ -130,10 +130,12 @@ void ParametryPage::createWriteControls() {
       QStringLiteral("Zde  uvidíte  výsledek  operace  zápisu  do  paměti  EEprom  dataloggeru"));
 }
 
+// In the gap under the chosen values, so it takes no height from the page's design; two short
+// lines hold the longest reason (the dialout remedy).
 void ParametryPage::createPortReason() {
   PortReasonLabel =
-      placeLabel(this, "PortReasonLabel", QString(), {16, 424, 761, 64},
-                 {.text = kYellow, .background = kRed, .pixelSize = 15, .bold = true});
+      placeLabel(this, "PortReasonLabel", QString(), {16, 291, 761, 27},
+                 {.text = kYellow, .background = kRed, .pixelSize = 11, .bold = true});
   PortReasonLabel->setWordWrap(true);
   PortReasonLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
   PortReasonLabel->hide();
