@@ -27,7 +27,7 @@ configure_file(${KELVOR_PACKAGING}/cz.kelvor.Kelvor.metainfo.xml
 install(FILES ${KELVOR_PACKAGING_OUT}/cz.kelvor.Kelvor.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 set(compressed)
-foreach(document kelvor.1 changelog)
+foreach(document kelvor.1 kelvor-logger-sim.1 changelog)
   configure_file(${KELVOR_PACKAGING}/${document} ${KELVOR_PACKAGING_OUT}/${document} @ONLY)
   add_custom_command(OUTPUT ${KELVOR_PACKAGING_OUT}/${document}.gz
                      COMMAND gzip -9nkf ${KELVOR_PACKAGING_OUT}/${document}
@@ -35,7 +35,8 @@ foreach(document kelvor.1 changelog)
   list(APPEND compressed ${KELVOR_PACKAGING_OUT}/${document}.gz)
 endforeach()
 add_custom_target(kelvor-packaging-files ALL DEPENDS ${compressed})
-install(FILES ${KELVOR_PACKAGING_OUT}/kelvor.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${KELVOR_PACKAGING_OUT}/kelvor.1.gz ${KELVOR_PACKAGING_OUT}/kelvor-logger-sim.1.gz
+        DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${KELVOR_PACKAGING_OUT}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 set(CPACK_GENERATOR DEB)

@@ -90,7 +90,7 @@ void SleepInhibitor::takeLogindReply(QDBusPendingCallWatcher* watcher) {
   }
   m_asking = false;
   m_logindLock = reply.value();
-  setHolder(Holder::Logind);
+  m_holder = Holder::Logind;
   if (!m_wanted)
     giveBack();
 }
@@ -102,7 +102,7 @@ void SleepInhibitor::takeScreenSaverReply(QDBusPendingCallWatcher* watcher) {
   if (reply.isError())
     return;
   m_screenSaverCookie = reply.value();
-  setHolder(Holder::ScreenSaver);
+  m_holder = Holder::ScreenSaver;
   if (!m_wanted)
     giveBack();
 }
@@ -121,14 +121,7 @@ void SleepInhibitor::giveBack() {
     break;
   }
   }
-  setHolder(Holder::Nobody);
-}
-
-void SleepInhibitor::setHolder(Holder holder) {
-  if (m_holder == holder)
-    return;
-  m_holder = holder;
-  emit holderChanged(holder);
+  m_holder = Holder::Nobody;
 }
 
 } // namespace kelvor

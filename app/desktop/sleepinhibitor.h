@@ -30,17 +30,12 @@ public:
 
   Holder holder() const { return m_holder; }
 
-signals:
-  // An inhibitor was taken or given back.
-  void holderChanged(kelvor::SleepInhibitor::Holder holder);
-
 private:
   void askLogind();
   void askScreenSaver();
   void takeLogindReply(QDBusPendingCallWatcher* watcher);
   void takeScreenSaverReply(QDBusPendingCallWatcher* watcher);
   void giveBack();
-  void setHolder(Holder holder);
 
   DesktopBuses& m_buses;
   QString m_reason;

@@ -392,7 +392,7 @@ private slots:
          QStringLiteral("Down"), QStringLiteral("Right")},
         {QStringLiteral("alt+i")},
     };
-    const int itemCounts[] = {3, 2, 4, 4, 3, 2, 4, 2, 1};
+    const int itemCounts[] = {4, 2, 4, 6, 3, 2, 4, 2, 1};
     bool helpShown = false;
     for (std::size_t menu = 0; menu < std::size(menus); ++menu) {
       for (int item = 0; item < itemCounts[menu]; ++item) {
@@ -412,6 +412,36 @@ private slots:
     // A program that hung in any of them would not close and write its settings.
     QVERIFY(rig.quitByMenu());
     QVERIFY(rig.settings().contains("HlavickaTab="));
+  }
+
+  // A menu opened by its letter shows the hint of the item it highlights, as Up and Down do.
+  void aMenuOpenedByItsLetterShowsItsFirstItemsHint() {
+    Rig rig;
+    QVERIFY(rig.isReady());
+    rig.writeSettings(QStringLiteral("METERS"));
+    rig.start();
+    QVERIFY(rig.waitForMainWindow());
+    const auto statusLine = [] {
+      const QImage screen = screenshot();
+      const int height = static_cast<int>(40 * kScale);
+      return screen.copy(0, screen.height() - height, screen.width(), height);
+    };
+    // The pointer rests on the status line, which has no hint of its own.
+    xdotool({QStringLiteral("mousemove"), QStringLiteral("--sync"),
+             QString::number(VirtualDisplay::kWidth / 2),
+             QString::number(VirtualDisplay::kHeight - 5)});
+    const QImage before = statusLine();
+    rig.activate();
+    keys({QStringLiteral("alt+m")});
+    QVERIFY2(waitFor(
+                 [&] {
+                   const QImage now = statusLine();
+                   return now != before && countColour(now, qRgb(0, 255, 0)) > 20;
+                 },
+                 20000),
+             qPrintable(savedScreen(QStringLiteral("menu-hint"))));
+    rig.closeMenus();
+    QVERIFY(rig.quitByMenu());
   }
 
   void clearingAsksTheRealQuestion() {
