@@ -10,91 +10,60 @@ namespace kelvor {
 
 ChartBinding::ChartBinding(MeasurementTable& table, ChartSeries& series,
                            std::function<void()> changed)
-    : m_table(&table), m_series(series), m_changed(std::move(changed)) {
+    : TableFollower(table, std::move(changed)), m_series(series) {
   m_series.setLabelSource([this](std::size_t index) { return labelOf(index); });
-  m_table->addListener(this);
 }
 
 ChartBinding::~ChartBinding() {
   m_series.setLabelSource({});
-  if (m_table)
-    m_table->removeListener(this);
 }
 
 std::string ChartBinding::labelOf(std::size_t index) const {
   // While the views are suspended the table may hold fewer records than the series.
-  if (!m_table || index >= static_cast<std::size_t>(m_table->recordCount()))
+  const MeasurementTable* table = followedTable();
+  if (!table || index >= static_cast<std::size_t>(table->recordCount()))
     return {};
-  return std::string(m_table->storedText(static_cast<int>(index), Field::Minutes).view());
+  return std::string(table->storedText(static_cast<int>(index), Field::Minutes).view());
 }
 
-bool ChartBinding::catchUp() {
-  if (!m_table || !m_table->isOpen()) {
-    const bool had = m_series.count() > 0 || m_seen > 0;
-    if (had)
-      m_series.clear();
-    m_seen = 0;
-    m_seenChangeCount.reset();
-    m_invalidVoltage.reset();
-    return had;
-  }
-  const int records = m_table->recordCount();
-  if (m_seenChangeCount == m_table->changeCount() && records >= m_seen) {
-    if (records == m_seen)
-      return false;
-    readFrom(m_seen);
-  } else {
-    readAll();
-  }
-  return true;
-}
-
-void ChartBinding::readAll() {
-  m_series.clear();
-  // Room for the records stored later, so that they go in without moving the others; room
-  // never written to costs address space, not memory.
-  const auto records = static_cast<std::size_t>(m_table->recordCount());
-  m_series.reserve(records + std::max<std::size_t>(records / 4, 65536), 0);
+bool ChartBinding::forget() {
+  const bool had = m_series.count() > 0 || seenRecords() > 0;
+  if (had)
+    m_series.clear();
   m_invalidVoltage.reset();
-  readFrom(0);
+  return had;
 }
 
 void ChartBinding::readFrom(int first) {
-  const int records = m_table->recordCount();
-  m_seen = records;
-  m_seenChangeCount = m_table->changeCount();
+  const MeasurementTable& table = *followedTable();
+  const int records = table.recordCount();
+  markRead();
   if (m_invalidVoltage)
     return;
+  // Room for the records stored later, so that they go in without moving the others; room
+  // never written to costs address space, not memory.
+  if (first == 0) {
+    const auto count = static_cast<std::size_t>(records);
+    m_series.reserve(count + std::max<std::size_t>(count / 4, 65536), 0);
+  }
   // Plain decimals in blocks; a text that is none goes through the general reading, which
   // reads it or names it in the conversion message.
   std::array<float, 4096> block{};
   for (int i = first; i < records;) {
     const auto wanted = std::min(block.size(), static_cast<std::size_t>(records - i));
-    const std::size_t read = m_table->storedPlainVoltages(i, {block.data(), wanted});
+    const std::size_t read = table.storedPlainVoltages(i, {block.data(), wanted});
     m_series.addPositionalPoints({block.data(), read});
     i += static_cast<int>(read);
     if (read == wanted)
       continue;
     try {
-      m_series.addPositionalPoint(m_table->storedFieldAsFloat(i, Field::Voltage));
+      m_series.addPositionalPoint(table.storedFieldAsFloat(i, Field::Voltage));
       ++i;
     } catch (const ConversionError& error) {
       m_invalidVoltage = error.what();
       return;
     }
   }
-}
-
-void ChartBinding::tableChanged() {
-  if (catchUp() && m_changed)
-    m_changed();
-}
-
-void ChartBinding::tableDestroyed() {
-  m_table = nullptr;
-  catchUp();
-  if (m_changed)
-    m_changed();
 }
 
 } // namespace kelvor

@@ -8,53 +8,22 @@
 
 namespace kelvor {
 
-TableSummary::TableSummary(MeasurementTable& table, std::function<void()> changed)
-    : m_table(&table), m_changed(std::move(changed)) {
-  m_table->addListener(this);
-}
-
-TableSummary::~TableSummary() {
-  if (m_table)
-    m_table->removeListener(this);
-}
-
 void TableSummary::setParameters(const SummaryParameters& parameters) {
   if (parameters == m_summary.parameters())
     return;
   m_summary = RunSummary(parameters);
-  summariseAll();
+  readAgain();
 }
 
-bool TableSummary::catchUp() {
-  if (!m_table || !m_table->isOpen()) {
-    const bool had = m_summary.records() > 0 || m_summary.unreadable() > 0;
-    m_summary = RunSummary(m_summary.parameters());
-    m_seen = 0;
-    m_seenChangeCount.reset();
-    return had;
-  }
-  const int records = m_table->recordCount();
-  if (m_seenChangeCount == m_table->changeCount() && records >= m_seen) {
-    if (records == m_seen)
-      return false;
-    readFrom(m_seen);
-  } else {
-    summariseAll();
-  }
-  return true;
-}
-
-void TableSummary::summariseAll() {
+bool TableSummary::forget() {
+  const bool had = m_summary.records() > 0 || m_summary.unreadable() > 0;
   m_summary = RunSummary(m_summary.parameters());
-  m_seen = 0;
-  m_seenChangeCount.reset();
-  if (m_table && m_table->isOpen())
-    readFrom(0);
+  return had;
 }
 
 std::optional<double> TableSummary::minutesOf(int index) const {
   try {
-    return m_table->storedFieldAsFloat(index, Field::Minutes);
+    return followedTable()->storedFieldAsFloat(index, Field::Minutes);
   } catch (const ConversionError&) {
     return std::nullopt;
   }
@@ -63,26 +32,26 @@ std::optional<double> TableSummary::minutesOf(int index) const {
 // Voltages in blocks straight from the table's codes, as the chart reads them; a text that is
 // none goes through the general reading.
 void TableSummary::readFrom(int first) {
-  const int records = m_table->recordCount();
-  m_seen = records;
-  m_seenChangeCount = m_table->changeCount();
+  const MeasurementTable& table = *followedTable();
+  const int records = table.recordCount();
+  markRead();
   std::array<float, 4096> block{};
   for (int i = first; i < records;) {
     const auto wanted = std::min(block.size(), static_cast<std::size_t>(records - i));
-    const std::size_t read = m_table->storedPlainVoltages(i, {block.data(), wanted});
+    const std::size_t read = table.storedPlainVoltages(i, {block.data(), wanted});
     for (std::size_t k = 0; k < read; ++k, ++i) {
       if (const std::optional<double> minutes = minutesOf(i))
-        m_summary.add({m_table->storedTime(i), *minutes, block[k]});
+        m_summary.add({table.storedTime(i), *minutes, block[k]});
       else
         m_summary.addUnreadable();
     }
     if (read == wanted)
       continue;
     try {
-      const double volts = m_table->storedFieldAsFloat(i, Field::Voltage);
+      const double volts = table.storedFieldAsFloat(i, Field::Voltage);
       const std::optional<double> minutes = minutesOf(i);
       if (minutes)
-        m_summary.add({m_table->storedTime(i), *minutes, volts});
+        m_summary.add({table.storedTime(i), *minutes, volts});
       else
         m_summary.addUnreadable();
     } catch (const ConversionError&) {
@@ -109,12 +78,13 @@ std::optional<double> TableSummary::minutesToCutoff(std::span<const MeasuringEve
 }
 
 std::optional<double> TableSummary::voltsAtElapsed(double minutes) const {
-  if (!m_table || m_summary.records() == 0 || minutes < 0.0)
+  const MeasurementTable* table = followedTable();
+  if (!table || m_summary.records() == 0 || minutes < 0.0)
     return std::nullopt;
   const double at = m_summary.firstMinutes() + minutes;
   // The first record at or after the moment, found by halving.
   int low = 0;
-  int high = m_table->recordCount();
+  int high = table->recordCount();
   while (low < high) {
     const int middle = low + (high - low) / 2;
     if (minutesOf(middle).value_or(at) < at)
@@ -122,14 +92,14 @@ std::optional<double> TableSummary::voltsAtElapsed(double minutes) const {
     else
       high = middle;
   }
-  if (low >= m_table->recordCount())
+  if (low >= table->recordCount())
     return std::nullopt;
   try {
-    const double after = m_table->storedFieldAsFloat(low, Field::Voltage);
+    const double after = table->storedFieldAsFloat(low, Field::Voltage);
     const std::optional<double> afterMinutes = minutesOf(low);
     if (low == 0 || !afterMinutes || *afterMinutes == at)
       return after;
-    const double before = m_table->storedFieldAsFloat(low - 1, Field::Voltage);
+    const double before = table->storedFieldAsFloat(low - 1, Field::Voltage);
     const std::optional<double> beforeMinutes = minutesOf(low - 1);
     if (!beforeMinutes || *afterMinutes <= *beforeMinutes)
       return after;
@@ -137,18 +107,6 @@ std::optional<double> TableSummary::voltsAtElapsed(double minutes) const {
   } catch (const ConversionError&) {
     return std::nullopt;
   }
-}
-
-void TableSummary::tableChanged() {
-  if (catchUp() && m_changed)
-    m_changed();
-}
-
-void TableSummary::tableDestroyed() {
-  m_table = nullptr;
-  catchUp();
-  if (m_changed)
-    m_changed();
 }
 
 } // namespace kelvor

@@ -3,11 +3,12 @@
 #include "data/core/eventlog.h"
 #include "data/core/measurementtable.h"
 #include "data/core/runsummary.h"
+#include "data/core/tablefollower.h"
 
-#include <cstdint>
 #include <functional>
 #include <optional>
 #include <span>
+#include <utility>
 
 namespace kelvor {
 
@@ -15,19 +16,15 @@ namespace kelvor {
 // record stored at the end is folded in at constant cost; any other change (clearing, an
 // interval selection, an import, an edit) and any change of the parameters summarise the
 // table again in one pass.
-class TableSummary : private TableListener {
+class TableSummary : public TableFollower {
 public:
   // `changed` runs after the summary changed while following the table.
-  TableSummary(MeasurementTable& table, std::function<void()> changed);
-  TableSummary(const TableSummary&) = delete;
-  TableSummary& operator=(const TableSummary&) = delete;
-  ~TableSummary();
+  TableSummary(MeasurementTable& table, std::function<void()> changed)
+      : TableFollower(table, std::move(changed)) {}
 
   void setParameters(const SummaryParameters& parameters);
-  // Brings the summary in line with the table now; true when it changed.
-  bool catchUp();
   // One pass over every stored record.
-  void summariseAll();
+  void summariseAll() { readAgain(); }
   const RunSummary& summary() const { return m_summary; }
 
   // Elapsed minutes to the cut-off: the earliest noted cut-off that lies within the table's
@@ -39,16 +36,11 @@ public:
   std::optional<double> voltsAtElapsed(double minutes) const;
 
 private:
-  void tableChanged() override;
-  void tableDestroyed() override;
-  void readFrom(int first);
+  bool forget() override;
+  void readFrom(int first) override;
   std::optional<double> minutesOf(int index) const;
 
-  MeasurementTable* m_table;
-  std::function<void()> m_changed;
   RunSummary m_summary;
-  int m_seen = 0;
-  std::optional<std::uint64_t> m_seenChangeCount;
 };
 
 } // namespace kelvor

@@ -76,9 +76,8 @@ void TestCutoffAlarm::firesOnceAtTheThirdLowReadingNeverOnNoise() {
     QVERIFY(rig.reply(bytes));
   QCOMPARE(raised.count(), 1);
   const QString body = raised.at(0).at(0).toString();
-  QVERIFY2(
-      body.startsWith(QStringLiteral("Napětí  10.300 V  dosáhlo  odpojovací  meze  10.500 V")),
-      qPrintable(body));
+  QVERIFY2(body.startsWith(QStringLiteral("Napětí  10.300 V  dosáhlo  odpojovací  meze  10.500 V")),
+           qPrintable(body));
   QVERIFY(body.endsWith(QStringLiteral("Odpojte  zátěž.")));
   QCOMPARE(rig.bells, 1);
   QVERIFY(rig.monitor->bellTimer()->isActive());
