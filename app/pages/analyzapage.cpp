@@ -53,11 +53,16 @@ constexpr int kLineHeight = 22;
 const QString kNone = QStringLiteral("-");
 
 // Digits with at most one point: the number texts of the settings file.
-QLineEdit* placeNumberEdit(QWidget* parent, const char* name, const QRect& rect) {
-  auto* edit = new QLineEdit(parent);
-  place(edit, name, rect);
+// A caption and a number edit beside it, one row of the settings panel.
+QLineEdit* placeNumberSetting(QWidget* panel, const char* name, const QString& caption, int top,
+                              const QString& hint) {
+  placeLabel(panel, (QByteArray(name) + "Caption").constData(), caption, {8, top, 176, 24},
+             kSettingLook);
+  auto* edit = new QLineEdit(panel);
+  place(edit, name, {188, top, 76, 24});
   edit->setValidator(new QRegularExpressionValidator(
       QRegularExpression(QStringLiteral("[0-9]{0,5}(\\.[0-9]{0,4})?")), edit));
+  setHint(edit, hint);
   return edit;
 }
 
@@ -134,11 +139,10 @@ void AnalyzaPage::createSettings() {
   blue.setColor(QPalette::Window, kBlue);
   panel->setPalette(blue);
   panel->setAutoFillBackground(true);
-  placeLabel(panel, "OdpojeniCaption", QStringLiteral("Odpojovací  napětí  [V]:"), {8, 8, 176, 24},
-             kSettingLook);
-  Odpojeni = placeNumberEdit(panel, "Odpojeni", {188, 8, 76, 24});
-  setHint(Odpojeni, QStringLiteral("Napětí,  při  kterém  se  má  zátěž  odpojit;  0  nebo  "
-                                   "prázdné:  bez  alarmu"));
+  Odpojeni = placeNumberSetting(
+      panel, "Odpojeni", QStringLiteral("Odpojovací  napětí  [V]:"), 8,
+      QStringLiteral(
+          "Napětí,  při  kterém  se  má  zátěž  odpojit;  0  nebo  prázdné:  bez  alarmu"));
   placeLabel(panel, "PocetPodCaption", QStringLiteral("Počet  čtení  pod  mezí:"), {8, 44, 176, 24},
              kSettingLook);
   PocetPod = new QSpinBox(panel);
@@ -150,15 +154,12 @@ void AnalyzaPage::createSettings() {
   place(Zastavit, "Zastavit", {8, 80, 256, 24});
   applyLook(Zastavit, kSettingLook);
   setHint(Zastavit, QStringLiteral("Při  dosažení  odpojovacího  napětí  se  měření  vypne"));
-  placeLabel(panel, "ProudCaption", QStringLiteral("Vybíjecí  proud  [A]:"), {8, 124, 176, 24},
-             kSettingLook);
-  Proud = placeNumberEdit(panel, "Proud", {188, 124, 76, 24});
-  setHint(Proud, QStringLiteral("Stálý  vybíjecí  proud  pro  výpočet  kapacity  a  energie"));
-  placeLabel(panel, "OdporCaption", QStringLiteral("Odpor  zátěže  [Ω]:"), {8, 160, 176, 24},
-             kSettingLook);
-  Odpor = placeNumberEdit(panel, "Odpor", {188, 160, 76, 24});
-  setHint(Odpor, QStringLiteral("Odpor  zátěže  pro  výpočet  kapacity  a  energie,  když  "
-                                "proud  není  zadán"));
+  Proud = placeNumberSetting(
+      panel, "Proud", QStringLiteral("Vybíjecí  proud  [A]:"), 124,
+      QStringLiteral("Stálý  vybíjecí  proud  pro  výpočet  kapacity  a  energie"));
+  Odpor = placeNumberSetting(panel, "Odpor", QStringLiteral("Odpor  zátěže  [Ω]:"), 160,
+                             QStringLiteral("Odpor  zátěže  pro  výpočet  kapacity  a  energie,  "
+                                            "když  proud  není  zadán"));
   placeLabel(panel, "ZatezNote", QStringLiteral("Zadaný  proud  má  přednost."), {8, 196, 256, 24},
              kSettingLook);
 }
