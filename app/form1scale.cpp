@@ -19,8 +19,9 @@ namespace {
 
 // Room kept free below the lowest control of the design, so that it never touches the tabs.
 constexpr int kDesignBottomMargin = 8;
-// A few passes settle the factor: each one shrinks the tabs and the status line with it.
-constexpr int kFittingPasses = 4;
+// A few passes settle the factor: the tabs and the status line grow and shrink with it, so
+// each pass comes closer to the largest factor whose pages fit the room left to them.
+constexpr int kFittingPasses = 6;
 
 QFont scaledFont(QFont font, double factor) {
   if (font.pixelSize() > 0)
@@ -93,19 +94,26 @@ void TForm1::takeDesign() {
 // the design at it; then it is as large as the height allows, and the pages' content stands
 // in the middle of the spare width.
 void TForm1::scalePages() {
-  double factor = designScaleFactor(m_screenWidth);
+  const double widest = designScaleFactor(m_screenWidth);
+  double factor = widest;
+  double best = 0.0;
   for (int pass = 0; pass < kFittingPasses; ++pass) {
     applyScale(factor, 0);
     const int need = scaledDesignLength(m_designHeight, factor);
     const int room = roomForPages();
-    if (need <= room || room <= 0)
+    if (room <= 0)
       break;
-    factor *= double(room) / need;
+    if (need <= room)
+      best = std::max(best, factor);
+    if (need == room || (need < room && factor == widest))
+      break;
+    factor = std::min(widest, factor * double(room) / need);
   }
+  if (best > 0.0)
+    factor = best;
   const int frame = 2 * style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
   const int spare = width() - frame - scaledDesignLength(kDesignWidth, factor);
-  if (spare > 1)
-    applyScale(factor, spare / 2);
+  applyScale(factor, std::max(0, spare / 2));
   m_scale = factor;
 }
 

@@ -7,7 +7,6 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPainter>
-#include <QPolygon>
 #include <QScrollBar>
 
 #include <algorithm>
@@ -44,16 +43,22 @@ protected:
     painter->setRenderHint(QPainter::Antialiasing);
     painter->setPen(palette().color(QPalette::WindowText));
     painter->setBrush(palette().color(QPalette::WindowText));
-    const QPoint c = rect.center();
+    // The marks were drawn for the designed column; they grow with the column.
+    const double unit = rect.width() / double(kIndicatorWidth);
+    const QPointF c = QRectF(rect).center();
+    const auto at = [&c, unit](double dx, double dy) {
+      return QPointF(c.x() + dx * unit, c.y() + dy * unit);
+    };
     switch (m_dataSource->table().state()) {
-    case TableState::Browse:
-      painter->drawPolygon(QPolygon(
-          {QPoint(c.x() - 2, c.y() - 4), QPoint(c.x() + 2, c.y()), QPoint(c.x() - 2, c.y() + 4)}));
+    case TableState::Browse: {
+      const QPointF arrow[] = {at(-2, -4), at(2, 0), at(-2, 4)};
+      painter->drawPolygon(arrow, 3);
       break;
+    }
     case TableState::Edit:
-      painter->drawLine(c.x(), c.y() - 5, c.x(), c.y() + 5);
-      painter->drawLine(c.x() - 2, c.y() - 5, c.x() + 2, c.y() - 5);
-      painter->drawLine(c.x() - 2, c.y() + 5, c.x() + 2, c.y() + 5);
+      painter->drawLine(at(0, -5), at(0, 5));
+      painter->drawLine(at(-2, -5), at(2, -5));
+      painter->drawLine(at(-2, 5), at(2, 5));
       break;
     case TableState::Insert:
       painter->drawText(rect, Qt::AlignCenter, QStringLiteral("*"));
@@ -116,6 +121,7 @@ void DBGrid::setDataSource(TableModel* dataSource) {
 
 void DBGrid::setScale(double factor) {
   m_scale = factor;
+  verticalHeader()->setFixedWidth(scaledDesignLength(kIndicatorWidth, factor));
   applyColumnWidths();
 }
 
