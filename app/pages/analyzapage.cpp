@@ -170,7 +170,8 @@ void AnalyzaPage::createAlarm() {
   setHint(AlarmLabel, QStringLiteral("Zde  uvidíte  alarm  odpojovacího  napětí"));
   PotvrditButton = new QPushButton(QStringLiteral("POTVRDIT  ALARM"), this);
   place(PotvrditButton, "PotvrditButton", {504, 376, 272, 40});
-  applyLook(PotvrditButton, {.pixelSize = 15, .bold = true});
+  // The font alone: the style's own colours show the button disabled while no alarm is due.
+  PotvrditButton->setFont(designFont({.pixelSize = 15, .bold = true}, PotvrditButton->font()));
   setHint(PotvrditButton,
           QStringLiteral("Potvrzení  alarmu:  zvonek  utichne  a  stavový  řádek  se  uvolní"));
   connect(PotvrditButton, &QPushButton::clicked, this, &AnalyzaPage::PotvrditButtonClick);
