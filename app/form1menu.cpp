@@ -110,6 +110,15 @@ void TForm1::createMenu() {
       addItem(parametry, "Barva_Krivky", "&Barva  křivky", "Nastavení  barvy  křivky  grafu", 0);
   Titulek_Grafu = addItem(parametry, "Titulek_Grafu", "&Titulek  grafu",
                           "Editace  hlavního  titulku  grafu", 0);
+  // Beside the chart's own settings, ahead of the exports, which draw the reference too.
+  connect(addItem(graf, "Referencni_Krivka", "&Referenční  křivka…",
+                  "Zobrazení  referenční  křivky  z  dříve  exportovaného  ASCII  souboru  za  "
+                  "křivkou  grafu",
+                  45),
+          &QAction::triggered, this, [this] { GRAF->Referencni_KrivkaClick(); });
+  connect(addItem(graf, "Bez_Referencni_Krivky", "&Bez  referenční  křivky",
+                  "Odstranění  referenční  křivky  z  grafu", 46),
+          &QAction::triggered, this, [this] { GRAF->Bez_Referencni_KrivkyClick(); });
   graf->addSeparator()->setObjectName(QStringLiteral("N1"));
   Export_BMP = addItem(graf, "Export_BMP", "Export  *.&BMP",
                        "Export  naměřených  hodnot  do  *.BMP  souboru", 42);
@@ -161,6 +170,7 @@ void TForm1::connectMenu() {
   };
   for (const auto& [item, handler] : chartHandlers)
     connect(item, &QAction::triggered, GRAF, handler);
+  connect(GRAF, &GrafPage::statusShown, this, &TForm1::ShowHint);
 }
 
 } // namespace kelvor

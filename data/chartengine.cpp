@@ -86,6 +86,17 @@ bool clipToRows(QPointF& a, QPointF& b, double top, double bottom) {
   return true;
 }
 
+// Cuts the segment a-b to the columns left..right; false when nothing of it lies there.
+bool clipToColumns(QPointF& a, QPointF& b, double left, double right) {
+  QPointF ta = a.transposed();
+  QPointF tb = b.transposed();
+  if (!clipToRows(ta, tb, left, right))
+    return false;
+  a = ta.transposed();
+  b = tb.transposed();
+  return true;
+}
+
 // floor((x - origin) * pixelsPerUnit) without a library call: this runs once per point.
 std::int64_t pixelColumn(double x, double origin, double pixelsPerUnit) {
   const double position = std::clamp((x - origin) * pixelsPerUnit, -kFarAway, kFarAway);
@@ -476,6 +487,7 @@ void ChartEngine::paint(QPainter& painter, const QRectF& rect, double pixelScale
   const Backdrop backdrop = backdropOf(geometry);
   if (!copyBackdrop(painter, backdrop))
     paintBackdrop(painter, backdrop);
+  paintReference(painter, geometry);
   paintLine(painter, geometry, pixelScale);
   paintFrame(painter, geometry);
   painter.restore();
@@ -622,6 +634,55 @@ void ChartEngine::paintLine(QPainter& painter, const ChartLayout& layout, double
   painter.setClipRect(layout.plot, Qt::IntersectClip);
   painter.setRenderHint(QPainter::Antialiasing, false);
   painter.setPen(QPen(toQColor(m_series.color()), m_series.width(), Qt::SolidLine, Qt::SquareCap,
+                      Qt::BevelJoin));
+  painter.drawLines(segments.data(), static_cast<int>(segments.size()));
+  painter.restore();
+}
+
+void ChartEngine::setReference(std::vector<ReferencePoint> points) {
+  m_reference = std::move(points);
+  ++m_referenceRevision;
+}
+
+void ChartEngine::setStorageInterval(std::function<double()> seconds) {
+  m_storageInterval = std::move(seconds);
+}
+
+double ChartEngine::storageInterval() const {
+  return m_storageInterval ? m_storageInterval() : 60.0;
+}
+
+double ChartEngine::referencePosition(double minutes) const {
+  return minutes * 60.0 / storageInterval();
+}
+
+// The segments are cut to the plot before they are drawn, so a reference far longer than the
+// time axis costs the rasteriser nothing beyond it. Drawn before the line, which so stays whole
+// where the two cross.
+void ChartEngine::paintReference(QPainter& painter, const ChartLayout& layout) const {
+  if (m_reference.size() < 2 || !(storageInterval() > 0.0))
+    return;
+  const auto pixelOf = [&](const ReferencePoint& point) {
+    return QPointF(xToPixel(layout, referencePosition(point.minutes)),
+                   yToPixel(layout, point.volts));
+  };
+  const QRectF& plot = layout.plot;
+  std::vector<QLineF> segments;
+  segments.reserve(m_reference.size());
+  QPointF previous = pixelOf(m_reference.front());
+  for (std::size_t k = 1; k < m_reference.size(); ++k) {
+    const QPointF next = pixelOf(m_reference[k]);
+    QPointF a = previous;
+    QPointF b = next;
+    if (clipToColumns(a, b, plot.left(), plot.right()) &&
+        clipToRows(a, b, plot.top(), plot.bottom()))
+      segments.emplace_back(a, b);
+    previous = next;
+  }
+  painter.save();
+  painter.setClipRect(plot, Qt::IntersectClip);
+  painter.setRenderHint(QPainter::Antialiasing, false);
+  painter.setPen(QPen(toQColor(kReferenceColor), kReferenceWidth, Qt::SolidLine, Qt::SquareCap,
                       Qt::BevelJoin));
   painter.drawLines(segments.data(), static_cast<int>(segments.size()));
   painter.restore();

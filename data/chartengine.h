@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/core/referencecurve.h"
 #include "widgets/tcolor.h"
 
 #include <QImage>
@@ -157,6 +158,8 @@ struct ChartAxisLabel {
 inline constexpr const char* kDesignedChartTitle = "HLAVNI  TITULEK  GRAFU:";
 inline constexpr const char* kBottomAxisTitle = "Celková  doba  měření  [minuty]:";
 inline constexpr const char* kLeftAxisTitle = "Napětí  akumulátoru [V]:";
+inline constexpr TColor kReferenceColor = clGray;
+inline constexpr double kReferenceWidth = 2.0;
 
 // The voltage chart: one line series over a white back wall, a left value axis and a bottom
 // axis labelled with the points' label texts. It starts as designed: title
@@ -186,6 +189,20 @@ public:
   std::vector<ChartAxisLabel> bottomLabels(const ChartLayout& layout) const;
   // The points [first, last) whose x lies within the bottom axis.
   std::pair<std::size_t, std::size_t> visibleRange() const;
+
+  // An earlier discharge, drawn in grey behind the line; none when empty.
+  const std::vector<ReferencePoint>& reference() const { return m_reference; }
+  void setReference(std::vector<ReferencePoint> points);
+  // Changes with every reference set.
+  std::uint64_t referenceRevision() const { return m_referenceRevision; }
+  // The storage interval in seconds, asked for whenever the reference is drawn: the line has
+  // one position per interval, so the reference follows a new interval at its next paint.
+  // Without it a position stands for a minute.
+  void setStorageInterval(std::function<double()> seconds);
+  double storageInterval() const;
+  // The bottom-axis position of a reference point: minutes × 60 / storage interval, so both
+  // curves share elapsed time.
+  double referencePosition(double minutes) const;
 
 private:
   double xToPixel(const ChartLayout& layout, double x) const;
@@ -219,6 +236,7 @@ private:
   void paintLeftAxis(QPainter& painter, const Backdrop& backdrop) const;
   void paintBottomAxis(QPainter& painter, const Backdrop& backdrop) const;
   void paintLine(QPainter& painter, const ChartLayout& layout, double pixelScale) const;
+  void paintReference(QPainter& painter, const ChartLayout& layout) const;
 
   ChartSeries m_series;
   mutable ColumnReduction m_reduction;
@@ -226,6 +244,9 @@ private:
   ChartAxis m_leftAxis;
   ChartAxis m_bottomAxis;
   QStringList m_titleLines;
+  std::vector<ReferencePoint> m_reference;
+  std::uint64_t m_referenceRevision = 0;
+  std::function<double()> m_storageInterval;
 };
 
 } // namespace kelvor

@@ -20,7 +20,8 @@ bool ChartView::PageState::operator==(const PageState& other) const {
   return size == other.size && devicePixelRatio == other.devicePixelRatio && zoom == other.zoom &&
          background == other.background && sameAxis(left, other.left) &&
          sameAxis(bottom, other.bottom) && title == other.title && color == other.color &&
-         width == other.width && revision == other.revision && visible == other.visible;
+         width == other.width && revision == other.revision && visible == other.visible &&
+         referenceRevision == other.referenceRevision && storageInterval == other.storageInterval;
 }
 
 ChartView::ChartView(const ChartReport& report, QWidget* parent)
@@ -54,6 +55,8 @@ ChartView::PageState ChartView::pageState() const {
   state.width = chart.series().width();
   state.revision = chart.series().revision();
   state.visible = chart.visibleRange();
+  state.referenceRevision = chart.referenceRevision();
+  state.storageInterval = chart.storageInterval();
   return state;
 }
 

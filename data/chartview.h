@@ -48,6 +48,8 @@ private:
     double width = 0.0;
     std::uint64_t revision = 0;
     std::pair<std::size_t, std::size_t> visible;
+    std::uint64_t referenceRevision = 0;
+    double storageInterval = 0.0;
 
     bool operator==(const PageState& other) const;
   };

@@ -89,4 +89,13 @@ std::optional<int> TimeFormat::parse(const QString& text) const {
   return time.msecsSinceStartOfDay() / 1000;
 }
 
+TimeTextFormat timeTextFormat(const TimeFormat& format) {
+  TimeTextFormat text;
+  text.timeSeparator = format.separator().toStdString();
+  text.decimalSeparator = format.locale().decimalPoint().toStdString();
+  text.amText = format.amText().toStdString();
+  text.pmText = format.pmText().toStdString();
+  return text;
+}
+
 } // namespace kelvor

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/core/asciiformat.h"
+
 #include <QLocale>
 #include <QString>
 
@@ -34,6 +36,9 @@ private:
   QString m_pattern;
   QString m_separator;
 };
+
+// How the ASCII file reader takes a time of day written in `format`.
+TimeTextFormat timeTextFormat(const TimeFormat& format);
 
 // `format` without its time-zone field ("t") and the blanks around it; quoted text stays.
 QString withoutTimeZone(const QString& format);

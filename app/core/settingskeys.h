@@ -15,6 +15,8 @@ inline constexpr char kScaleX[] = "ScaleX";
 inline constexpr char kScaleY[] = "ScaleY";
 inline constexpr char kTitulek[] = "Titulek";
 inline constexpr char kBarva[] = "Barva";
+// The file of the reference curve; present only once the operator has chosen one.
+inline constexpr char kReference[] = "Reference";
 inline constexpr char kSheet[] = "Sheet";
 inline constexpr char kStranka[] = "Stranka";
 inline constexpr char kSerial[] = "Serial";

@@ -18,6 +18,12 @@ Number readNumber(const ProfileFile& file, const char* section, const char* key,
   return static_cast<Number>(file.readInteger(section, key, present));
 }
 
+// No value can hold a line end, so this fallback tells a missing key from an empty value.
+bool fileNamesReference(const ProfileFile& file) {
+  constexpr char kMissing[] = "\n";
+  return file.readString(settings::kGraph, settings::kReference, kMissing) != kMissing;
+}
+
 } // namespace
 
 SettingsValues firstStartSettings() {
@@ -54,6 +60,7 @@ SettingsValues readSettingsValues(const ProfileFile& file, const SettingsValues&
   values.Minuty = readText(file, kUkladani, kMinuty, present.Minuty);
   values.KonstStr = readText(file, kConvertor, kKonstStr, present.KonstStr);
   values.PocetRadku = readNumber(file, kTransfer, kPocetRadku, present.PocetRadku);
+  values.Reference = readText(file, kGraph, kReference, present.Reference);
   if (values.Doba == 0)
     values.Doba = 6;
   return values;
@@ -73,6 +80,8 @@ void writeSettingsValues(ProfileFile& file, const SettingsValues& values) {
   file.writeString(kUkladani, kMinuty, values.Minuty);
   file.writeString(kConvertor, kKonstStr, values.KonstStr);
   file.writeInteger(kTransfer, kPocetRadku, values.PocetRadku);
+  if (!values.Reference.empty() || fileNamesReference(file))
+    file.writeString(kGraph, kReference, values.Reference);
 }
 
 } // namespace kelvor

@@ -23,6 +23,8 @@ struct SettingsValues {
   std::string Minuty;
   std::string KonstStr;
   std::uint16_t PocetRadku = 0;
+  // The reference curve's file; empty for none.
+  std::string Reference;
 
   bool operator==(const SettingsValues&) const = default;
 };
@@ -37,7 +39,9 @@ SettingsValues firstStartSettings();
 // divide the chart's axis span by zero and reads as 6.
 SettingsValues readSettingsValues(const ProfileFile& file, const SettingsValues& present);
 
-// Every key in the program's order; throws ProfileWriteError at the first key that cannot be
+// Every key in the program's order, then the reference curve's file where one is set or the
+// file names one still (an operator who never chose one keeps the file the program always
+// wrote); throws ProfileWriteError at the first key that cannot be
 // written, and the keys after it are not written.
 void writeSettingsValues(ProfileFile& file, const SettingsValues& values);
 

@@ -12,6 +12,8 @@
 #include "data/core/fileerror.h"
 #include "data/core/measurementtable.h"
 #include "data/core/numbertext.h"
+#include "data/core/referencecurve.h"
+#include "data/timeformat.h"
 #include "instrument/core/measuringcycle.h"
 #include "instrument/measuringcontroller.h"
 #include "widgets/controlhint.h"
@@ -24,6 +26,9 @@
 #include <QToolButton>
 
 #include <cmath>
+#include <exception>
+#include <optional>
+#include <utility>
 
 namespace kelvor {
 namespace {
@@ -64,6 +69,7 @@ GrafPage::GrafPage(PageHost& host, MeasurementTable& table, const MeasuringContr
   connect(SpeedButton3, &QToolButton::clicked, this, &GrafPage::Tisk_GrafuClick);
   connect(&measuring, &MeasuringController::measuringSwitched, this, &GrafPage::setMeasuringLed);
   connect(&measuring, &MeasuringController::recordStored, this, &GrafPage::chartReread);
+  chartReport.chart().setStorageInterval([this] { return static_cast<double>(m_cycle.Doba); });
 }
 
 GrafPage::~GrafPage() = default;
@@ -96,6 +102,8 @@ void GrafPage::takeSettings(const SettingsValues& values) {
   ScaleY = values.ScaleY;
   Titulek = QString::fromStdString(values.Titulek);
   Barva = QString::fromStdString(values.Barva);
+  Reference = QString::fromStdString(values.Reference);
+  loadStoredReference();
 }
 
 // A scale whose group has no checked item stays as it was read.
@@ -108,6 +116,7 @@ void GrafPage::collectSettings(SettingsValues& values) {
   values.ScaleY = ScaleY;
   values.Titulek = Titulek.toStdString();
   values.Barva = Barva.toStdString();
+  values.Reference = Reference.toStdString();
 }
 
 void GrafPage::scaleChart(double factor) {
@@ -258,6 +267,60 @@ void GrafPage::Export_WMFClick() {
                QStringLiteral("wmf"),
                true},
               &exportChartMetafile);
+}
+
+const std::vector<ReferencePoint>& GrafPage::reference() const {
+  return chartReport.chart().reference();
+}
+
+void GrafPage::showReference(std::vector<ReferencePoint> points) {
+  chartReport.chart().setReference(std::move(points));
+  Report1->update();
+}
+
+// A reference that went missing since the last run (a removed stick, a deleted file) must not
+// stop the start with a box: the chart goes without it and the status line says why. The file
+// stays named, so it is back once the file is.
+void GrafPage::loadStoredReference() {
+  if (Reference.isEmpty())
+    return;
+  QString problem;
+  try {
+    ReferenceCurve curve = loadReferenceCurve(QFile::encodeName(Reference).toStdString(),
+                                              timeTextFormat(TimeFormat()));
+    if (curve.stop)
+      problem = QString::fromStdString(*curve.stop);
+    showReference(std::move(curve.points));
+  } catch (const std::exception& failure) {
+    problem = QString::fromStdString(failure.what());
+  }
+  if (!problem.isEmpty())
+    emit statusShown(
+        QStringLiteral("Referenční  křivka  ze  souboru  %1:  %2").arg(Reference, problem));
+}
+
+// A file that cannot be read keeps the reference there was; a bad line keeps the lines before
+// it and is reported as the import reports it.
+void GrafPage::Referencni_KrivkaClick() {
+  const std::optional<QString> chosen = m_host.dialogs().openFileName();
+  if (!chosen)
+    return;
+  std::optional<ReferenceCurve> curve;
+  m_host.runCommand([&curve, &chosen] {
+    curve =
+        loadReferenceCurve(QFile::encodeName(*chosen).toStdString(), timeTextFormat(TimeFormat()));
+  });
+  if (!curve)
+    return;
+  Reference = curve->points.empty() ? QString() : *chosen;
+  showReference(std::move(curve->points));
+  if (curve->stop)
+    m_host.showError(QString::fromStdString(*curve->stop));
+}
+
+void GrafPage::Bez_Referencni_KrivkyClick() {
+  Reference.clear();
+  showReference({});
 }
 
 void GrafPage::setMeasuringLed(bool on) {

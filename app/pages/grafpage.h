@@ -44,6 +44,8 @@ public:
   int ScaleY = 0;
   QString Titulek;
   QString Barva;
+  // The reference curve's file; empty for none.
+  QString Reference;
 
   ChartReport chartReport;
 
@@ -59,6 +61,9 @@ public:
   void scaleChart(double factor);
   void setMeasuringLed(bool on);
 
+  // The earlier discharge drawn behind the line, in its file's order; empty for none.
+  const std::vector<ReferencePoint>& reference() const;
+
   void bindChartToTable();
   void RedrawScreen();
   void chartReread();
@@ -73,6 +78,12 @@ public:
   void Tisk_GrafuClick();
   void Export_BMPClick();
   void Export_WMFClick();
+  void Referencni_KrivkaClick();
+  void Bez_Referencni_KrivkyClick();
+
+signals:
+  // A text for the status line that no control's hint gives.
+  void statusShown(const QString& text);
 
 private:
   ChartView* Report1 = nullptr;
@@ -92,6 +103,8 @@ private:
   void selectVoltageScale(std::size_t index);
   using ChartFileWriter = int (*)(const ChartEngine&, const ChartPicture&, const std::string&);
   void exportChart(const SaveDialogOptions& options, ChartFileWriter write);
+  void loadStoredReference();
+  void showReference(std::vector<ReferencePoint> points);
 
   PageHost& m_host;
   MeasurementTable& m_table;

@@ -31,18 +31,6 @@
 #include <string>
 
 namespace kelvor {
-namespace {
-
-TimeTextFormat timeTextFormat(const TimeFormat& format) {
-  TimeTextFormat text;
-  text.timeSeparator = format.separator().toStdString();
-  text.decimalSeparator = format.locale().decimalPoint().toStdString();
-  text.amText = format.amText().toStdString();
-  text.pmText = format.pmText().toStdString();
-  return text;
-}
-
-} // namespace
 
 TabulkaPage::TabulkaPage(PageHost& host, MeasurementTable& table, MeasuringController& measuring,
                          QWidget* parent)

@@ -1,6 +1,8 @@
 #include "core/textencoding.h"
 #include "data/core/asciiformat.h"
+#include "data/core/fileerror.h"
 #include "data/core/numbertext.h"
+#include "data/core/referencecurve.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -83,6 +85,7 @@ private slots:
   void timeOfDay();
   void invalidTimeMessage();
   void fileErrorWords();
+  void referenceCurveStopsAtTheFirstBadLine();
 };
 
 void AsciiFormatTest::lineLayout() {
@@ -441,6 +444,26 @@ void AsciiFormatTest::fileErrorWords() {
   QCOMPARE(fileErrorText(ENODATA), std::string("Read beyond end of file"));
   QCOMPARE(fileErrorText(EIO), "I/O error " + std::to_string(EIO));
   QCOMPARE(fileErrorText(EXDEV), "I/O error " + std::to_string(EXDEV));
+}
+
+// A bad line keeps the lines before it, named in the import's words; a number the import would
+// store unchecked stops the curve too, for the curve must draw it.
+void AsciiFormatTest::referenceCurveStopsAtTheFirstBadLine() {
+  QTemporaryDir dir;
+  const std::string path = dir.filePath(QStringLiteral("ref.dat")).toStdString();
+  const std::pair<std::string, std::string> cases[] = {
+      {asciiLine("", "0.2", "11.5"), "'" + padded("") + "' is not a valid time"},
+      {asciiLine("8:00:12", "0.2", "1,5"),
+       "'" + padded("1,5") + "' is not a valid floating point value"}};
+  for (const auto& [bad, message] : cases) {
+    std::ofstream(path, std::ios::binary) << asciiLine("8:00:00", "0.0", "12.600") +
+                                                 asciiLine("8:00:06", "0.1", "12.550") + bad +
+                                                 asciiLine("8:00:18", "0.3", "12.500");
+    const ReferenceCurve curve = loadReferenceCurve(path, {});
+    QCOMPARE(curve.points, (std::vector<ReferencePoint>{{0.0, 12.6}, {0.1, 12.55}}));
+    QCOMPARE(curve.stop.value_or(""), message);
+  }
+  QVERIFY_THROWS_EXCEPTION(FileError, loadReferenceCurve(path + ".missing", {}));
 }
 
 QTEST_GUILESS_MAIN(AsciiFormatTest)

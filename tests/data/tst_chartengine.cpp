@@ -7,6 +7,7 @@
 #include <QFontMetricsF>
 #include <QImage>
 #include <QPainter>
+#include <QSet>
 #include <QTest>
 
 #include <algorithm>
@@ -95,6 +96,7 @@ private slots:
   void copiedBackdropIsWhatADrawingGives();
   void emptySeriesDrawsAxesWithoutLine();
   void chartReportPageAndView();
+  void referenceLiesBehindTheLineAtItsElapsedTime();
 };
 
 void TestChartEngine::axisValueFormat_data() {
@@ -631,6 +633,36 @@ void TestChartEngine::chartReportPageAndView() {
   print.scaled(1403, 992, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
       .save(QStringLiteral("/tmp/kelvor_chart_page300.png"));
   QVERIFY(countColour(print, qRgb(0, 0, 255)) > 1000);
+}
+
+// Ten minutes of reference at a 6-second interval end at position 100; the line over the same
+// volts hides it; a halved interval stretches it at the next paint.
+void TestChartEngine::referenceLiesBehindTheLineAtItsElapsedTime() {
+  ChartEngine chart;
+  chart.bottomAxis().maximum = 200;
+  chart.leftAxis() = ChartAxis{10.0, 14.0, 0.0, chart.leftAxis().title};
+  for (int i = 0; i <= 50; ++i)
+    chart.series().addPoint(i, 12.3, "");
+  chart.setReference({{0.0, 12.3}, {10.0, 12.3}});
+  double interval = 6.0;
+  chart.setStorageInterval([&interval] { return interval; });
+  const QRectF plot = chart.layout(kChartSize).plot;
+  // The colours around the curves' row in the column of a position.
+  const auto coloursAt = [&plot](const QImage& image, double position) {
+    const int x = static_cast<int>(plot.left() + position / 200.0 * plot.width());
+    const int y = static_cast<int>(plot.bottom() - 2.3 / 4.0 * plot.height());
+    QSet<QRgb> colours;
+    for (int row = y - 3; row <= y + 3; ++row)
+      colours.insert(image.pixel(x, row) & 0xFFFFFF);
+    return colours;
+  };
+  QImage image = paintChart(chart);
+  QVERIFY(coloursAt(image, 25).contains(0x0000FF) && !coloursAt(image, 25).contains(0x808080));
+  QVERIFY(coloursAt(image, 95).contains(0x808080));
+  QVERIFY(!coloursAt(image, 105).contains(0x808080));
+  interval = 3.0;
+  image = paintChart(chart);
+  QVERIFY(coloursAt(image, 195).contains(0x808080));
 }
 
 QTEST_MAIN(TestChartEngine)
