@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QFontMetricsF>
 #include <QImage>
+#include <QLabel>
 #include <QMenu>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
@@ -557,6 +558,35 @@ private slots:
     QCOMPARE(tableByButton.title, table.title);
     QCOMPARE(tableByButton.pages, table.pages);
     QVERIFY(f.dialogs().messages.empty());
+  }
+
+  // A bad line keeps the lines before it with the import's message, at start-up without a box;
+  // a file gone missing is said on the status line; a removed reference stays removed.
+  void aReferenceFollowsItsFileAcrossRestarts() {
+    Fixture f("[Graph]\nScaleX=60\nScaleY=15\n[Ukladani]\nDoba=6\n");
+    const QString path = f.dir.filePath(QStringLiteral("ref.dat"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("    08:00:00         0.0      12.600\r\n    08:00:06         0.1      12.550\r\n"
+               "konec\r\n");
+    file.close();
+    f.dialogs().fileAnswers = {path};
+    controlOf<QAction>(&f.form(), "Referencni_Krivka")->trigger();
+    QCOMPARE(f.form().GRAF->reference().size(), std::size_t{2});
+    QCOMPARE(f.dialogs().messages.back().text, QStringLiteral("'konec' is not a valid time"));
+    for (const QString& why :
+         {QStringLiteral("'konec' is not a valid time"), QStringLiteral("File not found")}) {
+      f.restart();
+      QVERIFY(f.dialogs().messages.empty());
+      QVERIFY2(f.form().Panel1->text().endsWith(why), qPrintable(f.form().Panel1->text()));
+      QFile::rename(path, path + QStringLiteral(".old"));
+    }
+    QVERIFY(f.form().GRAF->reference().empty());
+    QFile::rename(path + QStringLiteral(".old"), path);
+    controlOf<QAction>(&f.form(), "Bez_Referencni_Krivky")->trigger();
+    f.restart();
+    QVERIFY(f.form().GRAF->reference().empty());
+    QVERIFY(f.iniLines().contains(QStringLiteral("Reference=")));
   }
 
   // Renders the GRAF page as the operator sees it; KELVOR_GRAF_PNG names a file to keep it.
