@@ -2,6 +2,7 @@
 #include "app/form1.h"
 #include "app/hints.h"
 #include "app/pages/grafpage.h"
+#include "app/pages/tabulkapage.h"
 
 #include <QAction>
 #include <QActionGroup>

@@ -652,18 +652,19 @@ double ChartEngine::storageInterval() const {
   return m_storageInterval ? m_storageInterval() : 60.0;
 }
 
-double ChartEngine::referencePosition(double minutes) const {
-  return minutes * 60.0 / storageInterval();
-}
-
 // The segments are cut to the plot before they are drawn, so a reference far longer than the
 // time axis costs the rasteriser nothing beyond it. Drawn before the line, which so stays whole
 // where the two cross.
 void ChartEngine::paintReference(QPainter& painter, const ChartLayout& layout) const {
-  if (m_reference.size() < 2 || !(storageInterval() > 0.0))
+  if (m_reference.size() < 2)
     return;
+  const double interval = storageInterval();
+  if (!(interval > 0.0))
+    return;
+  // One position per storage interval, so both curves share elapsed time.
+  const double positionsPerMinute = 60.0 / interval;
   const auto pixelOf = [&](const ReferencePoint& point) {
-    return QPointF(xToPixel(layout, referencePosition(point.minutes)),
+    return QPointF(xToPixel(layout, point.minutes * positionsPerMinute),
                    yToPixel(layout, point.volts));
   };
   const QRectF& plot = layout.plot;

@@ -200,9 +200,6 @@ public:
   // Without it a position stands for a minute.
   void setStorageInterval(std::function<double()> seconds);
   double storageInterval() const;
-  // The bottom-axis position of a reference point: minutes × 60 / storage interval, so both
-  // curves share elapsed time.
-  double referencePosition(double minutes) const;
 
 private:
   double xToPixel(const ChartLayout& layout, double x) const;

@@ -41,8 +41,8 @@ SettingsValues readSettingsValues(const ProfileFile& file, const SettingsValues&
 
 // Every key in the program's order, then the reference curve's file where one is set or the
 // file names one still (an operator who never chose one keeps the file the program always
-// wrote); throws ProfileWriteError at the first key that cannot be
-// written, and the keys after it are not written.
+// wrote); throws ProfileWriteError at the first key that cannot be written, and the keys after
+// it are not written.
 void writeSettingsValues(ProfileFile& file, const SettingsValues& values);
 
 } // namespace kelvor

@@ -276,6 +276,7 @@ const std::vector<ReferencePoint>& GrafPage::reference() const {
 void GrafPage::showReference(std::vector<ReferencePoint> points) {
   chartReport.chart().setReference(std::move(points));
   Report1->update();
+  emit referenceChanged();
 }
 
 // A reference that went missing since the last run (a removed stick, a deleted file) must not

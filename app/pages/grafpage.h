@@ -84,6 +84,8 @@ public:
 signals:
   // A text for the status line that no control's hint gives.
   void statusShown(const QString& text);
+  // Another reference, or none, from now on.
+  void referenceChanged();
 
 private:
   ChartView* Report1 = nullptr;

@@ -447,6 +447,8 @@ private slots:
         {controlOf<QAction>(&w, "Sca_Y_03"), 41},
         {controlOf<QAction>(&w, "Barva_Krivky"), 41},
         {controlOf<QAction>(&w, "Titulek_Grafu"), 41},
+        {controlOf<QAction>(&w, "Referencni_Krivka"), 45},
+        {controlOf<QAction>(&w, "Bez_Referencni_Krivky"), 46},
         {controlOf<QAction>(&w, "Export_BMP"), 42},
         {controlOf<QAction>(&w, "Export_WMF"), 43},
         {controlOf<QAction>(&w, "Tisk_Grafu"), 44},
