@@ -104,6 +104,18 @@ AnalyzaPage::AnalyzaPage(MeasurementTable& table, const MeasuringController& mea
   connectSettings();
   connect(&m_monitor, &CutoffMonitor::alarmChanged, this, &AnalyzaPage::showAlarm);
   showAlarm(false);
+  m_summary.setFollowing(false);
+}
+
+void AnalyzaPage::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  m_summary.setFollowing(true);
+  showSummary();
+}
+
+void AnalyzaPage::hideEvent(QHideEvent* event) {
+  QWidget::hideEvent(event);
+  m_summary.setFollowing(false);
 }
 
 void AnalyzaPage::createSummary() {
@@ -236,8 +248,11 @@ void AnalyzaPage::setReference(std::vector<ReferencePoint> points) {
   showReference();
 }
 
-// The storage interval may have changed on the parameters page since the last record.
+// The storage interval may have changed on the parameters page since the last record. A
+// hidden page waits until it is shown.
 void AnalyzaPage::showSummary() {
+  if (!isVisible())
+    return;
   m_summary.setParameters(parameters());
   m_summary.catchUp();
   const RunSummary& run = m_summary.summary();

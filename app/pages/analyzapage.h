@@ -42,7 +42,6 @@ public:
   // The noted events changed (an alarm, a cleared table).
   void reloadEvents();
 
-  const TableSummary& tableSummary() const { return m_summary; }
   // The shown value of a summary line, by the line's name ("PocetZaznamu", "Kapacita", …).
   QString shownValue(const char* name) const;
 
@@ -55,6 +54,11 @@ public:
   QLabel* AlarmLabel = nullptr;
 
   void PotvrditButtonClick();
+
+protected:
+  // The summary keeps up with the table only while the page is shown.
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
 
 private:
   void createSummary();

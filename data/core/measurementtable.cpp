@@ -837,6 +837,10 @@ std::size_t MeasurementTable::storedPlainVoltages(int first, std::span<float> ou
   return first < 0 ? 0 : m_records.plainVoltages(static_cast<std::size_t>(first), out);
 }
 
+std::size_t MeasurementTable::storedPlainReadings(int first, std::span<PlainReading> out) const {
+  return first < 0 ? 0 : m_records.plainReadings(static_cast<std::size_t>(first), out);
+}
+
 std::size_t MeasurementTable::storedAlignedRecords(int first, std::span<AlignedRecord> out) const {
   return first < 0 ? 0 : m_records.alignedRecords(static_cast<std::size_t>(first), out);
 }

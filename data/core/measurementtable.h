@@ -155,6 +155,9 @@ public:
   // up to the first whose text only the general reading can read (or not): returns how many
   // were read. For walks over the whole table: a fraction of the cost of storedFieldAsFloat.
   std::size_t storedPlainVoltages(int first, std::span<float> out) const;
+  // The same for the time, MINUTES and VOLTAGE together, up to the first record whose
+  // MINUTES or VOLTAGE only the general reading can read (or not).
+  std::size_t storedPlainReadings(int first, std::span<PlainReading> out) const;
   // The stored records from `first` on into `out` as the columns of exported lines, up to the
   // first with a text that only storedRecords gives as it stands: returns how many.
   std::size_t storedAlignedRecords(int first, std::span<AlignedRecord> out) const;

@@ -214,6 +214,19 @@ std::size_t RecordGapBuffer::plainVoltages(std::size_t first, std::span<float> o
   });
 }
 
+std::size_t RecordGapBuffer::plainReadings(std::size_t first, std::span<PlainReading> out) const {
+  return takeRecords(first, out.size(), [out](const PackedRecord& record, std::size_t i) {
+    if ((record.timeAndFlags & (kMinutesOwn | kVoltageOwn)) != 0)
+      return false;
+    const std::optional<double> minutes = plainDecimalOfCodes(codesOf(record.minutes));
+    const std::optional<double> volts = plainDecimalOfCodes(codesOf(record.voltage));
+    if (!minutes || !volts)
+      return false;
+    out[i] = {timeOf(record), *minutes, *volts};
+    return true;
+  });
+}
+
 std::size_t RecordGapBuffer::alignedRecords(std::size_t first, std::span<AlignedRecord> out) const {
   return takeRecords(first, out.size(), [out](const PackedRecord& record, std::size_t i) {
     if ((record.timeAndFlags & (kMinutesOwn | kVoltageOwn)) != 0)

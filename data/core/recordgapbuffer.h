@@ -46,6 +46,14 @@ struct AlignedRecord {
   std::array<char, StoredRecord::kTextCharacters> voltage{};
 };
 
+// A record's time and its MINUTES and VOLTAGE read as numbers: what a walk that weighs every
+// reading needs of it.
+struct PlainReading {
+  std::int32_t time = StoredRecord::kNoTime;
+  double minutes = 0.0;
+  double volts = 0.0;
+};
+
 // The records in table order, kept compactly: a year of records at the shortest interval
 // is five million of them. A text made of blanks, digits, a point, signs and an exponent
 // letter (everything the measuring cycle and the export write) is kept as twelve 4-bit
@@ -76,6 +84,9 @@ public:
   // most one point, blanks) or is kept aside; returns how many were read. Each value is the
   // one the general reading of the text gives.
   std::size_t plainVoltages(std::size_t first, std::span<float> out) const;
+  // The same for the time, MINUTES and VOLTAGE together, up to the first record whose MINUTES
+  // or VOLTAGE is no plain decimal.
+  std::size_t plainReadings(std::size_t first, std::span<PlainReading> out) const;
   // The records from `first` on into `out` as aligned columns straight from their codes, up
   // to the first with a text kept aside (it may be wider than its column); returns how many.
   std::size_t alignedRecords(std::size_t first, std::span<AlignedRecord> out) const;

@@ -9,10 +9,11 @@ namespace kelvor {
 namespace {
 
 constexpr double kGapFactor = 1.5;
-constexpr double kMinutesPerHour = 60.0;
 
+// Times of day lie in [0, kSecondsPerDay); a later one that is smaller lies on the next day.
 int secondsBetween(int before, int after) {
-  return ((after - before) % kSecondsPerDay + kSecondsPerDay) % kSecondsPerDay;
+  const int seconds = after - before;
+  return seconds < 0 ? seconds + kSecondsPerDay : seconds;
 }
 
 } // namespace
@@ -34,11 +35,11 @@ void RunSummary::add(const SummaryRecord& record) {
     if (isGap(m_last, record)) {
       ++m_gaps;
     } else if (record.minutes >= m_last.minutes) {
-      const double hours = (record.minutes - m_last.minutes) / kMinutesPerHour;
-      m_hours += hours;
-      m_voltHours += (m_last.volts + record.volts) / 2.0 * hours;
-      m_squareVoltHours +=
-          (m_last.volts * m_last.volts + record.volts * record.volts) / 2.0 * hours;
+      const double minutes = record.minutes - m_last.minutes;
+      m_minutes += minutes;
+      m_voltMinutes += (m_last.volts + record.volts) / 2.0 * minutes;
+      m_squareVoltMinutes +=
+          (m_last.volts * m_last.volts + record.volts * record.volts) / 2.0 * minutes;
     }
     m_lowest = std::min(m_lowest, record.volts);
     m_highest = std::max(m_highest, record.volts);

@@ -57,13 +57,13 @@ public:
   std::optional<double> curveCutoffMinutes() const { return m_curveCutoff; }
 
   // Hours between records not across a gap, ∫V dt in volt-hours and ∫V² dt in V²·h.
-  double measuredHours() const { return m_hours; }
-  double voltHours() const { return m_voltHours; }
-  double squareVoltHours() const { return m_squareVoltHours; }
-  double ampHoursAtCurrent(double amps) const { return amps * m_hours; }
-  double wattHoursAtCurrent(double amps) const { return amps * m_voltHours; }
-  double ampHoursAtResistance(double ohms) const { return m_voltHours / ohms; }
-  double wattHoursAtResistance(double ohms) const { return m_squareVoltHours / ohms; }
+  double measuredHours() const { return m_minutes / kMinutesPerHour; }
+  double voltHours() const { return m_voltMinutes / kMinutesPerHour; }
+  double squareVoltHours() const { return m_squareVoltMinutes / kMinutesPerHour; }
+  double ampHoursAtCurrent(double amps) const { return amps * measuredHours(); }
+  double wattHoursAtCurrent(double amps) const { return amps * voltHours(); }
+  double ampHoursAtResistance(double ohms) const { return voltHours() / ohms; }
+  double wattHoursAtResistance(double ohms) const { return squareVoltHours() / ohms; }
 
 private:
   bool isGap(const SummaryRecord& before, const SummaryRecord& after) const;
@@ -80,9 +80,12 @@ private:
   double m_highest = 0.0;
   double m_voltSum = 0.0;
   std::optional<double> m_curveCutoff;
-  double m_hours = 0.0;
-  double m_voltHours = 0.0;
-  double m_squareVoltHours = 0.0;
+  // Summed in the records' own unit, minutes, and turned into hours only when asked: the
+  // pass over a year of records then divides nothing per record.
+  static constexpr double kMinutesPerHour = 60.0;
+  double m_minutes = 0.0;
+  double m_voltMinutes = 0.0;
+  double m_squareVoltMinutes = 0.0;
 };
 
 // The volts of a curve at `minutes` after its first point, interpolated between the points

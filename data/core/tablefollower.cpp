@@ -38,22 +38,26 @@ void TableFollower::markRead() {
 }
 
 void TableFollower::readAgain() {
-  forget();
-  m_seen = 0;
-  m_seenChangeCount.reset();
+  startOver();
   if (m_table && m_table->isOpen())
     readFrom(0);
 }
 
+void TableFollower::startOver() {
+  forget();
+  m_seen = 0;
+  m_seenChangeCount.reset();
+}
+
 void TableFollower::tableChanged() {
-  if (catchUp() && m_changed)
+  if (m_following && catchUp() && m_changed)
     m_changed();
 }
 
 void TableFollower::tableDestroyed() {
   m_table = nullptr;
   catchUp();
-  if (m_changed)
+  if (m_following && m_changed)
     m_changed();
 }
 

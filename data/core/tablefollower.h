@@ -19,6 +19,9 @@ public:
 
   // Brings what is kept in line with the table now; true when it changed.
   bool catchUp();
+  // While not following, the table's changes wait for the next catchUp: what nobody looks at
+  // need not keep up, and a pass over a year of records is not made for nothing.
+  void setFollowing(bool following) { m_following = following; }
 
 protected:
   // `changed` runs after what is kept changed while following the table.
@@ -32,6 +35,8 @@ protected:
   void markRead();
   // Drops what is kept and reads every record again; nothing while the table is closed.
   void readAgain();
+  // Drops what is kept; the next catchUp reads every record again.
+  void startOver();
 
 private:
   // Drops what is kept; true when anything was.
@@ -44,6 +49,7 @@ private:
 
   MeasurementTable* m_table;
   std::function<void()> m_changed;
+  bool m_following = true;
   // The records read, and the table's change count at that moment.
   int m_seen = 0;
   std::optional<std::uint64_t> m_seenChangeCount;

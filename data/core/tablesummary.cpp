@@ -12,7 +12,7 @@ void TableSummary::setParameters(const SummaryParameters& parameters) {
   if (parameters == m_summary.parameters())
     return;
   m_summary = RunSummary(parameters);
-  readAgain();
+  startOver();
 }
 
 bool TableSummary::forget() {
@@ -29,35 +29,40 @@ std::optional<double> TableSummary::minutesOf(int index) const {
   }
 }
 
-// Voltages in blocks straight from the table's codes, as the chart reads them; a text that is
-// none goes through the general reading.
+// The readings in blocks straight from the table's codes, as the chart reads its voltages; a
+// record with a text that is no plain decimal goes through the general reading.
 void TableSummary::readFrom(int first) {
   const MeasurementTable& table = *followedTable();
   const int records = table.recordCount();
   markRead();
-  std::array<float, 4096> block{};
+  std::array<PlainReading, 2048> block{};
   for (int i = first; i < records;) {
     const auto wanted = std::min(block.size(), static_cast<std::size_t>(records - i));
-    const std::size_t read = table.storedPlainVoltages(i, {block.data(), wanted});
-    for (std::size_t k = 0; k < read; ++k, ++i) {
-      if (const std::optional<double> minutes = minutesOf(i))
-        m_summary.add({table.storedTime(i), *minutes, block[k]});
-      else
-        m_summary.addUnreadable();
+    const std::size_t read = table.storedPlainReadings(i, {block.data(), wanted});
+    for (std::size_t k = 0; k < read; ++k) {
+      const PlainReading& reading = block[k];
+      const std::optional<int> time =
+          reading.time == StoredRecord::kNoTime ? std::nullopt : std::optional<int>(reading.time);
+      m_summary.add({time, reading.minutes, reading.volts});
     }
+    i += static_cast<int>(read);
     if (read == wanted)
       continue;
-    try {
-      const double volts = table.storedFieldAsFloat(i, Field::Voltage);
-      const std::optional<double> minutes = minutesOf(i);
-      if (minutes)
-        m_summary.add({table.storedTime(i), *minutes, volts});
-      else
-        m_summary.addUnreadable();
-    } catch (const ConversionError&) {
-      m_summary.addUnreadable();
-    }
+    addGenerallyRead(i);
     ++i;
+  }
+}
+
+void TableSummary::addGenerallyRead(int index) {
+  const MeasurementTable& table = *followedTable();
+  try {
+    const double volts = table.storedFieldAsFloat(index, Field::Voltage);
+    if (const std::optional<double> minutes = minutesOf(index))
+      m_summary.add({table.storedTime(index), *minutes, volts});
+    else
+      m_summary.addUnreadable();
+  } catch (const ConversionError&) {
+    m_summary.addUnreadable();
   }
 }
 

@@ -38,6 +38,8 @@ public:
 private:
   bool forget() override;
   void readFrom(int first) override;
+  // A record the plain reading stopped at: read as a number if it is one, else unreadable.
+  void addGenerallyRead(int index);
   std::optional<double> minutesOf(int index) const;
 
   RunSummary m_summary;

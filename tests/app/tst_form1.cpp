@@ -286,6 +286,8 @@ private slots:
   void theCutoffAlarmHoldsTheStatusLineAndStopsMeasuring() {
     Fixture f{QByteArray()};
     kelvor::AnalyzaPage& page = *f.form->ANALYZA;
+    f.form->show();
+    f.form->PageControl1->setCurrentWidget(&page);
     f.form->cutoffMonitor().setBell([] {});
     page.Odpojeni->setText(QStringLiteral("10.5"));
     page.PocetPod->setValue(1);

@@ -577,6 +577,8 @@ private slots:
     QCOMPARE(f.form().GRAF->reference().size(), std::size_t{2});
     QCOMPARE(f.dialogs().messages.back().text, QStringLiteral("'konec' is not a valid time"));
     // The run reaches the cut-off 0.5 min in, the reference 0.1 min in.
+    f.form().show();
+    f.form().PageControl1->setCurrentWidget(f.form().ANALYZA);
     QCOMPARE(f.form().ANALYZA->shownValue("ReferenceDoba"), QStringLiteral("+0.4  min"));
     for (const QString& why :
          {QStringLiteral("'konec' is not a valid time"), QStringLiteral("File not found")}) {

@@ -54,6 +54,7 @@ void TestRunSummary::sumsNeverSpanAGap() {
   appendRecords(rig.table, kRunWithGap);
   TableSummary follower(rig.table, {});
   follower.setParameters({.dobaSeconds = 60.0, .cutoffVolts = 10.0});
+  follower.catchUp();
   const RunSummary& s = follower.summary();
   QCOMPARE(s.records(), 5);
   QCOMPARE(s.gaps(), 1);
@@ -80,6 +81,7 @@ void TestRunSummary::followingTheTableEqualsAFullPass() {
   int changes = 0;
   TableSummary follower(rig.table, [&changes] { ++changes; });
   follower.setParameters({.dobaSeconds = 60.0, .cutoffVolts = 9.5});
+  follower.catchUp();
   std::vector<MeasurementRecord> records = kRunWithGap;
   records.insert(records.begin() + 2, {3690, "   1.5", "1O.5"});
   for (const MeasurementRecord& record : records) {
@@ -92,6 +94,7 @@ void TestRunSummary::followingTheTableEqualsAFullPass() {
   QCOMPARE(changes, 6);
   TableSummary fresh(rig.table, {});
   fresh.setParameters(follower.summary().parameters());
+  fresh.catchUp();
   QCOMPARE(figures(follower.summary()), figures(fresh.summary()));
   QCOMPARE(follower.summary().unreadable(), 1);
 
@@ -106,6 +109,7 @@ void TestRunSummary::cutoffComesFromTheTablesOwnEventsOrTheCurve() {
   appendRecords(rig.table, kRunWithGap);
   TableSummary follower(rig.table, {});
   follower.setParameters({.dobaSeconds = 60.0, .cutoffVolts = 10.0});
+  follower.catchUp();
   QCOMPARE(follower.minutesToCutoff({}), std::optional<double>(2.0));
   // An event of a table cleared since lies beyond these records' minutes.
   const std::vector<MeasuringEvent> events{{100, " 300.0", "10.100", "POD"},

@@ -23,7 +23,7 @@ QString asciiName(const QString& caption) {
 // A copy of a folder's settings file and table, so the pictures never touch the original.
 bool copyRunFrom(const QString& from, const QString& to) {
   QDir(to).mkpath(QStringLiteral("Kelvor"));
-  for (const QString file : {QStringLiteral("Kelvor.ini"), QStringLiteral("Kelvor/Kelvor.db")}) {
+  for (const QString& file : {QStringLiteral("Kelvor.ini"), QStringLiteral("Kelvor/Kelvor.db")}) {
     const QString source = QDir(from).filePath(file);
     if (QFile::exists(source) && !QFile::copy(source, QDir(to).filePath(file)))
       return false;
