@@ -183,6 +183,7 @@ private:
   void takeDesign();
   void scalePages();
   int roomForPages() const;
+  void scaleFrame(double factor);
   void applyScale(double factor, int left);
   void showHelpForFocus();
   int helpContextOfOpenMenu() const;

@@ -98,7 +98,7 @@ void TForm1::scalePages() {
   double factor = widest;
   double best = 0.0;
   for (int pass = 0; pass < kFittingPasses; ++pass) {
-    applyScale(factor, 0);
+    scaleFrame(factor);
     const int need = scaledDesignLength(m_designHeight, factor);
     const int room = roomForPages();
     if (room <= 0)
@@ -124,10 +124,15 @@ int TForm1::roomForPages() const {
          PageControl1->tabBar()->sizeHint().height() - frame;
 }
 
-void TForm1::applyScale(double factor, int left) {
+// The tabs and the status line: all that takes height from the pages.
+void TForm1::scaleFrame(double factor) {
   PageControl1->setFont(scaledFont(m_designTabFont, factor));
   Panel1->setFont(scaledFont(m_designPanelFont, factor));
   Panel1->setFixedHeight(scaledDesignLength(m_designPanelHeight, factor));
+}
+
+void TForm1::applyScale(double factor, int left) {
+  scaleFrame(factor);
   for (const PlacedDesign& design : m_design) {
     if (design.control == nullptr)
       continue;
