@@ -223,13 +223,14 @@ void TForm1::createPages() {
   Panel1->setPalette(panelPalette);
   layout->addWidget(Panel1);
   setCentralWidget(central);
-  // A port that would not open is said once on the status line; the next hint replaces it.
+  // A port that would not open is said once on the status line, as a hint is (a pending alarm
+  // keeps its place); the next hint replaces it.
   // Queued, so that start-up ends with the designed caption and a reason it met follows.
   connect(
       m_measuring.get(), &MeasuringController::portReasonChanged, Panel1,
       [this](const QString& reason) {
         if (!reason.isEmpty())
-          Panel1->setText(reason);
+          ShowHint(reason);
       },
       Qt::QueuedConnection);
 }

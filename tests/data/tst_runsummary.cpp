@@ -45,7 +45,6 @@ class TestRunSummary : public QObject {
 private slots:
   void sumsNeverSpanAGap();
   void followingTheTableEqualsAFullPass();
-  void cutoffComesFromTheTablesOwnEventsOrTheCurve();
   void referenceDifferencesAtTheCutoffAndAtHalfTime();
 };
 
@@ -72,6 +71,14 @@ void TestRunSummary::sumsNeverSpanAGap() {
   QCOMPARE(s.wattHoursAtCurrent(2.0), 2.0 * (11.5 + 10.5 + 8.5) / 60.0);
   QCOMPARE(s.ampHoursAtResistance(4.0), (11.5 + 10.5 + 8.5) / 60.0 / 4.0);
   QCOMPARE(s.wattHoursAtResistance(4.0), (132.5 + 110.5 + 72.5) / 60.0 / 4.0);
+
+  // The cut-off from the curve, or from the table's own noted moment; an event of a table
+  // cleared since lies beyond these records' minutes.
+  QCOMPARE(follower.minutesToCutoff({}), std::optional<double>(2.0));
+  const std::vector<MeasuringEvent> events{{100, " 300.0", "10.100", "POD"},
+                                           {3700, "   1.5", "10.400", "POD"}};
+  QCOMPARE(follower.minutesToCutoff(events), std::optional<double>(1.5));
+  QCOMPARE(follower.voltsAtElapsed(1.5), std::optional<double>(10.5));
 }
 
 // Records stored one by one, one of them unreadable and one after a gap, are folded in as
@@ -102,20 +109,6 @@ void TestRunSummary::followingTheTableEqualsAFullPass() {
   rig.table.deleteCurrent();
   QCOMPARE(follower.summary().records(), 4);
   QCOMPARE(follower.summary().startVolts(), 11.0);
-}
-
-void TestRunSummary::cutoffComesFromTheTablesOwnEventsOrTheCurve() {
-  TableRig rig;
-  appendRecords(rig.table, kRunWithGap);
-  TableSummary follower(rig.table, {});
-  follower.setParameters({.dobaSeconds = 60.0, .cutoffVolts = 10.0});
-  follower.catchUp();
-  QCOMPARE(follower.minutesToCutoff({}), std::optional<double>(2.0));
-  // An event of a table cleared since lies beyond these records' minutes.
-  const std::vector<MeasuringEvent> events{{100, " 300.0", "10.100", "POD"},
-                                           {3700, "   1.5", "10.400", "POD"}};
-  QCOMPARE(follower.minutesToCutoff(events), std::optional<double>(1.5));
-  QCOMPARE(follower.voltsAtElapsed(1.5), std::optional<double>(10.5));
 }
 
 void TestRunSummary::referenceDifferencesAtTheCutoffAndAtHalfTime() {
