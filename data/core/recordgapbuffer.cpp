@@ -1,7 +1,10 @@
 #include "data/core/recordgapbuffer.h"
 
+#include "data/core/plaindecimalreader.h"
+
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstring>
 #include <optional>
 
@@ -98,49 +101,9 @@ void putAligned(std::uint64_t codes, std::array<char, StoredRecord::kTextCharact
     std::memcpy(column.data() + 2 * i, kAlignedPairs[(aligned >> (8 * i)) & 0xFFU].data(), 2);
 }
 
-// A plain decimal read from its codes without unpacking it: a mantissa of at most twelve
-// digits divided by an exact power of ten, rounded once, as the text's general reading gives.
-std::optional<double> plainDecimalOfCodes(std::uint64_t codes) {
-  static constexpr std::array<double, kPackedLength + 1> kPowersOfTen = {
-      1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12};
-  constexpr std::uint64_t kEnd = 0;
-  constexpr std::uint64_t kBlank = 1;
-  constexpr std::uint64_t kZero = 2;
-  constexpr std::uint64_t kNine = 11;
-  constexpr std::uint64_t kPoint = 12;
-  constexpr std::uint64_t kMinus = 13;
-  constexpr std::uint64_t kPlus = 14;
-  const auto code = [codes](std::size_t i) {
-    return i < kPackedLength ? codes >> (4 * i) & 0xFU : kEnd;
-  };
-  std::size_t i = 0;
-  while (code(i) == kBlank)
-    ++i;
-  const bool negative = code(i) == kMinus;
-  if (code(i) == kMinus || code(i) == kPlus)
-    ++i;
-  std::uint64_t mantissa = 0;
-  std::size_t digits = 0;
-  std::size_t decimals = 0;
-  bool point = false;
-  for (;; ++i) {
-    const std::uint64_t c = code(i);
-    if (c >= kZero && c <= kNine) {
-      ++digits;
-      mantissa = mantissa * 10 + (c - kZero);
-      decimals += point ? 1 : 0;
-    } else if (c == kPoint && !point) {
-      point = true;
-    } else {
-      break;
-    }
-  }
-  while (code(i) == kBlank)
-    ++i;
-  if (code(i) != kEnd || digits == 0)
-    return std::nullopt;
-  const double value = static_cast<double>(mantissa) / kPowersOfTen[decimals];
-  return negative ? -value : value;
+// The value, or nothing for a text that is no plain decimal.
+std::optional<double> plainValue(double read) {
+  return std::isnan(read) ? std::nullopt : std::optional<double>(read);
 }
 
 } // namespace
@@ -204,27 +167,28 @@ std::size_t RecordGapBuffer::copyRecords(std::size_t first, std::span<StoredReco
 }
 
 std::size_t RecordGapBuffer::plainVoltages(std::size_t first, std::span<float> out) const {
-  return takeRecords(first, out.size(), [out](const PackedRecord& record, std::size_t i) {
-    if ((record.timeAndFlags & kVoltageOwn) != 0)
-      return false;
-    const std::optional<double> value = plainDecimalOfCodes(codesOf(record.voltage));
-    if (value)
-      out[i] = static_cast<float>(*value);
-    return value.has_value();
-  });
+  PlainDecimalReader voltages;
+  return takeRecords(first, out.size(),
+                     [out, &voltages](const PackedRecord& record, std::size_t i) {
+                       if ((record.timeAndFlags & kVoltageOwn) != 0)
+                         return false;
+                       const double value = voltages.read(codesOf(record.voltage));
+                       out[i] = static_cast<float>(value);
+                       return !std::isnan(value);
+                     });
 }
 
 std::size_t RecordGapBuffer::plainReadings(std::size_t first, std::span<PlainReading> out) const {
-  return takeRecords(first, out.size(), [out](const PackedRecord& record, std::size_t i) {
-    if ((record.timeAndFlags & (kMinutesOwn | kVoltageOwn)) != 0)
-      return false;
-    const std::optional<double> minutes = plainDecimalOfCodes(codesOf(record.minutes));
-    const std::optional<double> volts = plainDecimalOfCodes(codesOf(record.voltage));
-    if (!minutes || !volts)
-      return false;
-    out[i] = {timeOf(record), *minutes, *volts};
-    return true;
-  });
+  PlainDecimalReader minutes;
+  PlainDecimalReader voltages;
+  return takeRecords(first, out.size(),
+                     [out, &minutes, &voltages](const PackedRecord& record, std::size_t i) {
+                       if ((record.timeAndFlags & (kMinutesOwn | kVoltageOwn)) != 0)
+                         return false;
+                       out[i] = {timeOf(record), minutes.read(codesOf(record.minutes)),
+                                 voltages.read(codesOf(record.voltage))};
+                       return !std::isnan(out[i].minutes) && !std::isnan(out[i].volts);
+                     });
 }
 
 std::size_t RecordGapBuffer::alignedRecords(std::size_t first, std::span<AlignedRecord> out) const {
@@ -252,7 +216,7 @@ std::optional<double> RecordGapBuffer::plainNumberOf(const PackedText& packed, s
                                                      std::uint32_t ownFlag) {
   if ((flags & ownFlag) != 0)
     return std::nullopt;
-  return plainDecimalOfCodes(codesOf(packed));
+  return plainValue(PlainDecimalReader().read(codesOf(packed)));
 }
 
 void RecordGapBuffer::unpackRecord(const PackedRecord& packed, StoredRecord& record) const {

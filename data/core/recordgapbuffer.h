@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/core/plainreading.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -15,7 +17,7 @@ namespace kelvor {
 // A text holds at most 12 characters; 36 bytes keep twelve characters of up to three UTF-8
 // bytes, which covers every character of the Windows-1250 files the program reads.
 struct StoredRecord {
-  static constexpr std::int32_t kNoTime = -1;
+  static constexpr std::int32_t kNoTime = PlainReading::kNoTime;
   static constexpr std::size_t kTextCharacters = 12;
   static constexpr std::size_t kTextSize = 36;
 
@@ -44,14 +46,6 @@ struct AlignedRecord {
   std::int32_t time = StoredRecord::kNoTime;
   std::array<char, StoredRecord::kTextCharacters> minutes{};
   std::array<char, StoredRecord::kTextCharacters> voltage{};
-};
-
-// A record's time and its MINUTES and VOLTAGE read as numbers: what a walk that weighs every
-// reading needs of it.
-struct PlainReading {
-  std::int32_t time = StoredRecord::kNoTime;
-  double minutes = 0.0;
-  double volts = 0.0;
 };
 
 // The records in table order, kept compactly: a year of records at the shortest interval

@@ -18,38 +18,58 @@ int secondsBetween(int before, int after) {
 
 } // namespace
 
-// A record without a time of day (an imported line, a row of the logger's memory) is taken to
-// follow its predecessor without a gap.
-bool RunSummary::isGap(const SummaryRecord& before, const SummaryRecord& after) const {
-  if (!before.time || !after.time)
-    return false;
-  return secondsBetween(*before.time, *after.time) > kGapFactor * m_parameters.dobaSeconds;
+std::optional<int> RunSummary::timeOf(const PlainReading& record) {
+  return record.time == PlainReading::kNoTime ? std::nullopt : std::optional<int>(record.time);
 }
 
-void RunSummary::add(const SummaryRecord& record) {
+void RunSummary::start(const PlainReading& first) {
+  m_first = m_last = first;
+  m_sums.lowest = m_sums.highest = first.volts;
+}
+
+void RunSummary::add(std::span<const PlainReading> records) {
+  if (records.empty())
+    return;
+  std::span<const PlainReading> following = records;
+  Sums sums = m_sums;
   if (m_records == 0) {
-    m_first = record;
-    m_firstTime = record.time;
-    m_lowest = m_highest = record.volts;
-  } else {
-    if (isGap(m_last, record)) {
-      ++m_gaps;
-    } else if (record.minutes >= m_last.minutes) {
-      const double minutes = record.minutes - m_last.minutes;
-      m_minutes += minutes;
-      m_voltMinutes += (m_last.volts + record.volts) / 2.0 * minutes;
-      m_squareVoltMinutes +=
-          (m_last.volts * m_last.volts + record.volts * record.volts) / 2.0 * minutes;
-    }
-    m_lowest = std::min(m_lowest, record.volts);
-    m_highest = std::max(m_highest, record.volts);
+    start(records.front());
+    sums = m_sums;
+    sums.volts += records.front().volts;
+    following = records.subspan(1);
   }
-  ++m_records;
-  m_last = record;
-  m_lastTime = record.time;
-  m_voltSum += record.volts;
-  if (!m_curveCutoff && m_parameters.cutoffVolts > 0.0 && record.volts <= m_parameters.cutoffVolts)
-    m_curveCutoff = record.minutes - m_first.minutes;
+  const double gapSeconds = kGapFactor * m_parameters.dobaSeconds;
+  PlainReading last = m_last;
+  for (const PlainReading& record : following) {
+    const bool timed = last.time != PlainReading::kNoTime && record.time != PlainReading::kNoTime;
+    if (timed && secondsBetween(last.time, record.time) > gapSeconds) {
+      ++sums.gaps;
+    } else if (record.minutes >= last.minutes) {
+      const double minutes = record.minutes - last.minutes;
+      sums.minutes += minutes;
+      sums.voltMinutes += (last.volts + record.volts) / 2.0 * minutes;
+      sums.squareVoltMinutes +=
+          (last.volts * last.volts + record.volts * record.volts) / 2.0 * minutes;
+    }
+    sums.lowest = std::min(sums.lowest, record.volts);
+    sums.highest = std::max(sums.highest, record.volts);
+    sums.volts += record.volts;
+    last = record;
+  }
+  m_sums = sums;
+  m_last = last;
+  m_records += static_cast<int>(records.size());
+  noteCurveCutoff(records);
+}
+
+void RunSummary::noteCurveCutoff(std::span<const PlainReading> records) {
+  const double cutoff = m_parameters.cutoffVolts;
+  if (m_curveCutoff || cutoff <= 0.0)
+    return;
+  const auto reached = std::find_if(records.begin(), records.end(),
+                                    [cutoff](const PlainReading& r) { return r.volts <= cutoff; });
+  if (reached != records.end())
+    m_curveCutoff = reached->minutes - m_first.minutes;
 }
 
 std::optional<double> voltsAtElapsed(std::span<const ReferencePoint> curve, double minutes) {

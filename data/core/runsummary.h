@@ -1,19 +1,12 @@
 #pragma once
 
+#include "data/core/plainreading.h"
 #include "data/core/referencecurve.h"
 
 #include <optional>
 #include <span>
 
 namespace kelvor {
-
-// One record as the summary reads it: its time of day if it has one, its elapsed minutes and
-// its volts.
-struct SummaryRecord {
-  std::optional<int> time; // seconds of the day
-  double minutes = 0.0;
-  double volts = 0.0;
-};
 
 // What shapes the summary besides the records.
 struct SummaryParameters {
@@ -35,57 +28,67 @@ class RunSummary {
 public:
   explicit RunSummary(const SummaryParameters& parameters = {}) : m_parameters(parameters) {}
 
-  void add(const SummaryRecord& record);
+  // Records in table order; a record without a time of day (an imported line, a row of the
+  // logger's memory) is taken to follow its predecessor without a gap.
+  void add(std::span<const PlainReading> records);
   // A record whose minutes or volts are no number: counted, and otherwise passed over.
   void addUnreadable() { ++m_unreadable; }
 
   const SummaryParameters& parameters() const { return m_parameters; }
   int records() const { return m_records; }
   int unreadable() const { return m_unreadable; }
-  int gaps() const { return m_gaps; }
-  std::optional<int> firstTime() const { return m_firstTime; }
-  std::optional<int> lastTime() const { return m_lastTime; }
+  int gaps() const { return m_sums.gaps; }
+  std::optional<int> firstTime() const { return timeOf(m_first); }
+  std::optional<int> lastTime() const { return timeOf(m_last); }
   double firstMinutes() const { return m_first.minutes; }
   double lastMinutes() const { return m_last.minutes; }
   double durationMinutes() const { return m_last.minutes - m_first.minutes; }
   double startVolts() const { return m_first.volts; }
   double endVolts() const { return m_last.volts; }
-  double lowestVolts() const { return m_lowest; }
-  double highestVolts() const { return m_highest; }
-  double meanVolts() const { return m_records > 0 ? m_voltSum / m_records : 0.0; }
+  double lowestVolts() const { return m_sums.lowest; }
+  double highestVolts() const { return m_sums.highest; }
+  double meanVolts() const { return m_records > 0 ? m_sums.volts / m_records : 0.0; }
   // Elapsed minutes of the first record at or below the cut-off, counted from the first record.
   std::optional<double> curveCutoffMinutes() const { return m_curveCutoff; }
 
   // Hours between records not across a gap, ∫V dt in volt-hours and ∫V² dt in V²·h.
-  double measuredHours() const { return m_minutes / kMinutesPerHour; }
-  double voltHours() const { return m_voltMinutes / kMinutesPerHour; }
-  double squareVoltHours() const { return m_squareVoltMinutes / kMinutesPerHour; }
+  double measuredHours() const { return m_sums.minutes / kMinutesPerHour; }
+  double voltHours() const { return m_sums.voltMinutes / kMinutesPerHour; }
+  double squareVoltHours() const { return m_sums.squareVoltMinutes / kMinutesPerHour; }
   double ampHoursAtCurrent(double amps) const { return amps * measuredHours(); }
   double wattHoursAtCurrent(double amps) const { return amps * voltHours(); }
   double ampHoursAtResistance(double ohms) const { return voltHours() / ohms; }
   double wattHoursAtResistance(double ohms) const { return squareVoltHours() / ohms; }
 
 private:
-  bool isGap(const SummaryRecord& before, const SummaryRecord& after) const;
+  // Summed in the records' own unit, minutes, and turned into hours only when asked: the
+  // pass over a year of records then divides nothing per record.
+  static constexpr double kMinutesPerHour = 60.0;
+
+  // What a fold changes with every record; add() keeps it in locals while it folds a block,
+  // so the sums stay in registers instead of going to memory after each record.
+  struct Sums {
+    double lowest = 0.0;
+    double highest = 0.0;
+    double volts = 0.0;
+    double minutes = 0.0;
+    double voltMinutes = 0.0;
+    double squareVoltMinutes = 0.0;
+    int gaps = 0;
+  };
+
+  static std::optional<int> timeOf(const PlainReading& record);
+  void start(const PlainReading& first);
+  // The records up to the first at or below the cut-off, if any, get the cut-off check.
+  void noteCurveCutoff(std::span<const PlainReading> records);
 
   SummaryParameters m_parameters;
   int m_records = 0;
   int m_unreadable = 0;
-  int m_gaps = 0;
-  SummaryRecord m_first;
-  SummaryRecord m_last;
-  std::optional<int> m_firstTime;
-  std::optional<int> m_lastTime;
-  double m_lowest = 0.0;
-  double m_highest = 0.0;
-  double m_voltSum = 0.0;
+  PlainReading m_first;
+  PlainReading m_last;
+  Sums m_sums;
   std::optional<double> m_curveCutoff;
-  // Summed in the records' own unit, minutes, and turned into hours only when asked: the
-  // pass over a year of records then divides nothing per record.
-  static constexpr double kMinutesPerHour = 60.0;
-  double m_minutes = 0.0;
-  double m_voltMinutes = 0.0;
-  double m_squareVoltMinutes = 0.0;
 };
 
 // The volts of a curve at `minutes` after its first point, interpolated between the points
