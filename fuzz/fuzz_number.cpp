@@ -1,11 +1,14 @@
 // Number text as it comes from the logger, the settings file, import files and the edits.
 
 #include "data/core/numbertext.h"
+#include "data/core/recordgapbuffer.h"
 #include "fuzz/fuzzinput.h"
 
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <vector>
 
 using kelvor::fuzz::FuzzInput;
 
@@ -63,6 +66,51 @@ void checkLeadingReading(std::string_view text) {
   KELVOR_FUZZ_CHECK(isDigit(text[start]) || std::strchr("+-.", text[start]) != nullptr);
 }
 
+// Blanks, a sign, digits around at most one point, blanks: the texts the table reads straight
+// from its packed codes.
+bool isPlainDecimal(std::string_view text) {
+  const std::size_t start = text.find_first_not_of(' ');
+  const std::size_t end = text.find_last_not_of(' ');
+  if (start == std::string_view::npos)
+    return false;
+  std::string_view run = text.substr(start, end - start + 1);
+  if (run.front() == '+' || run.front() == '-')
+    run.remove_prefix(1);
+  const bool digit = run.find_first_of("0123456789") != std::string_view::npos;
+  const bool onlyDigitsAndPoints = run.find_first_not_of("0123456789.") == std::string_view::npos;
+  return digit && onlyDigitsAndPoints && run.find('.') == run.rfind('.');
+}
+
+bool sameBits(double a, double b) {
+  return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+}
+
+// The texts between the semicolons as the records' VOLTAGE, and in the reverse order as their
+// MINUTES: read in one block from the packed codes, each gives what the general reading gives,
+// and the block stops at the first record with a text that is no plain decimal.
+void checkPackedReadings(std::string_view text) {
+  std::vector<std::string_view> texts;
+  for (std::size_t begin = 0; begin <= text.size();) {
+    const std::size_t end = std::min(text.find(';', begin), text.size());
+    texts.push_back(text.substr(begin, std::min<std::size_t>(end - begin, 12)));
+    begin = end + 1;
+  }
+  kelvor::RecordGapBuffer records;
+  for (std::size_t i = 0; i < texts.size(); ++i)
+    records.pushBack(static_cast<std::int64_t>(i), 0, texts[texts.size() - 1 - i], texts[i]);
+  std::vector<kelvor::PlainReading> readings(texts.size());
+  const std::size_t read = records.plainReadings(0, readings);
+  for (std::size_t i = 0; i <= read && i < texts.size(); ++i) {
+    const std::string_view minutes = texts[texts.size() - 1 - i];
+    const bool plain = isPlainDecimal(minutes) && isPlainDecimal(texts[i]);
+    KELVOR_FUZZ_CHECK(plain == (i < read));
+    if (!plain)
+      break;
+    KELVOR_FUZZ_CHECK(sameBits(readings[i].minutes, *kelvor::parseFloat(minutes)));
+    KELVOR_FUZZ_CHECK(sameBits(readings[i].volts, *kelvor::parseFloat(texts[i])));
+  }
+}
+
 // Fixed-point text reads back as the value rounded to its decimals, fills its width, and
 // never shows a negative zero.
 void checkFormatRoundTrip(double value, int width, int decimals) {
@@ -88,6 +136,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view text = input.textUntil('\n', kTextLimit);
   checkStrictReading(text);
   checkLeadingReading(text);
+  checkPackedReadings(text);
   if (const auto value = kelvor::parseLeadingNumber(text))
     checkFormatRoundTrip(*value, width, decimals);
 

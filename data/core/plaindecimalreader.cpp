@@ -7,12 +7,13 @@
 namespace kelvor {
 namespace {
 
-constexpr std::size_t kCodeCount = 12;
+constexpr unsigned kCodeCount = 12;
 
 // How many codes a mask of codes holds: the multiplication adds every code's bit into the
 // last code's place, and no sum of twelve carries out of it.
-unsigned codesCounted(std::uint64_t mask, std::uint64_t codeBits) {
-  return static_cast<unsigned>((mask * codeBits) >> (4 * (kCodeCount - 1)) & 0xFU);
+unsigned codesCounted(std::uint64_t mask) {
+  return static_cast<unsigned>((mask * PlainDecimalReader::kCodeBits) >> (4 * (kCodeCount - 1)) &
+                               0xFU);
 }
 
 // `codes` without the code at `at` (a single bit at a code's lowest bit, or none).
@@ -45,17 +46,19 @@ double PlainDecimalReader::readNewShape(std::uint64_t codes) {
       !oneRun)
     return kNotPlain;
 
-  const auto lastDigit = static_cast<unsigned>(std::bit_width(withoutCode(digits, point))) - 1;
+  // Codes after the last digit once the point is out, read as zeros.
+  const auto lastDigit = static_cast<unsigned>(std::bit_width(withoutCode(digits, point)) - 1) / 4;
+  const unsigned zeros = kCodeCount - 1 - lastDigit;
+  const unsigned decimals = codesCounted(digits & ~(point | (point - 1)));
+  const std::uint64_t others = (kCodeBits & ~digits) * 0xFU;
   m_shape = {
-      .others = (kCodeBits & ~digits) * 0xFU,
-      .otherCodes = codes & (kCodeBits & ~digits) * 0xFU,
+      .others = others,
+      .otherCodes = codes & others,
       .digitBits = digits,
       .beforePoint = point - 1,
-      .shift = 60 - lastDigit,
-      .divisor = ((sign & bit0) != 0 ? -1.0 : 1.0) *
-                 kPowersOfTen[codesCounted(digits & ~(point | (point - 1)), kCodeBits)],
+      .divisor = ((sign & bit0) != 0 ? -1.0 : 1.0) * kPowersOfTen[decimals + zeros],
   };
-  return valueOfDigits(codes, m_shape);
+  return m_shape.valueOf(codes);
 }
 
 } // namespace kelvor

@@ -1,6 +1,7 @@
 #include "data/core/recordgapbuffer.h"
 
 #include "data/core/plaindecimalreader.h"
+#include "data/core/plainpairreader.h"
 
 #include <algorithm>
 #include <bit>
@@ -179,16 +180,14 @@ std::size_t RecordGapBuffer::plainVoltages(std::size_t first, std::span<float> o
 }
 
 std::size_t RecordGapBuffer::plainReadings(std::size_t first, std::span<PlainReading> out) const {
-  PlainDecimalReader minutes;
-  PlainDecimalReader voltages;
-  return takeRecords(first, out.size(),
-                     [out, &minutes, &voltages](const PackedRecord& record, std::size_t i) {
-                       if ((record.timeAndFlags & (kMinutesOwn | kVoltageOwn)) != 0)
-                         return false;
-                       out[i] = {timeOf(record), minutes.read(codesOf(record.minutes)),
-                                 voltages.read(codesOf(record.voltage))};
-                       return !std::isnan(out[i].minutes) && !std::isnan(out[i].volts);
-                     });
+  PlainPairReader reader;
+  return takeRecords(first, out.size(), [out, &reader](const PackedRecord& record, std::size_t i) {
+    if ((record.timeAndFlags & (kMinutesOwn | kVoltageOwn)) != 0)
+      return false;
+    out[i].time = timeOf(record);
+    return reader.read(codesOf(record.minutes), codesOf(record.voltage), out[i].minutes,
+                       out[i].volts);
+  });
 }
 
 std::size_t RecordGapBuffer::alignedRecords(std::size_t first, std::span<AlignedRecord> out) const {

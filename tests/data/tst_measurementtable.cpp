@@ -119,7 +119,7 @@ private slots:
   void damagedFileGivesEngineError();
   void fieldsByNameAndAsNumbers();
   void numbersReadAsTheGeneralReading();
-  void plainVoltagesReadInBlocksAsTheGeneralReading();
+  void plainReadingsReadInBlocksAsTheGeneralReading();
   void nestedSuspensionNotifiesOnceAtLastResume();
   void storageTimeText();
   void everyKindOfTextKeepsItsBytes();
@@ -848,21 +848,22 @@ void TestMeasurementTable::numbersReadAsTheGeneralReading() {
   }
 }
 
-// The block reading of VOLTAGE gives what the general reading gives, stops exactly at
-// the texts that are no plain decimal (and at texts kept aside), and reads across the gap a
-// deletion leaves.
-void TestMeasurementTable::plainVoltagesReadInBlocksAsTheGeneralReading() {
+// The block readings of VOLTAGE, and of MINUTES with VOLTAGE, give what the general reading
+// gives, stop exactly at the texts that are no plain decimal (and at texts kept aside), and
+// read across the gap a deletion leaves.
+void TestMeasurementTable::plainReadingsReadInBlocksAsTheGeneralReading() {
   const std::set<std::string> notPlain = {" 1.5e3 ", "1e-2", "   ",  ".",     "1.2.3", "- 1",
                                           "12 3",    "",     "12,5", "čtyři", "+-1",   "1-"};
   std::vector<std::string> texts = {"  .5",   "5.",       "-0.000",       "+1.25",
                                     "-12.5 ", "  12.800", "123456789012", "0.12345678901"};
   texts.insert(texts.end(), notPlain.begin(), notPlain.end());
   for (int i = 0; i < 3000; ++i)
-    texts.push_back(formatFixed((i * 7919 % 100003) / 997.0 - 50.0, 8, i % 6));
+    texts.push_back(formatFixed((i * 7919 % 100003) / 997.0 - 50.0, 8, i / 100 % 6));
   MeasurementTable table;
   table.open(newFile());
   for (const std::string& text : texts) {
     table.append();
+    table.setMinutes(text);
     table.setVoltage(text);
     table.post();
   }
@@ -881,6 +882,23 @@ void TestMeasurementTable::plainVoltagesReadInBlocksAsTheGeneralReading() {
                texts[static_cast<std::size_t>(i)].c_str());
     }
     if (read < block.size() && i < table.recordCount())
+      stops.insert(texts[static_cast<std::size_t>(i++)]);
+  }
+  QCOMPARE(stops, notPlain);
+
+  std::vector<PlainReading> readings(300);
+  stops.clear();
+  for (int i = 0; i < table.recordCount();) {
+    const std::size_t read = table.storedPlainReadings(i, readings);
+    for (std::size_t k = 0; k < read; ++k, ++i) {
+      const std::string stored(table.storedText(i, Field::Minutes).view());
+      const double expected = parseFloat(stored).value_or(-1.0);
+      QVERIFY2(std::bit_cast<std::uint64_t>(readings[k].minutes) ==
+                       std::bit_cast<std::uint64_t>(expected) &&
+                   readings[k].volts == readings[k].minutes,
+               texts[static_cast<std::size_t>(i)].c_str());
+    }
+    if (read < readings.size() && i < table.recordCount())
       stops.insert(texts[static_cast<std::size_t>(i++)]);
   }
   QCOMPARE(stops, notPlain);
