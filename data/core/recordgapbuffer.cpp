@@ -109,6 +109,24 @@ std::optional<double> plainValue(double read) {
 
 } // namespace
 
+// Each in one load of eight bytes that stays within the record: the minutes' codes with the
+// voltage's first two bytes after them, the voltage's with the minutes' last two before them.
+std::uint64_t RecordGapBuffer::minutesCodesOf(const PackedRecord& record) {
+  static_assert(offsetof(PackedRecord, voltage) == offsetof(PackedRecord, minutes) + 6 &&
+                sizeof(PackedRecord) == offsetof(PackedRecord, voltage) + 6);
+  std::uint64_t codes = 0;
+  std::memcpy(&codes, reinterpret_cast<const char*>(&record) + offsetof(PackedRecord, minutes),
+              sizeof codes);
+  return codes & kTwelveCodes;
+}
+
+std::uint64_t RecordGapBuffer::voltageCodesOf(const PackedRecord& record) {
+  std::uint64_t codes = 0;
+  std::memcpy(&codes, reinterpret_cast<const char*>(&record) + sizeof(PackedRecord) - sizeof codes,
+              sizeof codes);
+  return codes >> 16U;
+}
+
 std::int64_t RecordGapBuffer::rowid(std::size_t index) const {
   return rowidOf(at(index));
 }
@@ -146,11 +164,15 @@ StoredRecord RecordGapBuffer::record(std::size_t index) const {
 
 template <typename Take>
 std::size_t RecordGapBuffer::takeRecords(std::size_t first, std::size_t count, Take take) const {
-  const std::size_t wanted = first < size() ? std::min(count, size() - first) : 0;
+  if (first >= size())
+    return 0;
+  const std::size_t wanted = std::min(count, size() - first);
   std::size_t taken = 0;
   const auto takeRun = [&](std::size_t stored, std::size_t end) {
-    for (; taken < wanted && stored < end; ++stored, ++taken)
-      if (!take(m_records[stored], taken))
+    const PackedRecord* record = m_records.data() + stored;
+    const PackedRecord* const last = record + std::min(end - stored, wanted - taken);
+    for (; record != last; ++record, ++taken)
+      if (!take(*record, taken))
         return false;
     return true;
   };
@@ -173,7 +195,7 @@ std::size_t RecordGapBuffer::plainVoltages(std::size_t first, std::span<float> o
                      [out, &voltages](const PackedRecord& record, std::size_t i) {
                        if ((record.timeAndFlags & kVoltageOwn) != 0)
                          return false;
-                       const double value = voltages.read(codesOf(record.voltage));
+                       const double value = voltages.read(voltageCodesOf(record));
                        out[i] = static_cast<float>(value);
                        return !std::isnan(value);
                      });
@@ -185,7 +207,7 @@ std::size_t RecordGapBuffer::plainReadings(std::size_t first, std::span<PlainRea
     if ((record.timeAndFlags & (kMinutesOwn | kVoltageOwn)) != 0)
       return false;
     out[i].time = timeOf(record);
-    return reader.read(codesOf(record.minutes), codesOf(record.voltage), out[i].minutes,
+    return reader.read(minutesCodesOf(record), voltageCodesOf(record), out[i].minutes,
                        out[i].volts);
   });
 }

@@ -127,6 +127,10 @@ private:
   PackedRecord& at(std::size_t index) {
     return m_records[index < m_gapBegin ? index : index + gapSize()];
   }
+  // The twelve 4-bit codes of a packed text, code i at bits 4i to 4i+3.
+  static constexpr std::uint64_t kTwelveCodes = 0xFFFF'FFFF'FFFFU;
+  static std::uint64_t minutesCodesOf(const PackedRecord& record);
+  static std::uint64_t voltageCodesOf(const PackedRecord& record);
   PackedRecord pack(std::int64_t rowid, std::int32_t time, std::string_view minutes,
                     std::string_view voltage);
   void packText(std::string_view text, PackedText& packed, std::uint32_t& flags,

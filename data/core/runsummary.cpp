@@ -3,6 +3,7 @@
 #include "data/core/measurementtable.h"
 
 #include <algorithm>
+#include <cmath>
 #include <iterator>
 
 namespace kelvor {
@@ -22,6 +23,15 @@ std::optional<int> RunSummary::timeOf(const PlainReading& record) {
   return record.time == PlainReading::kNoTime ? std::nullopt : std::optional<int>(record.time);
 }
 
+// Whole seconds compare with the gap's bound as with its whole part; a bound beyond any day
+// (or no number) finds no gap, one below zero finds a gap everywhere.
+int RunSummary::wholeGapSeconds() const {
+  const double bound = kGapFactor * m_parameters.dobaSeconds;
+  if (!(bound < kSecondsPerDay))
+    return kSecondsPerDay;
+  return bound < 0.0 ? -1 : static_cast<int>(std::floor(bound));
+}
+
 void RunSummary::start(const PlainReading& first) {
   m_first = m_last = first;
   m_sums.lowest = m_sums.highest = first.volts;
@@ -38,23 +48,27 @@ void RunSummary::add(std::span<const PlainReading> records) {
     sums.volts += records.front().volts;
     following = records.subspan(1);
   }
-  const double gapSeconds = kGapFactor * m_parameters.dobaSeconds;
+  const int gapSeconds = wholeGapSeconds();
   PlainReading last = m_last;
+  double lastSquare = last.volts * last.volts;
   for (const PlainReading& record : following) {
-    const bool timed = last.time != PlainReading::kNoTime && record.time != PlainReading::kNoTime;
-    if (timed && secondsBetween(last.time, record.time) > gapSeconds) {
-      ++sums.gaps;
-    } else if (record.minutes >= last.minutes) {
-      const double minutes = record.minutes - last.minutes;
-      sums.minutes += minutes;
-      sums.voltMinutes += (last.volts + record.volts) / 2.0 * minutes;
-      sums.squareVoltMinutes +=
-          (last.volts * last.volts + record.volts * record.volts) / 2.0 * minutes;
+    const double square = record.volts * record.volts;
+    // Times lie in [0, kSecondsPerDay); kNoTime is the only negative one.
+    const bool timed = (last.time | record.time) >= 0;
+    const double minutes = record.minutes - last.minutes;
+    const bool gap = timed && secondsBetween(last.time, record.time) > gapSeconds;
+    if (!gap && minutes >= 0.0) {
+      sums.twiceVoltMinutes += (last.volts + record.volts) * minutes;
+      sums.twiceSquareVoltMinutes += (lastSquare + square) * minutes;
+    } else {
+      sums.gaps += gap ? 1 : 0;
+      sums.skippedMinutes += minutes;
     }
     sums.lowest = std::min(sums.lowest, record.volts);
     sums.highest = std::max(sums.highest, record.volts);
     sums.volts += record.volts;
     last = record;
+    lastSquare = square;
   }
   m_sums = sums;
   m_last = last;

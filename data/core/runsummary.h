@@ -52,9 +52,11 @@ public:
   std::optional<double> curveCutoffMinutes() const { return m_curveCutoff; }
 
   // Hours between records not across a gap, ∫V dt in volt-hours and ∫V² dt in V²·h.
-  double measuredHours() const { return m_sums.minutes / kMinutesPerHour; }
-  double voltHours() const { return m_sums.voltMinutes / kMinutesPerHour; }
-  double squareVoltHours() const { return m_sums.squareVoltMinutes / kMinutesPerHour; }
+  double measuredHours() const {
+    return (durationMinutes() - m_sums.skippedMinutes) / kMinutesPerHour;
+  }
+  double voltHours() const { return m_sums.twiceVoltMinutes / 2.0 / kMinutesPerHour; }
+  double squareVoltHours() const { return m_sums.twiceSquareVoltMinutes / 2.0 / kMinutesPerHour; }
   double ampHoursAtCurrent(double amps) const { return amps * measuredHours(); }
   double wattHoursAtCurrent(double amps) const { return amps * voltHours(); }
   double ampHoursAtResistance(double ohms) const { return voltHours() / ohms; }
@@ -71,13 +73,18 @@ private:
     double lowest = 0.0;
     double highest = 0.0;
     double volts = 0.0;
-    double minutes = 0.0;
-    double voltMinutes = 0.0;
-    double squareVoltMinutes = 0.0;
+    // The minutes between records across a gap or going backwards: the rest of the
+    // duration is measured.
+    double skippedMinutes = 0.0;
+    // The trapezoids' sums doubled: halving each trapezoid is exact, so halving the sum once
+    // gives the same.
+    double twiceVoltMinutes = 0.0;
+    double twiceSquareVoltMinutes = 0.0;
     int gaps = 0;
   };
 
   static std::optional<int> timeOf(const PlainReading& record);
+  int wholeGapSeconds() const;
   void start(const PlainReading& first);
   // The records up to the first at or below the cut-off, if any, get the cut-off check.
   void noteCurveCutoff(std::span<const PlainReading> records);
