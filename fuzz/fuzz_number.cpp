@@ -4,6 +4,7 @@
 #include "data/core/recordgapbuffer.h"
 #include "fuzz/fuzzinput.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
