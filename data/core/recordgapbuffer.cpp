@@ -217,8 +217,8 @@ std::size_t RecordGapBuffer::alignedRecords(std::size_t first, std::span<Aligned
     if ((record.timeAndFlags & (kMinutesOwn | kVoltageOwn)) != 0)
       return false;
     out[i].time = timeOf(record);
-    putAligned(codesOf(record.minutes), out[i].minutes);
-    putAligned(codesOf(record.voltage), out[i].voltage);
+    putAligned(minutesCodesOf(record), out[i].minutes);
+    putAligned(voltageCodesOf(record), out[i].voltage);
     return true;
   });
 }

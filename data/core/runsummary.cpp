@@ -34,20 +34,18 @@ int RunSummary::wholeGapSeconds() const {
 
 void RunSummary::start(const PlainReading& first) {
   m_first = m_last = first;
-  m_sums.lowest = m_sums.highest = first.volts;
+  m_sums.lowest = m_sums.highest = m_sums.volts = first.volts;
 }
 
 void RunSummary::add(std::span<const PlainReading> records) {
   if (records.empty())
     return;
   std::span<const PlainReading> following = records;
-  Sums sums = m_sums;
   if (m_records == 0) {
     start(records.front());
-    sums = m_sums;
-    sums.volts += records.front().volts;
     following = records.subspan(1);
   }
+  Sums sums = m_sums;
   const int gapSeconds = wholeGapSeconds();
   PlainReading last = m_last;
   double lastSquare = last.volts * last.volts;
